@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+class Clipboard {
+public:
+    virtual ~Clipboard() = default;
+    virtual void setText(const QString &text) = 0;
+};

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "platform/Result.h"
+
+#include <QList>
+#include <QString>
+
+// One entry of the drive table: a drive letter naming a native folder.
+struct DriveEntry {
+    QString name;  // letter and colon: "C:"
+    QString label; // volume label or folder: "ホーム", "USBSTICK", "/"
+    QString root;  // native folder with a trailing '/': "/home/user/"
+
+    // The text a drive list shows: "C: [ホーム]".
+    QString text() const { return name + QStringLiteral(" [") + label + QLatin1Char(']'); }
+};
+
+// A folder the component has found; Size() totals it.
+struct Folder {
+    QString path;
+};
+
+// Told about a copy as it goes. Called on the thread that runs CopyFolder.
+class CopyObserver {
+public:
+    virtual ~CopyObserver() = default;
+    // Totals of the tree, known before the first file is copied.
+    virtual void copyPlanned(qint64 files, qint64 bytes) = 0;
+    // A file (native source path) is about to be copied.
+    virtual void fileStarted(const QString &sourcePath) = 0;
+    // More bytes of the current file have been written.
+    virtual void bytesCopied(qint64 bytes) = 0;
+};
+
+// The drive table: which drive letters exist, which folders they name,
+// whether they can be read now and how much room they have.
+class DriveTable {
+public:
+    virtual ~DriveTable() = default;
+    // Read afresh on every call, so a stick plugged in later appears.
+    virtual QList<DriveEntry> drives() const = 0;
+    virtual bool isReady(const DriveEntry &drive) const = 0;
+    virtual Result<qint64> freeSpace(const DriveEntry &drive) const = 0;
+    // The drive that holds the working directory, else C:.
+    virtual QString currentDrive() const = 0;
+};
+
+// Drive queries and folder copies. Failures carry the numbers of
+// ErrorNumber: 58 an existing file while not overwriting, 70 writing
+// refused, 76 a path that does not exist; 57, 61, 68, 71, 75 otherwise.
+class FileSystemService {
+public:
+    virtual ~FileSystemService() = default;
+
+    virtual QList<DriveEntry> Drives() = 0;
+    virtual QString CurrentDrive() = 0;
+
+    // "C:" for "C: [ホーム]", "C:" or a native path on C:'s folder; empty
+    // when the text names no drive.
+    virtual QString GetDriveName(const QString &pathOrEntry) = 0;
+    // 68 when there is no such drive.
+    virtual Result<DriveEntry> GetDrive(const QString &driveName) = 0;
+    // True when the drive's folder exists and can be read now.
+    virtual bool IsReady(const DriveEntry &drive) = 0;
+    // Bytes available to the user; 71 when the drive is not ready.
+    virtual Result<qint64> FreeSpace(const DriveEntry &drive) = 0;
+    // The last element of a path without its extension; a leading dot
+    // belongs to the name (".config" stays ".config").
+    virtual QString GetBaseName(const QString &path) = 0;
+    // Makes destination a copy of source, merging into what is there.
+    virtual Result<void> CopyFolder(const QString &source, const QString &destination,
+                                    bool overwrite, CopyObserver *observer = nullptr) = 0;
+    // 76 when the folder does not exist.
+    virtual Result<Folder> GetFolder(const QString &path) = 0;
+    // Total bytes of the files of the folder and its subfolders.
+    virtual Result<qint64> Size(const Folder &folder) = 0;
+    // Puts everything written to the file system holding path on the device.
+    virtual Result<void> FlushToDevice(const QString &path) = 0;
+};

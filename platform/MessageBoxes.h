@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+enum class MsgButtons { OK, YesNo, RetryCancel };
+enum class MsgIcon { None, Question, Exclamation, Critical };
+enum class MsgAnswer { OK, Yes, No, Retry, Cancel };
+
+// Modal message boxes. An empty title shows the application title.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    virtual MsgAnswer MsgBox(const QString &text, MsgButtons buttons = MsgButtons::OK,
+                             MsgIcon icon = MsgIcon::None, const QString &title = {}) = 0;
+};

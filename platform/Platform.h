@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/BusyPointer.h"
+#include "platform/Clipboard.h"
+#include "platform/Clock.h"
+#include "platform/CopyProgressRunner.h"
+#include "platform/DataDirectory.h"
+#include "platform/FileSystemService.h"
+#include "platform/MessageBoxes.h"
+#include "platform/ProcessEnder.h"
+#include "platform/ProgramStarter.h"
+#include "platform/Registry.h"
+
+// The desktop services the program uses, passed by reference to everything
+// that needs them. The program gets the Linux ones, tests the fakes.
+struct Platform {
+    MessageBoxes &messageBoxes;
+    BusyPointer &busyPointer;
+    Clipboard &clipboard;
+    ProgramStarter &programs;
+    ProcessEnder &ender;
+    DataDirectory &dataDirectory;
+    Clock &clock;
+    Registry &registry;
+    FileSystemService &fileSystem;
+    CopyProgressRunner &copyProgress;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/FileSystemService.h"
+
+// The file-system component: drive queries over a DriveTable, copies by
+// the copy engine. The program runs it over the Linux drive table, tests
+// over a table of temporary folders.
+class DriveFileSystem final : public FileSystemService {
+public:
+    explicit DriveFileSystem(DriveTable &drives) : m_drives(drives) {}
+
+    QList<DriveEntry> Drives() override;
+    QString CurrentDrive() override;
+    QString GetDriveName(const QString &pathOrEntry) override;
+    Result<DriveEntry> GetDrive(const QString &driveName) override;
+    bool IsReady(const DriveEntry &drive) override;
+    Result<qint64> FreeSpace(const DriveEntry &drive) override;
+    QString GetBaseName(const QString &path) override;
+    Result<void> CopyFolder(const QString &source, const QString &destination, bool overwrite,
+                            CopyObserver *observer = nullptr) override;
+    Result<Folder> GetFolder(const QString &path) override;
+    Result<qint64> Size(const Folder &folder) override;
+    Result<void> FlushToDevice(const QString &path) override;
+
+private:
+    DriveTable &m_drives;
+};

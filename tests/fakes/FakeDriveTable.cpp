@@ -1,0 +1,49 @@
+#include "fakes/FakeDriveTable.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <limits>
+
+FakeDriveTable::FakeDriveTable()
+{
+    addDrive(QStringLiteral("C"), QStringLiteral("ホーム"));
+}
+
+QString FakeDriveTable::addDrive(const QString &letter, const QString &label)
+{
+    const QString l = letter.left(1).toUpper();
+    const QString dir = m_tmp.path() + QStringLiteral("/drive") + l;
+    QDir().mkpath(dir);
+    DriveEntry entry{l + QLatin1Char(':'), label.isEmpty() ? dir : label, dir + QLatin1Char('/')};
+    m_drives.append(entry);
+    std::sort(m_drives.begin(), m_drives.end(),
+              [](const DriveEntry &a, const DriveEntry &b) { return a.name < b.name; });
+    return entry.root;
+}
+
+QString FakeDriveTable::root(const QString &letter) const
+{
+    const QString name = letter.left(1).toUpper() + QLatin1Char(':');
+    for (const DriveEntry &d : m_drives)
+        if (d.name == name)
+            return d.root;
+    return QString();
+}
+
+QList<DriveEntry> FakeDriveTable::drives() const
+{
+    return m_drives;
+}
+
+bool FakeDriveTable::isReady(const DriveEntry &drive) const
+{
+    return !m_notReady.value(drive.name.left(1).toUpper(), false) && QDir(drive.root).exists();
+}
+
+Result<qint64> FakeDriveTable::freeSpace(const DriveEntry &drive) const
+{
+    if (!isReady(drive))
+        return Error{71, QStringLiteral("Drive %1 is not ready").arg(drive.name)};
+    return m_freeSpace.value(drive.name.left(1).toUpper(), std::numeric_limits<qint64>::max() / 4);
+}

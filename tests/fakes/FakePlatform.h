@@ -1,0 +1,151 @@
+#pragma once
+
+#include "fakes/FakeDriveTable.h"
+#include "platform/Platform.h"
+#include "runs/DriveFileSystem.h"
+
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <deque>
+
+// Thrown by FakeProcessEnder where the program would end at once.
+struct ProgramEnded {};
+
+class FakeBusyPointer final : public BusyPointer {
+public:
+    void setBusy(bool busy) override { m_busy = busy; }
+    bool isBusy() const override { return m_busy; }
+
+private:
+    bool m_busy = false;
+};
+
+// Records every box and answers from a script; an unscripted box answers
+// OK, No or Cancel (never Retry, so a retry loop cannot run away).
+class FakeMessageBoxes final : public MessageBoxes {
+public:
+    struct Box {
+        QString text;
+        MsgButtons buttons;
+        MsgIcon icon;
+        QString title; // as shown: the application title when none was given
+        bool busyPointerOn;
+    };
+
+    explicit FakeMessageBoxes(const BusyPointer &pointer) : m_pointer(pointer) {}
+    MsgAnswer MsgBox(const QString &text, MsgButtons buttons, MsgIcon icon,
+                     const QString &title) override;
+
+    void answerNext(MsgAnswer answer) { m_script.push_back(answer); }
+    QList<Box> boxes;
+    QStringList texts() const;
+    int unscripted = 0;
+
+private:
+    const BusyPointer &m_pointer;
+    std::deque<MsgAnswer> m_script;
+};
+
+class FakeClipboard final : public Clipboard {
+public:
+    void setText(const QString &t) override { text = t; }
+    QString text;
+};
+
+class FakeProgramStarter final : public ProgramStarter {
+public:
+    bool startFileExplorer() override { ++explorerStarts; return true; }
+    bool startProgram(const QString &path) override { started << path; return startSucceeds; }
+    int explorerStarts = 0;
+    QStringList started;
+    bool startSucceeds = true;
+};
+
+class FakeProcessEnder final : public ProcessEnder {
+public:
+    [[noreturn]] void endNow() override { ++ends; throw ProgramEnded{}; }
+    int ends = 0;
+};
+
+class FakeDataDirectory final : public DataDirectory {
+public:
+    explicit FakeDataDirectory(QString dir) : m_dir(std::move(dir)) {}
+    QString path() const override { return m_dir; }
+    void setPath(const QString &dir) { m_dir = dir; }
+
+private:
+    QString m_dir;
+};
+
+class FakeClock final : public Clock {
+public:
+    QString dateText() const override { return date; }
+    QString timeText() const override { return time; }
+    QString date = QStringLiteral("2001/05/20");
+    QString time = QStringLiteral("22:27:32");
+};
+
+// A map of keys to typed values; records opened and closed handles.
+class FakeRegistry final : public Registry {
+public:
+    void setValue(const QByteArray &key, const QByteArray &name, quint32 type, const QByteArray &data);
+    long RegOpenKeyExA(quint32 root, const QByteArray &subKey, quint32 options,
+                       quint32 samDesired, Handle *result) override;
+    long RegQueryValueExA(Handle key, const QByteArray &valueName, quint32 *type,
+                          QByteArray &data, quint32 *size) override;
+    long RegCloseKey(Handle key) override;
+
+    QList<Handle> openHandles;  // opened and not yet closed
+    QList<Handle> closedHandles; // every RegCloseKey call, including handle 0
+    quint32 lastAccessMask = 0;
+
+private:
+    struct Value { quint32 type; QByteArray data; };
+    QMap<QByteArray, QMap<QByteArray, Value>> m_keys;
+    QMap<Handle, QByteArray> m_handles;
+    Handle m_next = 100;
+};
+
+// Runs the work inline and records what the progress window would show.
+class FakeCopyProgressRunner final : public CopyProgressRunner, private CopyProgressObserver {
+public:
+    Result<void> run(const QString &caption, const Work &work) override;
+    QStringList captions;
+    qint64 plannedFiles = 0, plannedBytes = 0, bytes = 0;
+    QStringList files;
+    bool flushed = false;
+
+private:
+    void copyPlanned(qint64 f, qint64 b) override { plannedFiles = f; plannedBytes = b; }
+    void fileStarted(const QString &path) override { files << path; }
+    void bytesCopied(qint64 b) override { bytes += b; }
+    void flushStarted() override { flushed = true; }
+};
+
+// Every service faked, over a fresh temporary folder: the data-file
+// directory is <tmp>/data, the drives are folders under <tmp>/drives.
+class FakePlatform {
+public:
+    FakePlatform();
+    QString tempPath() const { return m_tmp.path(); }
+
+    FakeBusyPointer busyPointer;
+    FakeMessageBoxes messageBoxes{busyPointer};
+    FakeClipboard clipboard;
+    FakeProgramStarter programs;
+    FakeProcessEnder ender;
+    FakeDataDirectory dataDirectory{QString()};
+    FakeClock clock;
+    FakeRegistry registry;
+    FakeDriveTable drives;
+    DriveFileSystem fileSystem{drives};
+    FakeCopyProgressRunner copyProgress;
+
+    Platform platform() { return Platform{messageBoxes, busyPointer, clipboard, programs, ender,
+                                          dataDirectory, clock, registry, fileSystem, copyProgress}; }
+
+private:
+    QTemporaryDir m_tmp;
+};
