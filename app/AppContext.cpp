@@ -1,0 +1,67 @@
+#include "app/AppContext.h"
+
+#include "app/frmMain.h"
+#include "dialogs/frmAbout.h"
+#include "dialogs/frmCopy.h"
+#include "settings/frmEstablish.h"
+
+#include <QCoreApplication>
+
+AppContext::AppContext(Platform platform)
+    : onLastWindowGone([] { QCoreApplication::quit(); }),
+      m_platform(platform),
+      m_frmMain(std::make_unique<class frmMain>(*this)),
+      m_frmEstablish(std::make_unique<class frmEstablish>(*this)),
+      m_frmCopy1(std::make_unique<class frmCopy1>(*this)),
+      m_frmCopy2(std::make_unique<class frmCopy2>(*this)),
+      m_frmAbout(std::make_unique<class frmAbout>(*this))
+{
+}
+
+AppContext::~AppContext()
+{
+    // Owned windows go before their owners.
+    for (Form *form : forms())
+        if (form->owner())
+            form->Unload();
+}
+
+template <typename F>
+static F &loaded(const std::unique_ptr<F> &form)
+{
+    form->Load();
+    return *form;
+}
+
+class frmMain &AppContext::frmMain() { return loaded(m_frmMain); }
+class frmEstablish &AppContext::frmEstablish() { return loaded(m_frmEstablish); }
+class frmCopy1 &AppContext::frmCopy1() { return loaded(m_frmCopy1); }
+class frmCopy2 &AppContext::frmCopy2() { return loaded(m_frmCopy2); }
+class frmAbout &AppContext::frmAbout() { return loaded(m_frmAbout); }
+
+QList<Form *> AppContext::forms() const
+{
+    return {m_frmMain.get(), m_frmEstablish.get(), m_frmCopy1.get(), m_frmCopy2.get(),
+            m_frmAbout.get()};
+}
+
+RunContext AppContext::runContext()
+{
+    return RunContext{m_platform, *m_frmMain, *m_frmEstablish, *m_frmEstablish};
+}
+
+void AppContext::formUnloaded(Form &)
+{
+    if (m_ending)
+        return;
+    const QList<Form *> all = forms();
+    for (Form *form : all)
+        if (form->isVisible())
+            return;
+    m_ending = true;
+    for (Form *form : all)
+        form->Unload();
+    m_ending = false;
+    if (onLastWindowGone)
+        onLastWindowGone();
+}

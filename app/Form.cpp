@@ -1,0 +1,80 @@
+#include "app/Form.h"
+
+#include "app/AppContext.h"
+
+#include <QCloseEvent>
+#include <QTimer>
+
+Form::~Form()
+{
+    delete m_window;
+}
+
+void Form::Load()
+{
+    if (m_window)
+        return;
+    m_window = createWindow();
+    m_window->installEventFilter(this);
+    Form_Load();
+}
+
+QWidget *Form::window()
+{
+    Load();
+    return m_window;
+}
+
+void Form::Show(Form *owner)
+{
+    Load();
+    if (owner && owner != m_owner) {
+        m_owner = owner;
+        const Qt::WindowFlags flags = m_window->windowFlags();
+        m_window->setParent(owner->window(), flags | Qt::Window);
+    }
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void Form::Hide()
+{
+    if (m_window)
+        m_window->hide();
+}
+
+void Form::Unload()
+{
+    if (!m_window)
+        return;
+    // Owned windows are destroyed with their owner.
+    for (Form *form : m_app.forms())
+        if (form->m_owner == this)
+            form->Unload();
+    unloading();
+    QWidget *window = m_window;
+    m_window = nullptr;
+    m_owner = nullptr;
+    window->removeEventFilter(this);
+    // Nothing of the old window may call back into the object: its timers
+    // stop now and its signals are cut before it is deleted.
+    for (QTimer *timer : window->findChildren<QTimer *>())
+        timer->stop();
+    for (QObject *child : window->findChildren<QObject *>())
+        QObject::disconnect(child, nullptr, this, nullptr);
+    window->hide();
+    window->setParent(nullptr);
+    // Deleted later: Unload is often called from one of the window's own handlers.
+    window->deleteLater();
+    m_app.formUnloaded(*this);
+}
+
+bool Form::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window && event->type() == QEvent::Close) {
+        Unload();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/Result.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Reads the program's small data files field by field: a field ends at a
+// comma or a line end; a field that begins with a double quote runs to the
+// next double quote and comes without the quotes. Bytes that are not valid
+// in the locale's encoding are read as Shift-JIS, so files written on
+// Japanese Windows systems load.
+class SequentialReader {
+public:
+    // 53 when the file does not exist, 75 when it cannot be read.
+    static Result<SequentialReader> open(const QString &path);
+    // Over text already in memory (tests, Path.dat fallbacks).
+    explicit SequentialReader(QString text) : m_text(std::move(text)) {}
+
+    bool atEnd() const { return m_pos >= m_text.size(); }
+    // 62 when the end of the file comes before the field.
+    Result<QString> readField();
+    // A field that is not a number reads as 0.
+    Result<int> readInt();
+
+    static QString decode(const QByteArray &bytes);
+
+private:
+    QString m_text;
+    qsizetype m_pos = 0;
+};
+
+// Builds a data file in memory and writes it whole or not at all, so a
+// failed save never leaves a short or empty file. Lines end with CR LF;
+// the text is written in the locale's encoding.
+class SequentialWriter {
+public:
+    void writeLine(const QString &text);       // the text as it stands
+    void writeQuoted(const QString &text);     // "text", nothing escaped
+    void writeInt(int value);                  // decimal, no blanks
+    QByteArray bytes() const;
+    // Creates the folder when missing. 76 for a folder that cannot be made,
+    // 70 when writing is refused, 61 when the disk is full, 75 otherwise.
+    Result<void> commit(const QString &path) const;
+
+private:
+    QString m_text;
+};

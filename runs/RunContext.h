@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "settings/RunOptions.h"
+
+#include <QString>
+
+// What a run and the timer read from the main window. Reading it while the
+// main window is not loaded loads it first.
+class MainWindowInputs {
+public:
+    virtual ~MainWindowInputs() = default;
+    virtual QString Dir1Path() = 0;    // source drive's root folder, "/home/user/"
+    virtual QString Dir2Path() = 0;    // destination drive's root folder
+    virtual QString txtBackupText() = 0; // the folder name, as typed
+    virtual int selectedPage() = 0;    // 0 Backup, 1 Restore
+};
+
+// The history text box txtRireki of the settings dialog, the working copy
+// of the history log.
+class HistoryBox {
+public:
+    virtual ~HistoryBox() = default;
+    virtual QString txtRireki() = 0;
+    virtual void setTxtRireki(const QString &text) = 0;
+};
+
+// Everything a run reads and uses, passed by reference.
+struct RunContext {
+    Platform &platform;
+    MainWindowInputs &mainWindow;
+    RunOptions &options;
+    HistoryBox &history;
+};

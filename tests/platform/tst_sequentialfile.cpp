@@ -1,0 +1,152 @@
+#include "platform/SequentialFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+QStringList readAllFields(const QString &text)
+{
+    SequentialReader reader(text);
+    QStringList fields;
+    while (!reader.atEnd())
+        fields << reader.readField().value();
+    return fields;
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class TestSequentialFile : public QObject {
+    Q_OBJECT
+private slots:
+    void fieldRules_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("fields");
+        QTest::newRow("one line") << "Docs\r\n" << QStringList{"Docs"};
+        QTest::newRow("comma splits") << "a,b\r\n" << QStringList{"a", "b"};
+        QTest::newRow("quoted keeps comma") << "\"C:\\a,b\"\r\n" << QStringList{"C:\\a,b"};
+        QTest::newRow("quotes dropped") << "\"\"\r\n1\r\n" << QStringList{"", "1"};
+        QTest::newRow("blank line is an empty item") << "a\r\n\r\nb\r\n" << QStringList{"a", "", "b"};
+        QTest::newRow("leading blanks skipped") << "  x y  \r\n" << QStringList{"x y"};
+        QTest::newRow("text after closing quote ignored") << "\"ab\"cd,e\r\n" << QStringList{"ab", "e"};
+        QTest::newRow("bare LF and CR end lines") << "a\nb\rc" << QStringList{"a", "b", "c"};
+        QTest::newRow("no final line end") << "last" << QStringList{"last"};
+        QTest::newRow("unclosed quote runs to the end") << "\"abc\r\n" << QStringList{"abc\r\n"};
+    }
+    void fieldRules()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, fields);
+        QCOMPARE(readAllFields(text), fields);
+    }
+
+    void endOfFileIsError62()
+    {
+        SequentialReader empty{QString()};
+        QVERIFY(empty.atEnd());
+        const auto field = empty.readField();
+        QVERIFY(!field);
+        QCOMPARE(field.error().number, 62);
+
+        SequentialReader one(QStringLiteral("1\r\n"));
+        QCOMPARE(one.readInt().value(), 1);
+        QCOMPARE(one.readInt().error().number, 62);
+    }
+
+    void integers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("value");
+        QTest::newRow("one") << "1" << 1;
+        QTest::newRow("zero") << "0" << 0;
+        QTest::newRow("two") << "2" << 2;
+        QTest::newRow("text reads as 0") << "abc" << 0;
+        QTest::newRow("quoted text reads as 0") << "\"x\"" << 0;
+        QTest::newRow("empty reads as 0") << "" << 0;
+    }
+    void integers()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, value);
+        SequentialReader reader(text + QStringLiteral("\r\n"));
+        QCOMPARE(reader.readInt().value(), value);
+    }
+
+    void missingFileIs53()
+    {
+        QTemporaryDir dir;
+        const auto reader = SequentialReader::open(dir.filePath(QStringLiteral("none.dat")));
+        QVERIFY(!reader);
+        QCOMPARE(reader.error().number, 53);
+    }
+
+    void shiftJisFilesDecode()
+    {
+        auto reader = SequentialReader::open(QFINDTESTDATA("../data/shift-jis/Path.dat"));
+        QVERIFY(reader);
+        QCOMPARE(reader.value().readField().value(), QStringLiteral("表計算ソフト"));
+
+        auto settings = SequentialReader::open(QFINDTESTDATA("../data/shift-jis/Establish.dat"));
+        QVERIFY(settings);
+        QCOMPARE(settings.value().readInt().value(), 1);
+        QCOMPARE(settings.value().readField().value(), QStringLiteral("D:\\仕事\\報告書.old"));
+    }
+
+    void utf8IsPreferred()
+    {
+        const QString text = QStringLiteral("表計算ソフト");
+        QCOMPARE(SequentialReader::decode(text.toUtf8()), text);
+    }
+
+    void writerRoundTrip()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sub/Establish.dat"));
+        SequentialWriter writer;
+        writer.writeInt(0);
+        writer.writeQuoted(QStringLiteral("/media/u/a,b"));
+        writer.writeLine(QStringLiteral("表計算"));
+        writer.writeQuoted(QString());
+        QVERIFY(writer.commit(path));
+        QCOMPARE(readBytes(path),
+                 QByteArray("0\r\n\"/media/u/a,b\"\r\n") + QStringLiteral("表計算").toUtf8()
+                     + QByteArray("\r\n\"\"\r\n"));
+
+        auto reader = SequentialReader::open(path);
+        QVERIFY(reader);
+        QCOMPARE(reader.value().readInt().value(), 0);
+        QCOMPARE(reader.value().readField().value(), QStringLiteral("/media/u/a,b"));
+        QCOMPARE(reader.value().readField().value(), QStringLiteral("表計算"));
+        QCOMPARE(reader.value().readField().value(), QString());
+        QVERIFY(reader.value().atEnd());
+    }
+
+    void failedCommitKeepsOldFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Path.dat"));
+        SequentialWriter first;
+        first.writeLine(QStringLiteral("old"));
+        QVERIFY(first.commit(path));
+
+        // A folder where the file's folder must be: the save fails, the old file stays.
+        SequentialWriter second;
+        second.writeLine(QStringLiteral("new"));
+        QFile blocker(dir.filePath(QStringLiteral("blocked")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const auto result = second.commit(dir.filePath(QStringLiteral("blocked/Path.dat")));
+        QVERIFY(!result);
+        QVERIFY(result.error().number != 0);
+        QCOMPARE(readBytes(path), QByteArray("old\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSequentialFile)
+#include "tst_sequentialfile.moc"
