@@ -47,7 +47,7 @@ QList<Form *> AppContext::forms() const
 
 RunContext AppContext::runContext()
 {
-    return RunContext{m_platform, *m_frmMain, *m_frmEstablish, *m_frmEstablish};
+    return RunContext{m_platform, *m_frmMain, *m_frmEstablish, *m_frmEstablish, m_runGate};
 }
 
 void AppContext::formUnloaded(Form &)

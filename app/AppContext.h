@@ -48,6 +48,7 @@ public:
 
 private:
     Platform m_platform;
+    RunGate m_runGate;
     std::unique_ptr<class frmMain> m_frmMain;
     std::unique_ptr<class frmEstablish> m_frmEstablish;
     std::unique_ptr<class frmCopy1> m_frmCopy1;
