@@ -20,10 +20,8 @@ AppContext::AppContext(Platform platform)
 
 AppContext::~AppContext()
 {
-    // Owned windows go before their owners.
-    for (Form *form : forms())
-        if (form->owner())
-            form->Unload();
+    // The forms delete their windows as they go; that is no user's unload.
+    m_ending = true;
 }
 
 template <typename F>
@@ -38,12 +36,6 @@ class frmEstablish &AppContext::frmEstablish() { return loaded(m_frmEstablish); 
 class frmCopy1 &AppContext::frmCopy1() { return loaded(m_frmCopy1); }
 class frmCopy2 &AppContext::frmCopy2() { return loaded(m_frmCopy2); }
 class frmAbout &AppContext::frmAbout() { return loaded(m_frmAbout); }
-
-QList<Form *> AppContext::forms() const
-{
-    return {m_frmMain.get(), m_frmEstablish.get(), m_frmCopy1.get(), m_frmCopy2.get(),
-            m_frmAbout.get()};
-}
 
 RunContext AppContext::runContext()
 {

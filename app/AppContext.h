@@ -35,7 +35,9 @@ public:
     class frmAbout &frmAbout();
 
     // Every form object, loaded or not.
-    QList<Form *> forms() const;
+    QList<Form *> forms() const { return m_forms; }
+    void registerForm(Form *form) { m_forms.append(form); }
+    void unregisterForm(Form *form) { m_forms.removeOne(form); }
     // What a run reads; the windows load only when the run reads them.
     RunContext runContext();
 
@@ -49,6 +51,7 @@ public:
 private:
     Platform m_platform;
     RunGate m_runGate;
+    QList<Form *> m_forms;
     std::unique_ptr<class frmMain> m_frmMain;
     std::unique_ptr<class frmEstablish> m_frmEstablish;
     std::unique_ptr<class frmCopy1> m_frmCopy1;

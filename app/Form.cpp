@@ -5,8 +5,18 @@
 #include <QCloseEvent>
 #include <QTimer>
 
+Form::Form(AppContext &app) : m_app(app)
+{
+    m_app.registerForm(this);
+}
+
 Form::~Form()
 {
+    m_app.unregisterForm(this);
+    if (m_owner)
+        m_owner->m_owned.removeOne(this);
+    for (Form *owned : std::as_const(m_owned))
+        owned->m_owner = nullptr;
     delete m_window;
 }
 
@@ -29,7 +39,10 @@ void Form::Show(Form *owner)
 {
     Load();
     if (owner && owner != m_owner) {
+        if (m_owner)
+            m_owner->m_owned.removeOne(this);
         m_owner = owner;
+        owner->m_owned.append(this);
         const Qt::WindowFlags flags = m_window->windowFlags();
         m_window->setParent(owner->window(), flags | Qt::Window);
     }
@@ -49,12 +62,13 @@ void Form::Unload()
     if (!m_window)
         return;
     // Owned windows are destroyed with their owner.
-    for (Form *form : m_app.forms())
-        if (form->m_owner == this)
-            form->Unload();
+    for (Form *owned : QList<Form *>(m_owned))
+        owned->Unload();
     unloading();
     QWidget *window = m_window;
     m_window = nullptr;
+    if (m_owner)
+        m_owner->m_owned.removeOne(this);
     m_owner = nullptr;
     window->removeEventFilter(this);
     // Nothing of the old window may call back into the object: its timers

@@ -15,7 +15,7 @@ class AppContext;
 class Form : public QObject {
     Q_OBJECT
 public:
-    explicit Form(AppContext &app) : m_app(app) {}
+    explicit Form(AppContext &app);
     ~Form() override;
 
     bool isLoaded() const { return m_window != nullptr; }
@@ -47,4 +47,5 @@ private:
     AppContext &m_app;
     QPointer<QWidget> m_window;
     Form *m_owner = nullptr;
+    QList<Form *> m_owned;
 };
