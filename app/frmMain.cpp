@@ -10,6 +10,7 @@
 
 #include <QDialog>
 #include <QDir>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
@@ -55,6 +56,17 @@ W *placeLine(W *widget, const QString &name, QRect where)
     where.setTop(where.center().y() - (height - 1) / 2);
     where.setHeight(height);
     return place(widget, name, where);
+}
+
+// A one-line caption too long for its box at the window's font gets a
+// slightly smaller font instead of being cut.
+void shrinkToFit(QLabel *label)
+{
+    QFont font = label->font();
+    while (font.pointSizeF() > 6
+           && QFontMetricsF(font).horizontalAdvance(label->text()) > label->width())
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    label->setFont(font);
 }
 
 QPushButton *button(QWidget *parent, const QString &caption, const QString &toolTip = {})
@@ -144,7 +156,10 @@ QWidget *frmMain::createWindow()
         connect(c->SSTab, &QTabWidget::currentChanged, label,
                 [label, page, tabs = c->SSTab] { label->setVisible(tabs->currentWidget() == page); });
         label->setVisible(c->SSTab->currentWidget() == page);
-        return placeLine(label, name, where);
+        placeLine(label, name, where);
+        if (!text.isEmpty())
+            shrinkToFit(label);
+        return label;
     };
     c->lblSetsumei1 = pageLabel(page0, QStringLiteral("lblSetsumei1"), twips(480, 1440, 1575, 1335));
     c->lblSetsumei2 = pageLabel(page0, QStringLiteral("lblSetsumei2"), twips(3960, 1440, 1575, 1335));

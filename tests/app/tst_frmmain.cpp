@@ -344,6 +344,24 @@ private slots:
         QCOMPARE(list == 1 ? form.Dir2Path() : form.Dir1Path(), p.root("C"));
     }
 
+    void shownDriveVanishing()
+    {
+        Program p;
+        p.fake.drives.addDrive("D", "USBSTICK");
+        frmMain &form = p.main();
+        QVERIFY(p.drive(1)->setDrive("D"));
+        QCOMPARE(form.Dir1Path(), p.root("D"));
+
+        // The stick is pulled; opening the list reads the drives again.
+        p.table.gone << "D";
+        QComboBox *list = p.drive(1);
+        list->showPopup();
+        list->hidePopup();
+        QCOMPARE(p.drive(1)->drive().left(1), QStringLiteral("C"));
+        QCOMPARE(form.Dir1Path(), p.root("C"));
+        QVERIFY(p.fake.messageBoxes.boxes.isEmpty());
+    }
+
     void versionRoundTripLoadsAfresh()
     {
         Program p;
@@ -476,6 +494,22 @@ private slots:
         QVERIFY(at.height() >= px.height());
         QVERIFY2(qAbs(at.center().y() - px.center().y()) <= 1, qPrintable(QStringLiteral("%1 vs %2")
                                                                    .arg(at.center().y()).arg(px.center().y())));
+    }
+
+    void captionsFit()
+    {
+        Program p;
+        p.main().Show();
+        QVERIFY(QTest::qWaitForWindowExposed(p.main().window()));
+        for (const char *name : {"Label1", "Label2"}) {
+            const QLabel *label = p.control<QLabel>(name);
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), name);
+        }
+        for (const char *name : {"cmdOK", "cmdCancel", "cmdVr", "Command1", "cmdHenko"}) {
+            const QPushButton *b = p.control<QPushButton>(name);
+            const QString shown = QString(b->text()).remove(QLatin1Char('&'));
+            QVERIFY2(b->fontMetrics().horizontalAdvance(shown) < b->width(), name);
+        }
     }
 
     void tabOrder()
