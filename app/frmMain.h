@@ -1,19 +1,67 @@
 #pragma once
 
 #include "app/Form.h"
+#include "platform/FileSystemService.h"
+#include "platform/Result.h"
 #include "runs/RunContext.h"
 
-// The main window. (Skeleton: the window comes with the main-window work.)
+#include <functional>
+#include <memory>
+
+class DriveList;
+
+// The main window "TX(Tandemix)Ver.3": the folder name and its file
+// Path.dat, the source and destination drives with their readiness check,
+// the Backup/Restore pages that decide what Start runs, and the buttons to
+// the settings and version dialogs. Every control carries its name as
+// objectName ("cmdOK", "txtBackup", "Drive1", "SSTab", ...).
 class frmMain final : public Form, public MainWindowInputs {
 public:
-    using Form::Form;
+    explicit frmMain(AppContext &app);
+    ~frmMain() override;
 
     QString Dir1Path() override;
     QString Dir2Path() override;
     QString txtBackupText() override;
     int selectedPage() override;
 
+    // What Start calls for each page: RunBackup and RunHukyuu. Tests put
+    // recorders here to see which run starts and what it reads.
+    using Run = std::function<void(RunContext &)>;
+    void setRuns(Run backup, Run hukyuu);
+
 protected:
     QWidget *createWindow() override;
     void Form_Load() override;
+    void unloading() override;
+
+private:
+    struct Controls;
+
+    Result<void> pointFoldersAtDriveC();
+    void cmdHenko_Click();
+    void Drive1_Change();
+    void Drive2_Change();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+    void cmdVr_Click();
+    void Command1_Click();
+
+    // Sets a hidden folder to the root of a drive; a drive that does not
+    // exist or cannot be read leaves the folder empty.
+    Result<void> setFolder(QString &folder, const QString &drive);
+    // The readiness check shared by both lists: true, with the folder set,
+    // when the shown drive is ready; false once the user was told it is not.
+    bool driveReady(const DriveList &list, QString &folder);
+    // The drive named by a list text or drive name, when it exists and can be read.
+    Result<DriveEntry> readyDrive(const QString &drive);
+    bool userRetries();
+    static void showStartDrive(DriveList &list, const QString &startDrive);
+    bool saveFolderName(const QString &name);
+
+    std::unique_ptr<Controls> c;
+    QString strStartDrive1;
+    QString strStartDrive2;
+    Run m_runBackup;
+    Run m_runHukyuu;
 };

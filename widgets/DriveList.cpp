@@ -12,14 +12,32 @@ QString letterOf(const QString &drive)
 DriveList::DriveList(FileSystemService &fileSystem, QWidget *parent)
     : QComboBox(parent), m_fileSystem(fileSystem)
 {
-    refresh();
+    refill();
+    m_reported = letterOf(drive());
     connect(this, &QComboBox::currentIndexChanged, this, [this] {
         if (!m_refreshing)
-            emit driveChanged();
+            reportChange();
     });
 }
 
+void DriveList::reportChange()
+{
+    const QString shown = letterOf(drive());
+    if (shown == m_reported)
+        return;
+    m_reported = shown;
+    emit driveChanged();
+}
+
+// A shown drive that left the table gives way to the first one, and that
+// is a change like any other: whoever follows the list must hear of it.
 void DriveList::refresh()
+{
+    refill();
+    reportChange();
+}
+
+void DriveList::refill()
 {
     const QString shown = letterOf(drive());
     m_refreshing = true;
@@ -39,13 +57,15 @@ bool DriveList::setDrive(const QString &drive)
     const QString wanted = letterOf(drive);
     if (wanted.isEmpty())
         return false;
-    refresh();
+    refill();
     for (int i = 0; i < count(); ++i) {
         if (letterOf(itemText(i)) == wanted) {
-            setCurrentIndex(i); // emits driveChanged only when it is another drive
+            setCurrentIndex(i);
+            reportChange(); // once, and only when it is another drive
             return true;
         }
     }
+    reportChange(); // the shown drive may have left the table
     return false;
 }
 

@@ -28,6 +28,11 @@ protected:
     void showPopup() override;
 
 private:
+    void refill();
+    // Raises driveChanged when the shown drive is not the one last reported.
+    void reportChange();
+
     FileSystemService &m_fileSystem;
     bool m_refreshing = false;
+    QString m_reported; // letter of the drive last reported as shown
 };
