@@ -27,11 +27,9 @@ void centreOnScreen(QWidget *window)
 }
 } // namespace
 
+// The controls the handlers read and set.
 struct FolderPicker::Controls {
-    QLabel *Label1;
     QLineEdit *txtFileName;
-    QPushButton *cmdOpen;
-    QPushButton *cmdExit;
     DriveList *Drive1;
     DirectoryList *Dir1;
 };
@@ -52,41 +50,41 @@ QWidget *FolderPicker::createWindow()
 
     m_c = std::make_unique<Controls>();
     Controls &c = *m_c;
-    c.Label1 = new QLabel(QStringLiteral("ファイル名(&N)"), window);
-    c.Label1->setGeometry(twips(360, 240, 1215, 375));
+    auto *Label1 = new QLabel(QStringLiteral("ファイル名(&N)"), window);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twips(360, 240, 1215, 375));
     c.txtFileName = new QLineEdit(window);
+    c.txtFileName->setObjectName(QStringLiteral("txtFileName"));
     c.txtFileName->setGeometry(twips(1800, 240, m_setup.txtFileNameWidth, 270));
-    c.Label1->setBuddy(c.txtFileName);
-    c.cmdOpen = new QPushButton(QStringLiteral("OK"), window);
-    c.cmdOpen->setGeometry(twips(5040, m_setup.cmdOpenTop, 1215, 495));
-    c.cmdOpen->setDefault(true);
-    c.cmdExit = new QPushButton(QStringLiteral("閉じる"), window);
-    c.cmdExit->setGeometry(twips(5040, m_setup.cmdExitTop, 1215, 495));
+    Label1->setBuddy(c.txtFileName);
+    auto *cmdOpen = new QPushButton(QStringLiteral("OK"), window);
+    cmdOpen->setObjectName(QStringLiteral("cmdOpen"));
+    cmdOpen->setGeometry(twips(5040, m_setup.cmdOpenTop, 1215, 495));
+    cmdOpen->setDefault(true);
+    auto *cmdExit = new QPushButton(QStringLiteral("閉じる"), window);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    cmdExit->setGeometry(twips(5040, m_setup.cmdExitTop, 1215, 495));
     // Until Form_Load moves them, the lists show where the process stands.
     c.Drive1 = new DriveList(fileSystem, window);
+    c.Drive1->setObjectName(QStringLiteral("Drive1"));
     c.Drive1->setGeometry(twips(120, 960, 4335, 300));
     c.Drive1->setDrive(fileSystem.CurrentDrive());
     c.Dir1 = new DirectoryList(window);
+    c.Dir1->setObjectName(QStringLiteral("Dir1"));
     c.Dir1->setGeometry(twips(120, 1440, 4335, m_setup.Dir1Height));
     const auto current = fileSystem.GetDrive(fileSystem.CurrentDrive());
     c.Dir1->setPath(QDir::currentPath(), current ? current->root : QString());
 
-    c.Label1->setObjectName(QStringLiteral("Label1"));
-    c.txtFileName->setObjectName(QStringLiteral("txtFileName"));
-    c.cmdOpen->setObjectName(QStringLiteral("cmdOpen"));
-    c.cmdExit->setObjectName(QStringLiteral("cmdExit"));
-    c.Drive1->setObjectName(QStringLiteral("Drive1"));
-    c.Dir1->setObjectName(QStringLiteral("Dir1"));
-    QWidget::setTabOrder(c.txtFileName, c.cmdOpen);
-    QWidget::setTabOrder(c.cmdOpen, c.cmdExit);
-    QWidget::setTabOrder(c.cmdExit, c.Drive1);
+    QWidget::setTabOrder(c.txtFileName, cmdOpen);
+    QWidget::setTabOrder(cmdOpen, cmdExit);
+    QWidget::setTabOrder(cmdExit, c.Drive1);
     QWidget::setTabOrder(c.Drive1, c.Dir1);
 
     connect(c.Drive1, &DriveList::driveChanged, this, [this] { Drive1_Change(); });
     connect(c.Dir1, &DirectoryList::pathChanged, this, [this] { Dir1_Change(); });
     connect(c.txtFileName, &QLineEdit::textChanged, this, [this] { txtFileName_Change(); });
-    connect(c.cmdOpen, &QPushButton::clicked, this, [this] { cmdOpen_Click(); });
-    connect(c.cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
+    connect(cmdOpen, &QPushButton::clicked, this, [this] { cmdOpen_Click(); });
+    connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
     centreOnScreen(window);
     return window;
 }

@@ -86,16 +86,12 @@ QString dwordText(const QByteArray &bytes)
 }
 } // namespace
 
+// The labels Form_Load fills.
 struct frmAbout::Controls {
-    QLabel *picIcon;
     QLabel *lblTitle;
     QLabel *lblVersion;
-    QLabel *Label1;
     QLabel *lblDescription;
-    EtchedLine *Line1;
     QLabel *lblDisclaimer;
-    QPushButton *cmdOK;
-    QPushButton *cmdSysInfo;
 };
 
 frmAbout::frmAbout(AppContext &app) : Form(app) {}
@@ -113,8 +109,6 @@ QWidget *frmAbout::createWindow()
     window->setWindowIcon(QIcon(IconResource));
     window->setFixedSize(twipsSize(5775, 4695));
 
-    m_c = std::make_unique<Controls>();
-    Controls &c = *m_c;
     const auto label = [window](const char *name, const QRect &geometry) {
         auto *l = new QLabel(window);
         l->setObjectName(QString::fromLatin1(name));
@@ -122,33 +116,34 @@ QWidget *frmAbout::createWindow()
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return l;
     };
-    c.picIcon = label("picIcon", twips(120, 240, 540, 540));
-    c.picIcon->setPixmap(QPixmap(IconResource).scaled(32, 32, Qt::KeepAspectRatio,
-                                                      Qt::SmoothTransformation));
-    c.lblTitle = label("lblTitle", twips(960, 240, 3885, 240));
-    c.lblVersion = label("lblVersion", twips(960, 480, 3885, 225));
-    c.Label1 = label("Label1", twips(960, 720, 3975, 375));
-    c.Label1->setText(QStringLiteral("Copyright (C) 2001 Tandemix"));
-    c.lblDescription = label("lblDescription", twips(960, 1125, 4485, 1650));
-    c.lblDescription->setWordWrap(true);
-    c.lblDescription->setTextFormat(Qt::RichText);
-    c.Line1 = new EtchedLine(window);
-    c.Line1->setObjectName(QStringLiteral("Line1"));
-    c.Line1->setGeometry(twips(240, 3000 - 15, 5760 - 240, 30));
-    c.lblDisclaimer = label("lblDisclaimer", twips(255, 3240, 3870, 1305));
-    c.lblDisclaimer->setWordWrap(true);
-    c.cmdOK = new QPushButton(QStringLiteral("OK"), window);
-    c.cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    c.cmdOK->setGeometry(twips(4245, 3225, 1380, 345));
-    c.cmdOK->setDefault(true);
-    window->setCancelButton(c.cmdOK);
-    c.cmdSysInfo = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), window);
-    c.cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    c.cmdSysInfo->setGeometry(twips(4260, 3675, 1380, 345));
-    QWidget::setTabOrder(c.cmdOK, c.cmdSysInfo);
+    QLabel *picIcon = label("picIcon", twips(120, 240, 540, 540));
+    picIcon->setPixmap(QPixmap(IconResource).scaled(32, 32, Qt::KeepAspectRatio,
+                                                    Qt::SmoothTransformation));
+    m_c = std::make_unique<Controls>();
+    m_c->lblTitle = label("lblTitle", twips(960, 240, 3885, 240));
+    m_c->lblVersion = label("lblVersion", twips(960, 480, 3885, 225));
+    label("Label1", twips(960, 720, 3975, 375))->setText(QStringLiteral("Copyright (C) 2001 Tandemix"));
+    m_c->lblDescription = label("lblDescription", twips(960, 1125, 4485, 1650));
+    m_c->lblDescription->setWordWrap(true);
+    m_c->lblDescription->setTextFormat(Qt::RichText);
+    auto *Line1 = new EtchedLine(window);
+    Line1->setObjectName(QStringLiteral("Line1"));
+    Line1->setGeometry(twips(240, 3000, 5760 - 240, 30));
+    m_c->lblDisclaimer = label("lblDisclaimer", twips(255, 3240, 3870, 1305));
+    m_c->lblDisclaimer->setWordWrap(true);
 
-    connect(c.cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
-    connect(c.cmdSysInfo, &QPushButton::clicked, this, [this] { cmdSysInfo_Click(); });
+    auto *cmdOK = new QPushButton(QStringLiteral("OK"), window);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setGeometry(twips(4245, 3225, 1380, 345));
+    cmdOK->setDefault(true);
+    window->setCancelButton(cmdOK);
+    auto *cmdSysInfo = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), window);
+    cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
+    cmdSysInfo->setGeometry(twips(4260, 3675, 1380, 345));
+    QWidget::setTabOrder(cmdOK, cmdSysInfo);
+
+    connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+    connect(cmdSysInfo, &QPushButton::clicked, this, [this] { cmdSysInfo_Click(); });
     return window;
 }
 
