@@ -2,12 +2,36 @@
 
 #include "app/Form.h"
 
-// The version dialog. (Skeleton.)
+#include <QString>
+
+#include <memory>
+
+// The version dialog: title, version, description, and a button that starts
+// the system information tool found through the registry. It takes turns
+// with the main window: OK brings a freshly loaded main window back.
 class frmAbout final : public Form {
 public:
-    using Form::Form;
+    explicit frmAbout(AppContext &app);
+    ~frmAbout() override;
+
+    // Starts the system information tool, or says that it is not available.
+    void StartSysInfo();
+    // Reads a registry value as text into KeyVal. False, with KeyVal empty,
+    // when the key or the value cannot be read; the key is closed either way.
+    bool GetKeyValue(quint32 KeyRoot, const QString &KeyName, const QString &SubKeyRef,
+                     QString &KeyVal);
 
 protected:
-    QWidget *createWindow() override { return new QWidget; }
-    void Form_Load() override {}
+    QWidget *createWindow() override;
+    void Form_Load() override;
+    void unloading() override;
+
+private:
+    struct Controls;
+
+    void cmdOK_Click();
+    void cmdSysInfo_Click();
+    void sysInfoUnavailable();
+
+    std::unique_ptr<Controls> m_c;
 };

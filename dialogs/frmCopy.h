@@ -1,23 +1,15 @@
 #pragma once
 
-#include "app/Form.h"
+#include "dialogs/FolderPicker.h"
 
-// The two folder pickers: frmCopy2 fills the separate source path,
-// frmCopy1 the separate destination path. (Skeleton.)
-class frmCopy1 final : public Form {
+// The destination picker "バックアップ先指定": fills txtFolderPath2.
+class frmCopy1 final : public FolderPicker {
 public:
-    using Form::Form;
-
-protected:
-    QWidget *createWindow() override { return new QWidget; }
-    void Form_Load() override {}
+    explicit frmCopy1(AppContext &app);
 };
 
-class frmCopy2 final : public Form {
+// The source picker "バックアップ元指定": fills txtFolderPath1.
+class frmCopy2 final : public FolderPicker {
 public:
-    using Form::Form;
-
-protected:
-    QWidget *createWindow() override { return new QWidget; }
-    void Form_Load() override {}
+    explicit frmCopy2(AppContext &app);
 };

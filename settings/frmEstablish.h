@@ -23,6 +23,9 @@ public:
     QString txtBackup2() override;
     QString txtBackup3() override;
     void setChkUwa(int value) override;
+    // Written by the folder pickers.
+    void setTxtFolderPath1(const QString &text);
+    void setTxtFolderPath2(const QString &text);
 
     QString txtRireki() override;
     void setTxtRireki(const QString &text) override;
@@ -30,4 +33,7 @@ public:
 protected:
     QWidget *createWindow() override;
     void Form_Load() override;
+
+private:
+    QString m_txtFolderPath1, m_txtFolderPath2;
 };

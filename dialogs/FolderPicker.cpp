@@ -1,0 +1,169 @@
+#include "dialogs/FolderPicker.h"
+
+#include "app/AppContext.h"
+#include "dialogs/DialogWindow.h"
+#include "dialogs/Twips.h"
+#include "platform/AppInfo.h"
+#include "settings/frmEstablish.h"
+#include "widgets/DirectoryList.h"
+#include "widgets/DriveList.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+const QString DriveC = QStringLiteral("C:");
+const QString DriveA = QStringLiteral("A:");
+constexpr int ClientWidth = 6570;
+
+void centreOnScreen(QWidget *window)
+{
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
+}
+} // namespace
+
+// The controls the handlers read and set.
+struct FolderPicker::Controls {
+    QLineEdit *txtFileName;
+    DriveList *Drive1;
+    DirectoryList *Dir1;
+};
+
+FolderPicker::FolderPicker(AppContext &app, Setup setup) : Form(app), m_setup(std::move(setup)) {}
+
+FolderPicker::~FolderPicker() = default;
+
+QWidget *FolderPicker::createWindow()
+{
+    FileSystemService &fileSystem = app().platform().fileSystem;
+    auto *window = new DialogWindow;
+    window->setObjectName(m_setup.name);
+    window->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                           | Qt::WindowCloseButtonHint);
+    window->setWindowTitle(m_setup.title);
+    window->setFixedSize(twipsSize(ClientWidth, m_setup.clientHeight));
+
+    m_c = std::make_unique<Controls>();
+    Controls &c = *m_c;
+    auto *Label1 = new QLabel(QStringLiteral("ファイル名(&N)"), window);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twips(360, 240, 1215, 375));
+    c.txtFileName = new QLineEdit(window);
+    c.txtFileName->setObjectName(QStringLiteral("txtFileName"));
+    c.txtFileName->setGeometry(twips(1800, 240, m_setup.txtFileNameWidth, 270));
+    Label1->setBuddy(c.txtFileName);
+    auto *cmdOpen = new QPushButton(QStringLiteral("OK"), window);
+    cmdOpen->setObjectName(QStringLiteral("cmdOpen"));
+    cmdOpen->setGeometry(twips(5040, m_setup.cmdOpenTop, 1215, 495));
+    cmdOpen->setDefault(true);
+    auto *cmdExit = new QPushButton(QStringLiteral("閉じる"), window);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    cmdExit->setGeometry(twips(5040, m_setup.cmdExitTop, 1215, 495));
+    // Until Form_Load moves them, the lists show where the process stands.
+    c.Drive1 = new DriveList(fileSystem, window);
+    c.Drive1->setObjectName(QStringLiteral("Drive1"));
+    c.Drive1->setGeometry(twips(120, 960, 4335, 300));
+    c.Drive1->setDrive(fileSystem.CurrentDrive());
+    c.Dir1 = new DirectoryList(window);
+    c.Dir1->setObjectName(QStringLiteral("Dir1"));
+    c.Dir1->setGeometry(twips(120, 1440, 4335, m_setup.Dir1Height));
+    const auto current = fileSystem.GetDrive(fileSystem.CurrentDrive());
+    c.Dir1->setPath(QDir::currentPath(), current ? current->root : QString());
+
+    QWidget::setTabOrder(c.txtFileName, cmdOpen);
+    QWidget::setTabOrder(cmdOpen, cmdExit);
+    QWidget::setTabOrder(cmdExit, c.Drive1);
+    QWidget::setTabOrder(c.Drive1, c.Dir1);
+
+    connect(c.Drive1, &DriveList::driveChanged, this, [this] { Drive1_Change(); });
+    connect(c.Dir1, &DirectoryList::pathChanged, this, [this] { Dir1_Change(); });
+    connect(c.txtFileName, &QLineEdit::textChanged, this, [this] { txtFileName_Change(); });
+    connect(cmdOpen, &QPushButton::clicked, this, [this] { cmdOpen_Click(); });
+    connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
+    centreOnScreen(window);
+    return window;
+}
+
+void FolderPicker::unloading()
+{
+    m_c.reset();
+}
+
+void FolderPicker::Form_Load()
+{
+    if (m_c->Drive1->setDrive(DriveC) || m_c->Drive1->setDrive(DriveA))
+        return;
+    reportFatalError();
+}
+
+void FolderPicker::Drive1_Change()
+{
+    if (openDrive(m_c->Drive1->drive()))
+        return;
+    app().platform().messageBoxes.MsgBox(
+        QStringLiteral("デバイスの準備が出来ていません！！　準備が出来てから､再度実行してください。"));
+    // Going back to C: runs this handler again, now for C:.
+    if (!m_c->Drive1->setDrive(DriveC))
+        m_c->Drive1->setDrive(DriveA);
+}
+
+void FolderPicker::Dir1_Change()
+{
+    m_c->txtFileName->setText(m_c->Dir1->path());
+}
+
+void FolderPicker::txtFileName_Change()
+{
+    m_strFileName = m_c->txtFileName->text();
+}
+
+void FolderPicker::cmdOpen_Click()
+{
+    (app().frmEstablish().*m_setup.writeField)(m_strFileName);
+    if (m_setup.okShowsSettings)
+        app().frmEstablish().Show();
+    Unload();
+}
+
+void FolderPicker::cmdExit_Click()
+{
+    app().frmEstablish().Show();
+    Unload();
+}
+
+// Opens the drive's current folder in Dir1; false when there is no such
+// drive or it is not ready, and Dir1 then keeps what it showed.
+bool FolderPicker::openDrive(const QString &driveText)
+{
+    FileSystemService &fileSystem = app().platform().fileSystem;
+    const auto drive = fileSystem.GetDrive(fileSystem.GetDriveName(driveText));
+    if (!drive || !fileSystem.IsReady(*drive))
+        return false;
+    return m_c->Dir1->setPath(currentFolderOn(drive->name, drive->root), drive->root);
+}
+
+// A drive's current folder is the working directory when it lies on that
+// drive, else the drive's root.
+QString FolderPicker::currentFolderOn(const QString &driveName, const QString &root) const
+{
+    const QString workingDirectory = QDir::currentPath();
+    const QString driveOfWorkingDirectory = app().platform().fileSystem.GetDriveName(workingDirectory);
+    return driveOfWorkingDirectory.compare(driveName, Qt::CaseInsensitive) == 0 ? workingDirectory
+                                                                                : root;
+}
+
+void FolderPicker::reportFatalError()
+{
+    Platform &platform = app().platform();
+    platform.messageBoxes.MsgBox(QStringLiteral("エラーが発生しました！！"));
+    platform.messageBoxes.MsgBox(
+        QStringLiteral("原因がわかる場合は解決して､わからない場合は､作者に知らせてください。"));
+    platform.messageBoxes.MsgBox(QStringLiteral("メールアドレスは､クリップボードにコピーしておきます。"));
+    platform.clipboard.setText(AppInfo::ContactAddress);
+    platform.ender.endNow();
+}

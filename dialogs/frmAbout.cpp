@@ -1,0 +1,225 @@
+#include "dialogs/frmAbout.h"
+
+#include "app/AppContext.h"
+#include "app/frmMain.h"
+#include "dialogs/DialogWindow.h"
+#include "dialogs/Twips.h"
+#include "platform/AppInfo.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+namespace {
+const QString IconResource = QStringLiteral(":/icons/tandemix.png");
+// Standard read rights and every key-specific right.
+constexpr quint32 KEY_ALL_ACCESS = 0x2003F;
+constexpr int ValueBufferSize = 1024;
+
+const QString SysInfoKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
+const QString SysInfoValue = QStringLiteral("PATH");
+const QString SysInfoLocationKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
+const QString SysInfoLocationValue = QStringLiteral("MSINFO");
+const QString SysInfoProgram = QStringLiteral("/MSINFO32.EXE");
+
+const QString CrLf = QStringLiteral("\r\n");
+
+// An etched separator: a grey line over a white one, two pixels wide.
+class EtchedLine final : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(0, 0, width(), 2, Qt::white);
+        painter.fillRect(0, 0, width(), 1, QColor(128, 128, 128));
+    }
+};
+
+QString versionText()
+{
+    return QStringLiteral("Vr. %1.%2.%3")
+        .arg(AppInfo::VersionMajor)
+        .arg(AppInfo::VersionMinor)
+        .arg(AppInfo::VersionRevision);
+}
+
+QStringList descriptionLines()
+{
+    return QStringList{
+        QStringLiteral("このプログラムは､"),
+        QStringLiteral("バックアップ元と先のドライブそれと、バックアップ元フォルダ名を設定すれば後は、"
+                       "開始をクリックするだけで、何度でもバックアップもしくは復旧をすることが出来ます。"),
+        QStringLiteral("また、バックアップするフォルダが、ルート上にないときは、自分でパス名を指定できます。"),
+        QStringLiteral("他にも、タイマー機能や履歴もついていますので、便利だと思います。"),
+    };
+}
+
+// The description fills its label only at one line per font height, as
+// the layout was drawn; CJK fonts here would space the lines wider.
+QString descriptionText()
+{
+    QStringList lines = descriptionLines();
+    for (QString &line : lines)
+        line = line.toHtmlEscaped();
+    return QStringLiteral("<p style=\"margin:0px; line-height:%1px; -qt-line-height-type:fixed\">")
+               .arg(DialogWindow::LayoutFontPixels)
+           + lines.join(QStringLiteral("<br>")) + QStringLiteral("</p>");
+}
+
+QString disclaimerText()
+{
+    return QStringLiteral("このプログラムは無保証で提供されます。") + CrLf
+           + QStringLiteral("使用によって生じたいかなる損害についても、作者は責任を負いません。");
+}
+
+// A 32-bit value arrives as its four bytes, least significant first.
+QString dwordText(const QByteArray &bytes)
+{
+    quint32 value = 0;
+    for (qsizetype i = qMin<qsizetype>(bytes.size(), 4) - 1; i >= 0; --i)
+        value = (value << 8) | quint8(bytes.at(i));
+    return QString::number(value);
+}
+} // namespace
+
+// The labels Form_Load fills.
+struct frmAbout::Controls {
+    QLabel *lblTitle;
+    QLabel *lblVersion;
+    QLabel *lblDescription;
+    QLabel *lblDisclaimer;
+};
+
+frmAbout::frmAbout(AppContext &app) : Form(app) {}
+
+frmAbout::~frmAbout() = default;
+
+QWidget *frmAbout::createWindow()
+{
+    auto *window = new DialogWindow;
+    window->setObjectName(QStringLiteral("frmAbout"));
+    window->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
+                           | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                           | Qt::WindowCloseButtonHint);
+    window->setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+    window->setWindowIcon(QIcon(IconResource));
+    window->setFixedSize(twipsSize(5775, 4695));
+
+    const auto label = [window](const char *name, const QRect &geometry) {
+        auto *l = new QLabel(window);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setGeometry(geometry);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return l;
+    };
+    QLabel *picIcon = label("picIcon", twips(120, 240, 540, 540));
+    picIcon->setPixmap(QPixmap(IconResource).scaled(32, 32, Qt::KeepAspectRatio,
+                                                    Qt::SmoothTransformation));
+    m_c = std::make_unique<Controls>();
+    m_c->lblTitle = label("lblTitle", twips(960, 240, 3885, 240));
+    m_c->lblVersion = label("lblVersion", twips(960, 480, 3885, 225));
+    label("Label1", twips(960, 720, 3975, 375))->setText(QStringLiteral("Copyright (C) 2001 Tandemix"));
+    m_c->lblDescription = label("lblDescription", twips(960, 1125, 4485, 1650));
+    m_c->lblDescription->setWordWrap(true);
+    m_c->lblDescription->setTextFormat(Qt::RichText);
+    auto *Line1 = new EtchedLine(window);
+    Line1->setObjectName(QStringLiteral("Line1"));
+    Line1->setGeometry(twips(240, 3000, 5760 - 240, 30));
+    m_c->lblDisclaimer = label("lblDisclaimer", twips(255, 3240, 3870, 1305));
+    m_c->lblDisclaimer->setWordWrap(true);
+
+    auto *cmdOK = new QPushButton(QStringLiteral("OK"), window);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setGeometry(twips(4245, 3225, 1380, 345));
+    cmdOK->setDefault(true);
+    window->setCancelButton(cmdOK);
+    auto *cmdSysInfo = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), window);
+    cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
+    cmdSysInfo->setGeometry(twips(4260, 3675, 1380, 345));
+    QWidget::setTabOrder(cmdOK, cmdSysInfo);
+
+    connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+    connect(cmdSysInfo, &QPushButton::clicked, this, [this] { cmdSysInfo_Click(); });
+    return window;
+}
+
+void frmAbout::unloading()
+{
+    m_c.reset();
+}
+
+void frmAbout::Form_Load()
+{
+    window()->setWindowTitle(AppInfo::Title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));
+    m_c->lblVersion->setText(versionText());
+    m_c->lblTitle->setText(AppInfo::Title);
+    m_c->lblDescription->setText(descriptionText());
+    m_c->lblDisclaimer->setText(disclaimerText());
+}
+
+void frmAbout::cmdOK_Click()
+{
+    app().frmMain().Show();
+    Unload();
+}
+
+void frmAbout::cmdSysInfo_Click()
+{
+    StartSysInfo();
+}
+
+void frmAbout::StartSysInfo()
+{
+    QString path;
+    if (!GetKeyValue(Registry::HKEY_LOCAL_MACHINE, SysInfoKey, SysInfoValue, path)) {
+        QString folder;
+        if (!GetKeyValue(Registry::HKEY_LOCAL_MACHINE, SysInfoLocationKey, SysInfoLocationValue,
+                         folder)
+            || !QFileInfo::exists(folder + SysInfoProgram))
+            return sysInfoUnavailable();
+        path = folder + SysInfoProgram;
+    }
+    // The first location's path is not checked first: starting it tells.
+    if (!app().platform().programs.startProgram(path))
+        sysInfoUnavailable();
+}
+
+void frmAbout::sysInfoUnavailable()
+{
+    app().platform().messageBoxes.MsgBox(QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"),
+                                         MsgButtons::OK, MsgIcon::None, AppInfo::Title);
+}
+
+bool frmAbout::GetKeyValue(quint32 KeyRoot, const QString &KeyName, const QString &SubKeyRef,
+                           QString &KeyVal)
+{
+    Registry &registry = app().platform().registry;
+    Registry::Handle hKey = 0;
+    QByteArray buffer(ValueBufferSize, '\0');
+    quint32 size = ValueBufferSize;
+    quint32 type = 0;
+    const bool read =
+        registry.RegOpenKeyExA(KeyRoot, KeyName.toLocal8Bit(), 0, KEY_ALL_ACCESS, &hKey)
+            == Registry::ERROR_SUCCESS
+        && registry.RegQueryValueExA(hKey, SubKeyRef.toLocal8Bit(), &type, buffer, &size)
+               == Registry::ERROR_SUCCESS
+        && size <= quint32(buffer.size());
+    registry.RegCloseKey(hKey);
+    if (!read) {
+        KeyVal.clear();
+        return false;
+    }
+    // A string may or may not be stored with its terminating NUL.
+    QByteArray value = buffer.left(size);
+    if (value.endsWith('\0'))
+        value.chop(1);
+    if (type == Registry::REG_SZ)
+        KeyVal = QString::fromLocal8Bit(value);
+    else if (type == Registry::REG_DWORD)
+        KeyVal = dwordText(value);
+    return true;
+}

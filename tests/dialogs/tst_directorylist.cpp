@@ -1,0 +1,134 @@
+#include "widgets/DirectoryList.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The classic directory list: ancestors above the open folder, then its
+// subfolders; only opening a folder is a change.
+class TestDirectoryList : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void showsAncestorsFromTopThenSubfolders();
+    void topKeepsItsSlash();
+    void folderOutsideTopFallsBackToFileSystemRoot();
+    void missingFolderIsRefusedWithoutChange();
+    void reopeningTheSameFolderIsNoChange();
+    void highlightingIsNoChangeEnterOpens();
+    void doubleClickOpensAnAncestor();
+
+private:
+    QStringList shownTexts() const;
+    QTreeWidgetItem *itemNamed(const QString &text) const;
+
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    std::unique_ptr<DirectoryList> m_list;
+    QString m_top; // with trailing '/', like a drive root
+};
+
+void TestDirectoryList::init()
+{
+    m_tmp = std::make_unique<QTemporaryDir>();
+    m_top = m_tmp->path() + QLatin1Char('/');
+    for (const char *folder : {"a/b/c", "a/b/d", "a/B2", "a/.hidden", "e"})
+        QVERIFY(QDir(m_tmp->path()).mkpath(QString::fromLatin1(folder)));
+    m_list = std::make_unique<DirectoryList>();
+    m_list->resize(300, 300);
+}
+
+QStringList TestDirectoryList::shownTexts() const
+{
+    QStringList texts;
+    for (QTreeWidgetItemIterator it(m_list.get()); *it; ++it)
+        texts << QString((*it)->childCount() || *it == m_list->currentItem() ? "+" : "-")
+                     + (*it)->text(0);
+    return texts;
+}
+
+QTreeWidgetItem *TestDirectoryList::itemNamed(const QString &text) const
+{
+    const auto found = m_list->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+void TestDirectoryList::showsAncestorsFromTopThenSubfolders()
+{
+    QVERIFY(m_list->setPath(m_tmp->path() + "/a/b", m_top));
+    QCOMPARE(m_list->path(), m_tmp->path() + "/a/b");
+    // "+" marks the chain down to the open folder, "-" its subfolders;
+    // dot-folders are not listed.
+    QCOMPARE(shownTexts(), (QStringList{"+" + m_top, "+a", "+b", "-c", "-d"}));
+    QCOMPARE(m_list->currentItem()->text(0), QStringLiteral("b"));
+
+    QVERIFY(m_list->setPath(m_tmp->path() + "/a"));
+    QCOMPARE(shownTexts(), (QStringList{"+" + m_top, "+a", "-b", "-B2"}));
+}
+
+void TestDirectoryList::topKeepsItsSlash()
+{
+    QVERIFY(m_list->setPath(m_top, m_top));
+    QCOMPARE(m_list->path(), m_top);
+    QCOMPARE(shownTexts(), (QStringList{"+" + m_top, "-a", "-e"}));
+}
+
+void TestDirectoryList::folderOutsideTopFallsBackToFileSystemRoot()
+{
+    QVERIFY(m_list->setPath(m_tmp->path() + "/e", m_tmp->path() + "/a"));
+    QCOMPARE(m_list->topLevelItem(0)->text(0), QStringLiteral("/"));
+    QCOMPARE(m_list->path(), m_tmp->path() + "/e");
+}
+
+void TestDirectoryList::missingFolderIsRefusedWithoutChange()
+{
+    QVERIFY(m_list->setPath(m_tmp->path() + "/a", m_top));
+    QSignalSpy changes(m_list.get(), &DirectoryList::pathChanged);
+    QVERIFY(!m_list->setPath(m_tmp->path() + "/nothing", m_top));
+    QVERIFY(!m_list->setPath(QString()));
+    QVERIFY(!m_list->setPath(QStringLiteral("relative/a")));
+    QCOMPARE(m_list->path(), m_tmp->path() + "/a");
+    QCOMPARE(changes.count(), 0);
+}
+
+void TestDirectoryList::reopeningTheSameFolderIsNoChange()
+{
+    QSignalSpy changes(m_list.get(), &DirectoryList::pathChanged);
+    QVERIFY(m_list->setPath(m_tmp->path() + "/a", m_top));
+    QVERIFY(m_list->setPath(m_tmp->path() + "/a/", m_top));
+    QCOMPARE(changes.count(), 1);
+}
+
+void TestDirectoryList::highlightingIsNoChangeEnterOpens()
+{
+    QVERIFY(m_list->setPath(m_tmp->path() + "/a", m_top));
+    QSignalSpy changes(m_list.get(), &DirectoryList::pathChanged);
+    m_list->setCurrentItem(itemNamed("B2"));
+    QTest::keyClick(m_list.get(), Qt::Key_Down);
+    QCOMPARE(changes.count(), 0);
+    QCOMPARE(m_list->path(), m_tmp->path() + "/a");
+
+    m_list->setCurrentItem(itemNamed("b"));
+    QTest::keyClick(m_list.get(), Qt::Key_Return);
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(m_list->path(), m_tmp->path() + "/a/b");
+}
+
+void TestDirectoryList::doubleClickOpensAnAncestor()
+{
+    QVERIFY(m_list->setPath(m_tmp->path() + "/a/b/c", m_top));
+    QSignalSpy changes(m_list.get(), &DirectoryList::pathChanged);
+    m_list->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_list.get()));
+    const QRect rect = m_list->visualItemRect(itemNamed("a"));
+    // A single click only highlights.
+    QTest::mouseClick(m_list->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(changes.count(), 0);
+    QTest::mouseDClick(m_list->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(m_list->path(), m_tmp->path() + "/a");
+}
+
+QTEST_MAIN(TestDirectoryList)
+#include "tst_directorylist.moc"

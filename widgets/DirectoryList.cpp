@@ -1,0 +1,120 @@
+#include "widgets/DirectoryList.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QStyle>
+
+namespace {
+constexpr int PathRole = Qt::UserRole;
+
+QString withSlash(const QString &folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+QString cleaned(const QString &path)
+{
+    return QDir::cleanPath(QDir::fromNativeSeparators(path));
+}
+
+// True when folder is top or lies below it.
+bool isWithin(const QString &folder, const QString &top)
+{
+    if (folder == top)
+        return true;
+    return folder.startsWith(withSlash(top));
+}
+
+// The folders from top down to folder, both included.
+QStringList chain(const QString &top, const QString &folder)
+{
+    QStringList folders{folder};
+    QString current = folder;
+    while (current != top) {
+        current = QFileInfo(current).path();
+        folders.prepend(current);
+    }
+    return folders;
+}
+} // namespace
+
+DirectoryList::DirectoryList(QWidget *parent) : QTreeWidget(parent)
+{
+    setHeaderHidden(true);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setExpandsOnDoubleClick(false);
+    setIndentation(12);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(this, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem *item) { openItem(item); });
+}
+
+QString DirectoryList::path() const
+{
+    if (m_open.isEmpty())
+        return QString();
+    return m_open == m_top ? withSlash(m_open) : m_open;
+}
+
+bool DirectoryList::setPath(const QString &path, const QString &top)
+{
+    const QString folder = cleaned(path);
+    const QFileInfo info(folder);
+    if (path.isEmpty() || !info.isAbsolute() || !info.isDir() || !info.isReadable())
+        return false;
+    QString newTop = top.isEmpty() ? m_top : cleaned(top);
+    if (newTop.isEmpty() || !isWithin(folder, newTop))
+        newTop = QStringLiteral("/");
+    const bool changed = folder != m_open;
+    m_top = newTop;
+    m_open = folder;
+    fill();
+    if (changed)
+        emit pathChanged();
+    return true;
+}
+
+void DirectoryList::fill()
+{
+    clear();
+    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+
+    QTreeWidgetItem *parent = nullptr;
+    for (const QString &folder : chain(m_top, m_open)) {
+        auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+        item->setText(0, folder == m_top ? withSlash(folder) : QFileInfo(folder).fileName());
+        item->setIcon(0, openIcon);
+        item->setData(0, PathRole, folder);
+        parent = item;
+    }
+    const QStringList subfolders =
+        QDir(m_open).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    for (const QString &name : subfolders) {
+        auto *item = new QTreeWidgetItem(parent);
+        item->setText(0, name);
+        item->setIcon(0, closedIcon);
+        item->setData(0, PathRole, QDir(m_open).filePath(name));
+    }
+    expandAll();
+    setCurrentItem(parent);
+    scrollToItem(parent);
+}
+
+void DirectoryList::openItem(QTreeWidgetItem *item)
+{
+    if (item)
+        setPath(item->data(0, PathRole).toString());
+}
+
+void DirectoryList::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        openItem(currentItem());
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
