@@ -5,12 +5,13 @@
 #include "dialogs/frmCopy.h"
 #include "runs/HistoryLog.h"
 #include "runs/Runs.h"
+#include "settings/EstablishWindow.h"
+#include "settings/SettingsFile.h"
 
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -170,8 +171,8 @@ void frmEstablish::cmdCancel_Click()
     app().frmMain().Show();
 }
 
-// Silent, as the button's tool tip promises nothing more. A failed save
-// leaves the earlier file whole.
+// Shows nothing, even on failure; the file is written whole or not at all,
+// so a failed save leaves the earlier settings for the next load.
 void frmEstablish::cmdSave_Click()
 {
     FilenumA();

@@ -3,12 +3,13 @@
 #include "app/Form.h"
 #include "runs/RunContext.h"
 #include "settings/ClockSchedule.h"
-#include "settings/EstablishWindow.h"
 #include "settings/RunOptions.h"
-#include "settings/SettingsFile.h"
 
 #include <functional>
 #include <memory>
+
+struct EstablishControls;
+struct Settings;
 
 // The settings dialog "詳細設定": its controls hold the twelve run options,
 // its timer starts runs at the start times, its box holds the history text.
