@@ -2,13 +2,23 @@
 
 #include "app/Form.h"
 #include "runs/RunContext.h"
+#include "settings/ClockSchedule.h"
 #include "settings/RunOptions.h"
 
-// The settings dialog "詳細設定": holds the run options, the timer and the
-// history box. (Skeleton: the dialog comes with the settings work.)
+#include <functional>
+#include <memory>
+
+struct EstablishControls;
+struct Settings;
+
+// The settings dialog "詳細設定": its controls hold the twelve run options,
+// its timer starts runs at the start times, its box holds the history text.
+// Every reader loads it first (hidden), which reads Establish.dat and
+// Riri.dat and may arm the timer.
 class frmEstablish final : public Form, public RunOptions, public HistoryBox {
 public:
-    using Form::Form;
+    explicit frmEstablish(AppContext &app);
+    ~frmEstablish() override;
 
     int chkFolder1() override;
     QString txtFolderPath1() override;
@@ -23,17 +33,44 @@ public:
     QString txtBackup2() override;
     QString txtBackup3() override;
     void setChkUwa(int value) override;
-    // Written by the folder pickers.
-    void setTxtFolderPath1(const QString &text);
-    void setTxtFolderPath2(const QString &text);
 
     QString txtRireki() override;
     void setTxtRireki(const QString &text) override;
 
+    // Where the folder pickers put the chosen path.
+    void setTxtFolderPath1(const QString &path);
+    void setTxtFolderPath2(const QString &path);
+
+    // Each tick of trmClock.
+    void trmClock_Timer();
+
+    // The runs the timer starts; tests replace them to see which one it chose.
+    std::function<void(RunContext &)> runBackup;
+    std::function<void(RunContext &)> runHukyuu;
+
 protected:
     QWidget *createWindow() override;
     void Form_Load() override;
+    void unloading() override;
 
 private:
-    QString m_txtFolderPath1, m_txtFolderPath2;
+    EstablishControls &controls();
+    QString dataFile(const QString &fileName) const;
+    Settings currentSettings();
+    void storeSettings(const Settings &settings);
+    void FilenumA();
+
+    void chkFolder1_Click();
+    void chkFolder2_Click();
+    void chkTime_Click();
+    void cmdSun_Click();
+    void cmdSun2_Click();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+    void cmdSave_Click();
+    void Command1_Click();
+
+    std::unique_ptr<EstablishControls> m_controls;
+    ClockSchedule m_schedule;
+    int m_fileNumber = 0;
 };

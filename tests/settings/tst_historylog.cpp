@@ -1,0 +1,150 @@
+#include "EstablishFixture.h"
+#include "runs/HistoryLog.h"
+
+#include <QtTest>
+
+namespace {
+
+class TextBox final : public HistoryBox {
+public:
+    QString txtRireki() override { return text; }
+    void setTxtRireki(const QString &t) override { text = t; }
+    QString text = HeaderText;
+};
+
+const QString CrLf = QStringLiteral("\r\n");
+
+} // namespace
+
+class TestHistoryLog : public QObject {
+    Q_OBJECT
+private:
+    QByteArray fileBytes(const FakePlatform &fake)
+    {
+        QFile file(fake.dataDirectory.filePath(HistoryLog::FileName));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private slots:
+    void header()
+    {
+        QCOMPARE(HistoryLog::Header, QString(34, '-') + QStringLiteral("今までの履歴") + QString(31, '-'));
+    }
+
+    void entries_data()
+    {
+        QTest::addColumn<bool>("restore");
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("backup") << false
+                                << QStringLiteral("2001/05/20 22:27:32  バックアップ元/home/u/Docs  バックアップ先/media/u/S/Docs");
+        QTest::newRow("restore") << true
+                                 << QStringLiteral("2001/05/20 22:27:32  復旧元/home/u/Docs  復旧先/media/u/S/Docs");
+    }
+    void entries()
+    {
+        QFETCH(bool, restore);
+        QFETCH(QString, entry);
+        FakeClock clock;
+        QCOMPARE(HistoryLog::Entry(clock.dateText(), clock.timeText(),
+                                   restore ? HistoryLog::RestoreLabels : HistoryLog::BackupLabels,
+                                   "/home/u/Docs", "/media/u/S/Docs"),
+                 entry);
+    }
+
+    // Each load ends every line with CR LF, so the first entry after a load
+    // follows an empty line; entries without a load between follow directly.
+    void workedExampleByteForByte()
+    {
+        FakePlatform fake;
+        TextBox box;
+        const QString e1 = "2001/05/20 22:27:32  バックアップ元/a  バックアップ先/b";
+        const QString e2 = "2001/05/20 22:30:00  復旧元/b  復旧先/a";
+        const QString e3 = "2001/05/21 9:05:07  バックアップ元/a  バックアップ先/b";
+
+        QVERIFY(HistoryLog::AppendAndSave(box, fake.dataDirectory, e1).ok());
+        const QString once = HistoryLog::Header + CrLf + CrLf + e1;
+        QCOMPARE(box.text, once);
+        QCOMPARE(fileBytes(fake), (once + CrLf).toUtf8());
+
+        const Result<QString> loaded = HistoryLog::Load(fake.dataDirectory);
+        QVERIFY(loaded.ok());
+        QCOMPARE(*loaded, once + CrLf);
+
+        box.text = *loaded;
+        QVERIFY(HistoryLog::AppendAndSave(box, fake.dataDirectory, e2).ok());
+        QVERIFY(HistoryLog::AppendAndSave(box, fake.dataDirectory, e3).ok());
+        const QString thrice = once + CrLf + CrLf + e2 + CrLf + e3;
+        QCOMPARE(box.text, thrice);
+        QCOMPARE(fileBytes(fake), (thrice + CrLf).toUtf8());
+    }
+
+    void loadByItems_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("line with commas comes back split")
+            << QByteArray("head\r\n2001/05/20 1:00:00  バックアップ元/a,b  バックアップ先/c,d\r\n")
+            << QStringLiteral("head\r\n2001/05/20 1:00:00  バックアップ元/a\r\nb  バックアップ先/c\r\nd\r\n");
+        QTest::newRow("blank lines survive") << QByteArray("a\r\n\r\n\r\nb\r\n") << "a\r\n\r\n\r\nb\r\n";
+        QTest::newRow("no final line end") << QByteArray("a\r\nb") << "a\r\nb\r\n";
+        QTest::newRow("bare line feeds") << QByteArray("a\nb\n") << "a\r\nb\r\n";
+        QTest::newRow("quoted item keeps its comma") << QByteArray("\"a,b\"\r\n") << "a,b\r\n";
+        QTest::newRow("empty file") << QByteArray() << "";
+    }
+    void loadByItems()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, text);
+        FakePlatform fake;
+        QFile out(fake.dataDirectory.filePath(HistoryLog::FileName));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(file);
+        out.close();
+        const Result<QString> loaded = HistoryLog::Load(fake.dataDirectory);
+        QVERIFY(loaded.ok());
+        QCOMPARE(*loaded, text);
+    }
+
+    void missingFileIs53()
+    {
+        FakePlatform fake;
+        const Result<QString> loaded = HistoryLog::Load(fake.dataDirectory);
+        QVERIFY(!loaded.ok());
+        QCOMPARE(loaded.error().number, 53);
+    }
+
+    void clearLeavesTheHeaderLine()
+    {
+        FakePlatform fake;
+        TextBox box;
+        QVERIFY(HistoryLog::AppendAndSave(box, fake.dataDirectory, "entry").ok());
+        QVERIFY(HistoryLog::Clear(fake.dataDirectory).ok());
+        QCOMPARE(fileBytes(fake), HeaderText.toUtf8());
+    }
+
+    void failedWriteKeepsTheEntryInTheBox()
+    {
+        EstablishFixture f;
+        f.makeDataDirectoryUnwritable();
+        TextBox box;
+        QVERIFY(!HistoryLog::AppendAndSave(box, f.fake.dataDirectory, "entry").ok());
+        QCOMPARE(box.text, HeaderText + CrLf + "entry");
+        QVERIFY(!HistoryLog::Clear(f.fake.dataDirectory).ok());
+    }
+
+    void shiftJisFileFromTheOriginalSystems()
+    {
+        FakePlatform fake;
+        QVERIFY(QFile::copy(QFINDTESTDATA("../data/shift-jis/Riri.dat"),
+                            fake.dataDirectory.filePath(HistoryLog::FileName)));
+        const Result<QString> loaded = HistoryLog::Load(fake.dataDirectory);
+        QVERIFY(loaded.ok());
+        QCOMPARE(*loaded, HeaderText + CrLf
+                              + "2001/05/20 22:27:32  バックアップ元C:\\書類  バックアップ先D:\\書類\r\n"
+                                "2001/05/21 9:05:07  バックアップ元C:\\書類  バックアップ先D:\\書類\r\n\r\n"
+                                "2001/05/22 8:00:00  復旧元D:\\書類  復旧先C:\\\\書類\r\n");
+    }
+};
+
+QTEST_MAIN(TestHistoryLog)
+#include "tst_historylog.moc"
