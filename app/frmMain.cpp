@@ -7,16 +7,13 @@
 #include "runs/Runs.h"
 #include "settings/frmEstablish.h"
 #include "widgets/DriveList.h"
+#include "widgets/FormWindow.h"
 
-#include <QDialog>
 #include <QDir>
 #include <QFontMetricsF>
-#include <QGuiApplication>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QTabWidget>
 
 #include <algorithm>
@@ -30,13 +27,6 @@ const QString EditingCaption = QStringLiteral("OK");
 const QString NotReadyText = QStringLiteral("デバイスの準備が出来ていません！");
 const QString NotReadyTitle = QStringLiteral("BK(Brightkeep)Vr.2");
 const QString SaveFailedText = QStringLiteral("フォルダ名を保存できませんでした。\n%1");
-
-// Client area 6210 x 5100 twips; 15 twips are one device-independent pixel.
-QRect twips(int left, int top, int width, int height)
-{
-    const auto px = [](int t) { return qRound(t / 15.0); };
-    return QRect(px(left), px(top), px(width), px(height));
-}
 
 template <typename W>
 W *place(W *widget, const QString &name, QRect where)
@@ -63,9 +53,9 @@ W *placeLine(W *widget, const QString &name, QRect where)
 void shrinkToFit(QLabel *label)
 {
     QFont font = label->font();
-    while (font.pointSizeF() > 6
+    while (font.pixelSize() > 8
            && QFontMetricsF(font).horizontalAdvance(label->text()) > label->width())
-        font.setPointSizeF(font.pointSizeF() - 0.5);
+        font.setPixelSize(font.pixelSize() - 1);
     label->setFont(font);
 }
 
@@ -74,22 +64,6 @@ QPushButton *button(QWidget *parent, const QString &caption, const QString &tool
     auto *b = new QPushButton(caption, parent);
     b->setToolTip(toolTip);
     return b;
-}
-
-// Enter presses the default button as in a dialog; Escape closes nothing,
-// since this window ends only by its buttons or its frame.
-class MainFrame final : public QDialog {
-public:
-    void reject() override {}
-};
-
-QIcon programIcon()
-{
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/tandemix.png"));
-    for (int size : {48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/tandemix-%1.png").arg(size));
-    return icon;
 }
 
 } // namespace
@@ -126,16 +100,13 @@ void frmMain::setRuns(Run backup, Run hukyuu)
 
 QWidget *frmMain::createWindow()
 {
-    auto *window = new MainFrame;
+    auto *window = new FormWindow;
     window->setObjectName(QStringLiteral("frmMain"));
     window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                            | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                            | Qt::WindowCloseButtonHint);
     window->setWindowTitle(AppInfo::MainTitle);
-    window->setWindowIcon(programIcon());
-    window->setFixedSize(twips(0, 0, 6210, 5100).size());
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        window->move(screen->availableGeometry().center() - window->rect().center());
+    window->setFixedClientSize(twipsSize(6210, 5100));
 
     c = std::make_unique<Controls>();
     FileSystemService &fileSystem = app().platform().fileSystem;

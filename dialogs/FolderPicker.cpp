@@ -1,30 +1,21 @@
 #include "dialogs/FolderPicker.h"
 
 #include "app/AppContext.h"
-#include "dialogs/DialogWindow.h"
-#include "dialogs/Twips.h"
 #include "platform/AppInfo.h"
 #include "settings/frmEstablish.h"
 #include "widgets/DirectoryList.h"
 #include "widgets/DriveList.h"
+#include "widgets/FormWindow.h"
 
 #include <QDir>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 
 namespace {
 const QString DriveC = QStringLiteral("C:");
 const QString DriveA = QStringLiteral("A:");
 constexpr int ClientWidth = 6570;
-
-void centreOnScreen(QWidget *window)
-{
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        window->move(screen->availableGeometry().center() - window->rect().center());
-}
 } // namespace
 
 // The controls the handlers read and set.
@@ -41,12 +32,12 @@ FolderPicker::~FolderPicker() = default;
 QWidget *FolderPicker::createWindow()
 {
     FileSystemService &fileSystem = app().platform().fileSystem;
-    auto *window = new DialogWindow;
+    auto *window = new FormWindow;
     window->setObjectName(m_setup.name);
     window->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                            | Qt::WindowCloseButtonHint);
     window->setWindowTitle(m_setup.title);
-    window->setFixedSize(twipsSize(ClientWidth, m_setup.clientHeight));
+    window->setFixedClientSize(twipsSize(ClientWidth, m_setup.clientHeight));
 
     m_c = std::make_unique<Controls>();
     Controls &c = *m_c;
@@ -85,7 +76,6 @@ QWidget *FolderPicker::createWindow()
     connect(c.txtFileName, &QLineEdit::textChanged, this, [this] { txtFileName_Change(); });
     connect(cmdOpen, &QPushButton::clicked, this, [this] { cmdOpen_Click(); });
     connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
-    centreOnScreen(window);
     return window;
 }
 

@@ -2,9 +2,8 @@
 
 #include "app/AppContext.h"
 #include "app/frmMain.h"
-#include "dialogs/DialogWindow.h"
-#include "dialogs/Twips.h"
 #include "platform/AppInfo.h"
+#include "widgets/FormWindow.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -12,7 +11,6 @@
 #include <QPushButton>
 
 namespace {
-const QString IconResource = QStringLiteral(":/icons/tandemix.png");
 // Standard read rights and every key-specific right.
 constexpr quint32 KEY_ALL_ACCESS = 0x2003F;
 constexpr int ValueBufferSize = 1024;
@@ -66,7 +64,7 @@ QString descriptionText()
     for (QString &line : lines)
         line = line.toHtmlEscaped();
     return QStringLiteral("<p style=\"margin:0px; line-height:%1px; -qt-line-height-type:fixed\">")
-               .arg(DialogWindow::LayoutFontPixels)
+               .arg(FormWindow::LayoutFontPixels)
            + lines.join(QStringLiteral("<br>")) + QStringLiteral("</p>");
 }
 
@@ -100,14 +98,13 @@ frmAbout::~frmAbout() = default;
 
 QWidget *frmAbout::createWindow()
 {
-    auto *window = new DialogWindow;
+    auto *window = new FormWindow;
     window->setObjectName(QStringLiteral("frmAbout"));
     window->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
                            | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                            | Qt::WindowCloseButtonHint);
     window->setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
-    window->setWindowIcon(QIcon(IconResource));
-    window->setFixedSize(twipsSize(5775, 4695));
+    window->setFixedClientSize(twipsSize(5775, 4695));
 
     const auto label = [window](const char *name, const QRect &geometry) {
         auto *l = new QLabel(window);
@@ -117,8 +114,7 @@ QWidget *frmAbout::createWindow()
         return l;
     };
     QLabel *picIcon = label("picIcon", twips(120, 240, 540, 540));
-    picIcon->setPixmap(QPixmap(IconResource).scaled(32, 32, Qt::KeepAspectRatio,
-                                                    Qt::SmoothTransformation));
+    picIcon->setPixmap(programIcon().pixmap(32, 32));
     m_c = std::make_unique<Controls>();
     m_c->lblTitle = label("lblTitle", twips(960, 240, 3885, 240));
     m_c->lblVersion = label("lblVersion", twips(960, 480, 3885, 225));

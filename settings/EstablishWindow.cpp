@@ -1,6 +1,7 @@
 #include "settings/EstablishWindow.h"
 
 #include "runs/HistoryLog.h"
+#include "widgets/FormWindow.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -21,13 +22,6 @@
 namespace {
 
 using Widgets = std::initializer_list<QWidget *>;
-
-// The dialog has no Cancel-role button: Escape does nothing, as Cancel
-// itself unloads the dialog and is not meant to be pressed by accident.
-class EstablishDialog final : public QDialog {
-public:
-    void reject() override {}
-};
 
 template <typename W>
 W *named(W *widget, const char *name)
@@ -235,7 +229,7 @@ QWidget *historyTab(EstablishControls &c)
 EstablishControls buildEstablishWindow()
 {
     EstablishControls c{};
-    c.window = named(new EstablishDialog, "frmEstablish");
+    c.window = named(new FormWindow, "frmEstablish");
     c.window->setWindowTitle(QStringLiteral("詳細設定"));
 
     c.SSTab1 = named(new QTabWidget, "SSTab1");

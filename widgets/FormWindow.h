@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QPointer>
+#include <QRect>
+
+class QAbstractButton;
+
+// The top-level window of a form. Enter presses the default button. Esc
+// presses the cancel button when the window has one and does nothing
+// otherwise: it never just hides the window, which would leave the form
+// loaded but out of reach. Every window shows the program's font and icon.
+class FormWindow final : public QDialog {
+public:
+    FormWindow();
+
+    // The layouts are drawn in twips for a 9-point (12-pixel) font; a
+    // larger desktop font would not fit the controls.
+    static constexpr int LayoutFontPixels = 12;
+
+    void setCancelButton(QAbstractButton *button) { m_cancel = button; }
+    // A client area of fixed size, in the middle of the screen.
+    void setFixedClientSize(QSize size);
+
+protected:
+    void reject() override;
+
+private:
+    QPointer<QAbstractButton> m_cancel;
+};
+
+// The program's emblem: two drives and an arrow.
+QIcon programIcon();
+
+// Layouts are given in twips; at 96 dots per inch 15 twips are one
+// device-independent pixel, which Qt scales with the screen.
+inline int twipsToPixels(int twips)
+{
+    return (twips + 7) / 15;
+}
+
+inline QRect twips(int left, int top, int width, int height)
+{
+    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                 twipsToPixels(height));
+}
+
+inline QSize twipsSize(int width, int height)
+{
+    return QSize(twipsToPixels(width), twipsToPixels(height));
+}
