@@ -74,10 +74,18 @@ void FakeRunOptions::setChkUwa(int value)
     uwa = value;
 }
 
-RunWorld::RunWorld()
-    : platform{fakes.messageBoxes, fakes.busyPointer, fakes.clipboard, fakes.programs,
-               fakes.ender,        fakes.dataDirectory, fakes.clock,   fakes.registry,
-               fileSystem,         fakes.copyProgress}
+RunWorld::RunWorld(Engine engine)
+    : platform{fakes.messageBoxes,
+               fakes.busyPointer,
+               fakes.clipboard,
+               fakes.programs,
+               fakes.ender,
+               fakes.dataDirectory,
+               fakes.clock,
+               fakes.registry,
+               engine == Engine::Real ? static_cast<FileSystemService &>(fakes.fileSystem)
+                                      : static_cast<FileSystemService &>(fileSystem),
+               fakes.copyProgress}
 {
 }
 

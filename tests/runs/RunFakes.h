@@ -115,10 +115,12 @@ public:
     void setTxtRireki(const QString &t) override { text = t; }
 };
 
-// A run's whole world: fake services, the scripted component, the inputs.
-// The history file goes to the fake data directory.
+// A run's whole world: fake services, the file-system component, the
+// inputs. The history file goes to the fake data directory. The component
+// is the scripted one, or the real engine over the fake drive table.
 struct RunWorld {
-    RunWorld();
+    enum class Engine { Scripted, Real };
+    explicit RunWorld(Engine engine = Engine::Scripted);
 
     QStringList log;
     FakePlatform fakes;

@@ -75,8 +75,8 @@ private slots:
     void historyFileFailsAfterGoodCopy();
     void loadsSettingsDialogOnFirstOption_data() { addBothRuns(); }
     void loadsSettingsDialogOnFirstOption();
-    void holdsTheRunGate_data() { addBothRuns(); }
-    void holdsTheRunGate();
+    void busyDuringTheCopy_data() { addBothRuns(); }
+    void busyDuringTheCopy();
 };
 
 void tst_CopyRuns::readsInTheOrderOfTheSteps()
@@ -412,16 +412,23 @@ void tst_CopyRuns::loadsSettingsDialogOnFirstOption()
     QCOMPARE(world.historyFile(), world.history.text + QStringLiteral("\r\n"));
 }
 
-void tst_CopyRuns::holdsTheRunGate()
+// The pointer shows the copy; the gate keeps the timer from starting a run.
+void tst_CopyRuns::busyDuringTheCopy()
 {
     QFETCH(RunProcedure, run);
     RunWorld world;
     world.options.end = 0;
-    bool busyDuringCopy = false;
-    world.fileSystem.duringCopy = [&] { busyDuringCopy = world.gate.busy(); };
-    QVERIFY(!world.run(run));
-    QVERIFY(busyDuringCopy);
+    bool gateBusy = false, pointerBusy = false;
+    world.fileSystem.duringCopy = [&] {
+        gateBusy = world.gate.busy();
+        pointerBusy = world.fakes.busyPointer.isBusy();
+    };
     QVERIFY(!world.gate.busy());
+    QVERIFY(!world.run(run));
+    QVERIFY(gateBusy);
+    QVERIFY(pointerBusy);
+    QVERIFY(!world.gate.busy());
+    QVERIFY(!world.fakes.busyPointer.isBusy());
 }
 
 QTEST_GUILESS_MAIN(tst_CopyRuns)
