@@ -48,7 +48,7 @@ void CopyRun::Run()
 Result<void> CopyRun::Steps()
 {
     const QString dir2 = m_context.mainWindow.Dir2Path();
-    // Taken only to fail early when the destination drive is missing or not ready.
+    // Also fails early when the destination drive is missing or not ready.
     const Result<qint64> freeBefore = DestinationFreeSpace(dir2);
     if (!freeBefore)
         return freeBefore.error();
