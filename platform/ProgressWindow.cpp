@@ -1,0 +1,213 @@
+#include "platform/ProgressWindow.h"
+
+#include "platform/AppInfo.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QEventLoop>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QMutex>
+#include <QProgressBar>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+// What the worker reports, read by the window's timer. The engine calls
+// these for every file and block, so they only store: no signals, no locks
+// but the one per file for its path.
+class CopyCounters final : public CopyProgressObserver {
+public:
+    struct Snapshot {
+        bool planned;
+        bool flushing;
+        qint64 totalFiles, totalBytes, filesStarted, bytes;
+        QString file;
+    };
+
+    void copyPlanned(qint64 files, qint64 bytes) override
+    {
+        m_totalFiles = files;
+        m_totalBytes = bytes;
+        m_planned.store(true, std::memory_order_release);
+    }
+    void fileStarted(const QString &sourcePath) override
+    {
+        {
+            QMutexLocker lock(&m_fileMutex);
+            m_file = sourcePath;
+        }
+        m_filesStarted.fetch_add(1, std::memory_order_relaxed);
+    }
+    void bytesCopied(qint64 bytes) override { m_bytes.fetch_add(bytes, std::memory_order_relaxed); }
+    void flushStarted() override { m_flushing.store(true, std::memory_order_release); }
+
+    Snapshot snapshot() const
+    {
+        Snapshot s{m_planned.load(std::memory_order_acquire), m_flushing.load(std::memory_order_acquire),
+                   m_totalFiles, m_totalBytes, m_filesStarted.load(std::memory_order_relaxed),
+                   m_bytes.load(std::memory_order_relaxed), QString()};
+        QMutexLocker lock(&m_fileMutex);
+        s.file = m_file;
+        return s;
+    }
+
+private:
+    std::atomic<bool> m_planned{false};
+    std::atomic<bool> m_flushing{false};
+    qint64 m_totalFiles = 0; // published by m_planned
+    qint64 m_totalBytes = 0;
+    std::atomic<qint64> m_filesStarted{0};
+    std::atomic<qint64> m_bytes{0};
+    mutable QMutex m_fileMutex;
+    QString m_file;
+};
+
+// The window itself. It cannot be closed by the user: the copy goes on
+// whatever happens to it, and the run waits for the copy.
+class ProgressDialog final : public QDialog {
+public:
+    ProgressDialog(const QString &caption, const CopyCounters &counters)
+        : QDialog(QApplication::activeWindow(),
+                  Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+          m_counters(counters)
+    {
+        setWindowTitle(AppInfo::Title);
+        setWindowModality(Qt::ApplicationModal);
+        setFixedWidth(440);
+
+        auto *captionLabel = new QLabel(caption);
+        captionLabel->setObjectName(QStringLiteral("caption"));
+        QFont bold = captionLabel->font();
+        bold.setBold(true);
+        bold.setPointSizeF(bold.pointSizeF() * 1.15);
+        captionLabel->setFont(bold);
+
+        auto *counts = new QGridLayout;
+        counts->setHorizontalSpacing(12);
+        counts->addWidget(new QLabel(QStringLiteral("ファイル")), 0, 0);
+        counts->addWidget(m_files = new QLabel, 0, 1);
+        counts->addWidget(new QLabel(QStringLiteral("データ量")), 1, 0);
+        counts->addWidget(m_bytes = new QLabel, 1, 1);
+        counts->setColumnStretch(1, 1);
+        m_files->setObjectName(QStringLiteral("files"));
+        m_bytes->setObjectName(QStringLiteral("bytes"));
+
+        m_current = new QLabel;
+        m_current->setObjectName(QStringLiteral("current"));
+        // As wide as the window, whatever the path: the path is elided to fit.
+        m_current->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        m_current->setForegroundRole(QPalette::PlaceholderText);
+
+        m_bar = new QProgressBar;
+        m_bar->setObjectName(QStringLiteral("bar"));
+        m_bar->setRange(0, Steps);
+        m_bar->setTextVisible(false);
+
+        auto *layout = new QVBoxLayout(this);
+        layout->setContentsMargins(18, 16, 18, 18);
+        layout->setSpacing(10);
+        layout->addWidget(captionLabel);
+        layout->addLayout(counts);
+        layout->addWidget(m_current);
+        layout->addWidget(m_bar);
+
+        layout->activate(); // the path label's width, before the first refresh
+        connect(&m_refresh, &QTimer::timeout, this, [this] { refresh(); });
+        m_refresh.start(100);
+        refresh();
+    }
+
+protected:
+    void closeEvent(QCloseEvent *event) override { event->ignore(); }
+    void reject() override {} // Esc does nothing either
+
+private:
+    static constexpr int Steps = 1000;
+
+    void refresh()
+    {
+        const CopyCounters::Snapshot s = m_counters.snapshot();
+        const QLocale locale = QLocale::system();
+        if (!s.planned) {
+            m_files->setText(QStringLiteral("—"));
+            m_bytes->setText(QStringLiteral("—"));
+            m_current->setText(QStringLiteral("コピーするファイルを調べています…"));
+            m_bar->setRange(0, 0);
+            return;
+        }
+        // The file being copied is not done yet; once flushing, all are.
+        const qint64 filesDone = s.flushing ? s.totalFiles : qMax<qint64>(0, s.filesStarted - 1);
+        const qint64 bytesDone = qMin(s.bytes, s.totalBytes);
+        m_files->setText(QStringLiteral("%1 / %2").arg(locale.toString(filesDone), locale.toString(s.totalFiles)));
+        m_bytes->setText(QStringLiteral("%1 / %2").arg(size(locale, bytesDone), size(locale, s.totalBytes)));
+        if (s.flushing) {
+            m_current->setText(QStringLiteral("書き込みを完了しています…"));
+            m_bar->setRange(0, 0); // no measure of a flush: the bar just moves
+            return;
+        }
+        m_current->setText(m_current->fontMetrics().elidedText(s.file, Qt::ElideMiddle,
+                                                               m_current->contentsRect().width()));
+        m_bar->setRange(0, Steps);
+        m_bar->setValue(s.totalBytes > 0 ? int(Steps * bytesDone / s.totalBytes)
+                        : s.totalFiles > 0 ? int(Steps * filesDone / s.totalFiles)
+                                           : 0);
+    }
+
+    static QString size(const QLocale &locale, qint64 bytes)
+    {
+        return locale.formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+    }
+
+    const CopyCounters &m_counters;
+    QLabel *m_files;
+    QLabel *m_bytes;
+    QLabel *m_current;
+    QProgressBar *m_bar;
+    QTimer m_refresh;
+};
+
+} // namespace
+
+Result<void> ProgressWindow::run(const QString &caption, const Work &work)
+{
+    CopyCounters counters;
+    Result<void> result;
+    bool finished = false;
+    QEventLoop *waiting = nullptr;
+    const std::unique_ptr<QThread> worker(QThread::create([&] { result = work(counters); }));
+    QObject receiver; // lives on this thread, so the worker's end is queued here
+    QObject::connect(worker.get(), &QThread::finished, &receiver, [&] {
+        finished = true;
+        if (waiting)
+            waiting->quit();
+    });
+    const auto waitIn = [&](QEventLoop &loop, QEventLoop::ProcessEventsFlags flags) {
+        waiting = &loop;
+        loop.exec(flags);
+        waiting = nullptr;
+    };
+    worker->start();
+
+    // Until the window shows, user input waits: a click meanwhile must not
+    // start anything inside this run.
+    QEventLoop beforeWindow;
+    QTimer::singleShot(m_showAfter, &beforeWindow, &QEventLoop::quit);
+    waitIn(beforeWindow, QEventLoop::ExcludeUserInputEvents);
+    if (!finished) {
+        // Modal: the other windows take no input while it is up.
+        ProgressDialog dialog(caption, counters);
+        dialog.show();
+        QEventLoop shown;
+        waitIn(shown, QEventLoop::AllEvents);
+    }
+    worker->wait();
+    return result;
+}

@@ -1,0 +1,37 @@
+// Module Backup: the backup run.
+#include "runs/CopyRun.h"
+#include "runs/Runs.h"
+
+namespace {
+
+// The folder lands at the drive root (no separator after the root's own)
+// or inside the separate destination directory.
+QString BackupDirectory(const DestinationParts &parts)
+{
+    return parts.separateDestination ? parts.txtFolderPath2 + QLatin1Char('/') : parts.dir2;
+}
+
+// A separate source is named by its base name, otherwise the folder name.
+QString BackupName(const DestinationParts &parts)
+{
+    return parts.separateSource ? parts.baseName() : parts.folderName;
+}
+
+const CopyRunKind Backup{
+    QStringLiteral("バックアップ中…"),
+    QStringLiteral("バックアップが完了しました。"),
+    HistoryLog::BackupLabels,
+    BackupDirectory,
+    BackupName,
+    /*comparesFreeSpace=*/true,
+    /*reportsPermissionDenied=*/false,
+    /*namesSeparateSourceByBaseName=*/false,
+    RunBackup,
+};
+
+} // namespace
+
+void RunBackup(RunContext &context)
+{
+    CopyRun(context, Backup).Run();
+}

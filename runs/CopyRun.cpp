@@ -1,0 +1,211 @@
+#include "runs/CopyRun.h"
+
+#include "platform/AppInfo.h"
+
+namespace {
+const QString EndingWords = QStringLiteral("正常終了します。");
+const QString AskForFolderName = QStringLiteral("フォルダ名を正しく入力してください。");
+const QString ShortOfSpace = QStringLiteral("空き容量が足りません。空き容量を確保してください。");
+const QString FolderNotFound1 = QStringLiteral("フォルダが見つかりません！もう一度､");
+const QString FolderNotFound2 = QStringLiteral("フォルダを確認してみてください。");
+const QString OverwriteQuestion = QStringLiteral("フォルダと同名のフォルダが存在します。上書きしますか？");
+const QString OverwriteTitle = QStringLiteral("上書き確認");
+const QString PermissionDenied =
+    QStringLiteral("書き込み不能のフォルダを指定しています。\r\n設定をしなおしてください!!");
+const QString UnexpectedError = QStringLiteral(
+    "エラーが発生しました。原因がわかる場合は､解決し､わからない場合は､作者に連絡ください。");
+const QString AddressOnClipboard = QStringLiteral("メールアドレスは､クリップボードにコピーしておきます。");
+} // namespace
+
+QString DestinationParts::baseName() const
+{
+    return fileSystem.GetBaseName(source);
+}
+
+void ReportUnexpectedError(Platform &platform)
+{
+    platform.messageBoxes.MsgBox(UnexpectedError);
+    platform.messageBoxes.MsgBox(AddressOnClipboard);
+    platform.clipboard.setText(AppInfo::ContactAddress);
+}
+
+bool IsFolderName(const QString &name)
+{
+    if (name.isEmpty())
+        return false;
+    const QStringList elements = name.split(QLatin1Char('/'));
+    return !elements.contains(QStringLiteral(".")) && !elements.contains(QStringLiteral(".."));
+}
+
+void CopyRun::Run()
+{
+    // The timer starts nothing while this run, or the run it repeats, goes on.
+    RunGate::Hold hold(m_context.gate);
+    if (Result<void> done = Steps(); !done)
+        OnError(done.error());
+}
+
+Result<void> CopyRun::Steps()
+{
+    const QString dir2 = m_context.mainWindow.Dir2Path();
+    // Also fails early when the destination drive is missing or not ready.
+    const Result<qint64> freeBefore = DestinationFreeSpace(dir2);
+    if (!freeBefore)
+        return freeBefore.error();
+    // Read before the first option, which may load the settings dialog.
+    m_folderName = m_context.mainWindow.txtBackupText();
+    if (!BuildPaths(dir2))
+        return {};
+
+    SetBusy(true);
+    if (Result<void> copied = CopyFolder(); !copied)
+        return copied;
+    if (m_kind.comparesFreeSpace) {
+        const Result<bool> enough = EnoughFreeSpace(*freeBefore);
+        if (!enough)
+            return enough.error();
+        if (!*enough) {
+            SetBusy(false);
+            MsgBox(ShortOfSpace);
+            return {};
+        }
+    }
+    if (!AddHistoryEntry()) {
+        // The entry stays in txtRireki; the failure concerns the history
+        // file, not the folder, so no folder message fits it.
+        SetBusy(false);
+        ReportUnexpectedError(m_context.platform);
+        return {};
+    }
+    SetBusy(false);
+    Complete();
+    return {};
+}
+
+Result<qint64> CopyRun::DestinationFreeSpace(const QString &dir2)
+{
+    FileSystemService &fileSystem = m_context.platform.fileSystem;
+    const Result<DriveEntry> drive = fileSystem.GetDrive(fileSystem.GetDriveName(dir2));
+    if (!drive)
+        return drive.error();
+    return fileSystem.FreeSpace(*drive);
+}
+
+bool CopyRun::BuildPaths(const QString &dir2)
+{
+    RunOptions &options = m_context.options;
+    const bool separateSource = isOn(options.chkFolder1());
+    if (separateSource)
+        m_source = options.txtFolderPath1();
+    else
+        m_source = m_context.mainWindow.Dir1Path() + m_folderName;
+    const bool separateDestination = isOn(options.chkFolder2());
+    const DestinationParts parts{dir2,
+                                 separateDestination,
+                                 separateDestination ? options.txtFolderPath2() : QString(),
+                                 separateSource,
+                                 m_folderName,
+                                 m_source,
+                                 m_context.platform.fileSystem};
+    const QString name = m_kind.destinationName(parts);
+    m_destination = m_kind.destinationDirectory(parts) + name;
+    // An empty name would copy a whole drive root, or into one.
+    if ((!separateSource && !IsFolderName(m_folderName)) || !IsFolderName(name)) {
+        MsgBox(AskForFolderName, MsgButtons::OK, MsgIcon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+Result<void> CopyRun::CopyFolder()
+{
+    const bool overwrite = isOn(m_context.options.chkUwa());
+    FileSystemService &fileSystem = m_context.platform.fileSystem;
+    const QString source = m_source;
+    const QString destination = m_destination;
+    // Off the user-interface thread: only the file system is touched here.
+    return m_context.platform.copyProgress.run(
+        m_kind.progressCaption, [&](CopyProgressObserver &observer) -> Result<void> {
+            if (Result<void> copied = fileSystem.CopyFolder(source, destination, overwrite, &observer);
+                !copied)
+                return copied;
+            // Done means on the device: the user may pull the stick out next.
+            observer.flushStarted();
+            return fileSystem.FlushToDevice(destination);
+        });
+}
+
+Result<bool> CopyRun::EnoughFreeSpace(qint64 freeBefore)
+{
+    FileSystemService &fileSystem = m_context.platform.fileSystem;
+    const Result<Folder> folder = fileSystem.GetFolder(m_source);
+    if (!folder)
+        return folder.error();
+    const Result<qint64> size = fileSystem.Size(*folder);
+    if (!size)
+        return size.error();
+    return freeBefore - *size >= 0;
+}
+
+Result<void> CopyRun::AddHistoryEntry()
+{
+    const Platform &platform = m_context.platform;
+    return HistoryLog::AppendAndSave(
+        m_context.history, platform.dataDirectory,
+        HistoryLog::Entry(platform.clock.dateText(), platform.clock.timeText(), m_kind.labels,
+                          m_source, m_destination));
+}
+
+void CopyRun::Complete()
+{
+    const bool message = isOn(m_context.options.chkMsg2());
+    const bool end = isOn(m_context.options.chkEnd());
+    if (message)
+        MsgBox(end ? m_kind.completed + EndingWords : m_kind.completed);
+    if (end)
+        m_context.platform.ender.endNow();
+}
+
+void CopyRun::OnError(const Error &error)
+{
+    SetBusy(false);
+    switch (error.number) {
+    case ErrorNumber::PathNotFound: {
+        const QString name = NotFoundName();
+        MsgBox(name + FolderNotFound1 + name + FolderNotFound2);
+        m_context.platform.programs.startFileExplorer();
+        return;
+    }
+    case ErrorNumber::FileAlreadyExists:
+        // A separate source has no folder name to ask about: stay silent.
+        if (m_context.options.chkFolder1() == 0
+            && MsgBox(m_folderName + OverwriteQuestion, MsgButtons::YesNo, MsgIcon::Critical,
+                      OverwriteTitle) == MsgAnswer::Yes) {
+            m_context.options.setChkUwa(1);
+            m_kind.repeat(m_context);
+        }
+        return;
+    case ErrorNumber::PermissionDenied:
+        if (m_kind.reportsPermissionDenied) {
+            MsgBox(PermissionDenied);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    ReportUnexpectedError(m_context.platform);
+}
+
+QString CopyRun::NotFoundName()
+{
+    if (m_kind.namesSeparateSourceByBaseName && m_context.options.chkFolder1() != 0)
+        return m_context.platform.fileSystem.GetBaseName(m_source);
+    return m_folderName;
+}
+
+MsgAnswer CopyRun::MsgBox(const QString &text, MsgButtons buttons, MsgIcon icon,
+                          const QString &title)
+{
+    return m_context.platform.messageBoxes.MsgBox(text, buttons, icon, title);
+}

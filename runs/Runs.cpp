@@ -1,5 +1,0 @@
-#include "runs/Runs.h"
-
-// Placeholders until the runs land.
-void RunBackup(RunContext &) {}
-void RunHukyuu(RunContext &) {}

@@ -1,0 +1,189 @@
+// The copy's progress window: work off the user-interface thread, the
+// window's contents, and that it cannot be closed and is gone at the end.
+#include "platform/AppInfo.h"
+#include "platform/ProgressWindow.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSemaphore>
+#include <QtTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+QDialog *visibleDialog()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *dialog = qobject_cast<QDialog *>(widget); dialog && dialog->isVisible())
+            return dialog;
+    return nullptr;
+}
+
+QString labelText(QDialog *dialog, const char *name)
+{
+    auto *label = dialog->findChild<QLabel *>(QLatin1String(name));
+    return label ? label->text() : QString();
+}
+
+// A stage of a work the test steps through: the worker waits at it until
+// the test has looked at the window. The long wait only keeps a broken
+// window from hanging the test.
+bool waitFor(QSemaphore &gate) { return gate.tryAcquire(1, 60000); }
+
+// Saves what the window looks like when TX_GRAB_DIR names a folder.
+void keepPicture(QDialog *dialog, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("TX_GRAB_DIR");
+    if (!dir.isEmpty())
+        dialog->grab().save(QDir(dir).filePath(name));
+}
+
+const QString LongPath = QStringLiteral(
+    "/home/u/Documents/Projects/2001/Annual report for the shareholders/Chapter 3/figures/"
+    "sales-by-region-final-final.png");
+} // namespace
+
+class tst_ProgressWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void returnsWhatTheWorkReturns_data();
+    void returnsWhatTheWorkReturns();
+    void showsNoWindowBeforeItsTime();
+    void showsTheCopyThenTheFlush();
+};
+
+void tst_ProgressWindow::returnsWhatTheWorkReturns_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::newRow("success") << 0;
+    QTest::newRow("already exists") << 58;
+    QTest::newRow("disk full") << 61;
+}
+
+void tst_ProgressWindow::returnsWhatTheWorkReturns()
+{
+    QFETCH(int, number);
+    ProgressWindow window;
+    QThread *workThread = nullptr;
+    const Result<void> result = window.run(QStringLiteral("バックアップ中…"), [&](CopyProgressObserver &) {
+        workThread = QThread::currentThread();
+        return number ? Result<void>(Error{number, QString()}) : Result<void>();
+    });
+    QCOMPARE(result.ok(), number == 0);
+    if (number)
+        QCOMPARE(result.error().number, number);
+    QVERIFY(workThread && workThread != QThread::currentThread());
+    QVERIFY(!visibleDialog());
+}
+
+void tst_ProgressWindow::showsNoWindowBeforeItsTime()
+{
+    ProgressWindow window(24h);
+    QSemaphore looked;
+    bool shownEarly = true;
+    // The timer proves the event loop runs while the work waits.
+    QTimer::singleShot(0, this, [&] {
+        shownEarly = visibleDialog() != nullptr;
+        looked.release();
+    });
+    const Result<void> result = window.run(QStringLiteral("復旧中…"), [&](CopyProgressObserver &) {
+        return waitFor(looked) ? Result<void>() : Result<void>(Error{1, QStringLiteral("never looked")});
+    });
+    QVERIFY(result.ok());
+    QVERIFY(!shownEarly);
+}
+
+void tst_ProgressWindow::showsTheCopyThenTheFlush()
+{
+    QWidget mainWindow;
+    mainWindow.show();
+    ProgressWindow window(0ms);
+    QSemaphore copying, lookedAtCopy, flushing, lookedAtFlush;
+    struct Seen {
+        QString title, caption, files, bytes, current;
+        int barValue = -1, barMaximum = -1;
+        bool currentFits = false, modal = false, stayedAfterClose = false, stayedAfterEscape = false;
+    } copy, flush;
+
+    const auto look = [&](QDialog *dialog, Seen &seen) {
+        seen.title = dialog->windowTitle();
+        seen.caption = labelText(dialog, "caption");
+        seen.files = labelText(dialog, "files");
+        seen.bytes = labelText(dialog, "bytes");
+        seen.current = labelText(dialog, "current");
+        auto *current = dialog->findChild<QLabel *>(QStringLiteral("current"));
+        seen.currentFits = current->x() + current->fontMetrics().horizontalAdvance(seen.current)
+                           <= dialog->width();
+        auto *bar = dialog->findChild<QProgressBar *>(QStringLiteral("bar"));
+        seen.barValue = bar->value();
+        seen.barMaximum = bar->maximum();
+        seen.modal = QApplication::activeModalWidget() == dialog;
+        dialog->close();
+        seen.stayedAfterClose = dialog->isVisible();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        seen.stayedAfterEscape = dialog->isVisible();
+    };
+    // Looks at the window each time the work has reached a stage and the
+    // window has caught up with it.
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        QDialog *dialog = visibleDialog();
+        if (!dialog)
+            return;
+        if (copying.available() && labelText(dialog, "files") == QStringLiteral("1 / 3")) {
+            copying.acquire();
+            keepPicture(dialog, QStringLiteral("progress-copy.png"));
+            look(dialog, copy);
+            lookedAtCopy.release();
+        } else if (flushing.available() && labelText(dialog, "current") == QStringLiteral("書き込みを完了しています…")) {
+            flushing.acquire();
+            keepPicture(dialog, QStringLiteral("progress-flush.png"));
+            look(dialog, flush);
+            lookedAtFlush.release();
+        }
+    });
+    poll.start(10);
+
+    const Result<void> result = window.run(QStringLiteral("バックアップ中…"), [&](CopyProgressObserver &observer) {
+        observer.copyPlanned(3, 3 * 1024 * 1024);
+        observer.fileStarted(QStringLiteral("/home/u/Documents/a.txt"));
+        observer.bytesCopied(1024 * 1024);
+        observer.fileStarted(LongPath);
+        observer.bytesCopied(512 * 1024);
+        copying.release();
+        if (!waitFor(lookedAtCopy))
+            return Result<void>(Error{1, QStringLiteral("copy not shown")});
+        observer.bytesCopied(1536 * 1024);
+        observer.flushStarted();
+        flushing.release();
+        if (!waitFor(lookedAtFlush))
+            return Result<void>(Error{1, QStringLiteral("flush not shown")});
+        return Result<void>();
+    });
+    QVERIFY2(result.ok(), qPrintable(result.ok() ? QString() : result.error().description));
+    QVERIFY(!visibleDialog());
+
+    QCOMPARE(copy.title, AppInfo::Title);
+    QCOMPARE(copy.caption, QStringLiteral("バックアップ中…"));
+    QCOMPARE(copy.files, QStringLiteral("1 / 3"));
+    QCOMPARE(copy.bytes, QStringLiteral("1.5 MB / 3.0 MB"));
+    // The current file, shortened in its middle to fit.
+    QVERIFY(copy.current.startsWith(QStringLiteral("/home/u/")));
+    QVERIFY(copy.current.endsWith(QStringLiteral("final.png")));
+    QVERIFY(copy.current.contains(QChar(0x2026)));
+    QVERIFY(copy.currentFits);
+    QCOMPARE(copy.barValue * 2, copy.barMaximum);
+    QVERIFY(copy.modal);
+    QVERIFY(copy.stayedAfterClose);
+    QVERIFY(copy.stayedAfterEscape);
+
+    QCOMPARE(flush.files, QStringLiteral("3 / 3"));
+    QCOMPARE(flush.bytes, QStringLiteral("3.0 MB / 3.0 MB"));
+    QVERIFY(flush.stayedAfterClose);
+}
+
+QTEST_MAIN(tst_ProgressWindow)
+#include "tst_progresswindow.moc"

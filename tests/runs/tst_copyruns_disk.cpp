@@ -1,0 +1,192 @@
+// Both runs end to end over real folders, through the real copy engine.
+#include "platform/AppInfo.h"
+#include "platform/ProgressWindow.h"
+#include "runs/RunFakes.h"
+#include "runs/Runs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+namespace {
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Every file below root, relative, with its content.
+QMap<QString, QByteArray> tree(const QString &root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(root).relativeFilePath(path), readFile(path));
+    }
+    return files;
+}
+
+const QString Unexpected = QStringLiteral(
+    "エラーが発生しました。原因がわかる場合は､解決し､わからない場合は､作者に連絡ください。");
+const QString AddressCopied = QStringLiteral("メールアドレスは､クリップボードにコピーしておきます。");
+} // namespace
+
+// Dir1 is drive C:, Dir2 drive D:; C:'s folder Data holds a small tree.
+struct DiskWorld : RunWorld {
+    DiskWorld() : RunWorld(Engine::Real)
+    {
+        c = fakes.drives.root(QStringLiteral("C"));
+        d = fakes.drives.addDrive(QStringLiteral("D"), QStringLiteral("STICK"));
+        mainWindow.dir1 = c;
+        mainWindow.dir2 = d;
+        options.end = 0;
+        writeFile(c + QStringLiteral("Data/1.txt"), "one");
+        writeFile(c + QStringLiteral("Data/2.txt"), "two");
+        writeFile(c + QStringLiteral("Data/3.txt"), "three");
+        writeFile(c + QStringLiteral("Data/sub/deep.txt"), "deep");
+    }
+    QString c, d;
+};
+
+class tst_CopyRunsDisk : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void backupCopiesTheTree();
+    void backupThroughTheProgressWindow();
+    void restoreLandsBehindTheDoubledSeparator();
+    void overwriteQuestionNo();
+    void overwriteQuestionYes();
+    void neverCopiesIntoItself_data();
+    void neverCopiesIntoItself();
+    void missingSource();
+};
+
+void tst_CopyRunsDisk::initTestCase()
+{
+    DiskWorld world;
+    const Result<void> probe = world.fakes.fileSystem.CopyFolder(
+        world.c + QStringLiteral("Data"), world.d + QStringLiteral("Probe"), false);
+    if (!probe && probe.error().description == QLatin1String("not built yet"))
+        QSKIP("The copy engine is still a placeholder");
+}
+
+void tst_CopyRunsDisk::backupCopiesTheTree()
+{
+    DiskWorld world;
+    QVERIFY(!world.run(RunBackup));
+    QCOMPARE(world.boxTexts(), QStringList{QStringLiteral("バックアップが完了しました。")});
+    QCOMPARE(tree(world.d + QStringLiteral("Data")), tree(world.c + QStringLiteral("Data")));
+    QVERIFY(world.fakes.copyProgress.flushed);
+    QCOMPARE(world.fakes.copyProgress.plannedFiles, 4);
+    QVERIFY(world.historyFile().contains(QStringLiteral("  バックアップ元") + world.c + QStringLiteral("Data  バックアップ先")
+                                         + world.d + QStringLiteral("Data\r\n")));
+}
+
+void tst_CopyRunsDisk::backupThroughTheProgressWindow()
+{
+    DiskWorld world;
+    // The window shows at once, so the copy runs behind it on its thread.
+    ProgressWindow window(std::chrono::milliseconds(0));
+    Platform &p = world.platform;
+    Platform withWindow{p.messageBoxes, p.busyPointer, p.clipboard, p.programs,   p.ender,
+                        p.dataDirectory, p.clock,     p.registry,  p.fileSystem, window};
+    RunContext context{withWindow, world.mainWindow, world.options, world.history, world.gate};
+    RunBackup(context);
+    QCOMPARE(world.boxTexts(), QStringList{QStringLiteral("バックアップが完了しました。")});
+    QCOMPARE(tree(world.d + QStringLiteral("Data")), tree(world.c + QStringLiteral("Data")));
+    QVERIFY(world.history.text.endsWith(world.d + QStringLiteral("Data")));
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        QVERIFY(!qobject_cast<QDialog *>(widget) || !widget->isVisible());
+}
+
+void tst_CopyRunsDisk::restoreLandsBehindTheDoubledSeparator()
+{
+    DiskWorld world;
+    std::swap(world.mainWindow.dir1, world.mainWindow.dir2); // back from D: to C:
+    writeFile(world.d + QStringLiteral("Data/kept.txt"), "from the stick");
+    QVERIFY(!world.run(RunHukyuu));
+    QCOMPARE(world.boxTexts(), QStringList{QStringLiteral("復旧が完了しました。")});
+    QCOMPARE(readFile(world.c + QStringLiteral("Data/kept.txt")), QByteArray("from the stick"));
+    QVERIFY(!QFileInfo::exists(world.c + QStringLiteral("Data/Data")));
+    QVERIFY(world.history.text.endsWith(QStringLiteral("  復旧先") + world.c + QStringLiteral("/Data")));
+}
+
+void tst_CopyRunsDisk::overwriteQuestionNo()
+{
+    DiskWorld world;
+    // Files are copied in name order: 1.txt goes over, 2.txt stops the copy.
+    writeFile(world.d + QStringLiteral("Data/2.txt"), "old");
+    world.fakes.messageBoxes.answerNext(MsgAnswer::No);
+    QVERIFY(!world.run(RunBackup));
+    QCOMPARE(world.boxTexts(),
+             QStringList{QStringLiteral("Dataフォルダと同名のフォルダが存在します。上書きしますか？")});
+    QCOMPARE(readFile(world.d + QStringLiteral("Data/1.txt")), QByteArray("one"));
+    QCOMPARE(readFile(world.d + QStringLiteral("Data/2.txt")), QByteArray("old"));
+    QVERIFY(!QFileInfo::exists(world.d + QStringLiteral("Data/3.txt")));
+    QVERIFY(world.historyFile().isEmpty());
+    QCOMPARE(world.options.uwa, 0);
+}
+
+void tst_CopyRunsDisk::overwriteQuestionYes()
+{
+    DiskWorld world;
+    writeFile(world.d + QStringLiteral("Data/2.txt"), "old");
+    world.fakes.messageBoxes.answerNext(MsgAnswer::Yes);
+    QVERIFY(!world.run(RunBackup));
+    QCOMPARE(world.boxTexts(), (QStringList{QStringLiteral("Dataフォルダと同名のフォルダが存在します。上書きしますか？"),
+                                            QStringLiteral("バックアップが完了しました。")}));
+    QCOMPARE(tree(world.d + QStringLiteral("Data")), tree(world.c + QStringLiteral("Data")));
+    QCOMPARE(world.historyFile().count(QStringLiteral("バックアップ先")), 1);
+    QCOMPARE(world.options.uwa, 1);
+}
+
+void tst_CopyRunsDisk::neverCopiesIntoItself_data()
+{
+    QTest::addColumn<bool>("backup");
+    QTest::addColumn<QString>("destinationDirectory"); // below C:'s folder
+    QTest::newRow("backup into its own subtree") << true << "Data";
+    QTest::newRow("restore onto itself") << false << "";
+}
+
+void tst_CopyRunsDisk::neverCopiesIntoItself()
+{
+    QFETCH(bool, backup);
+    QFETCH(QString, destinationDirectory);
+    DiskWorld world;
+    world.options.folder1 = 1;
+    world.options.folderPath1 = world.c + QStringLiteral("Data");
+    world.options.folder2 = 1;
+    world.options.folderPath2 = world.c + destinationDirectory;
+    world.options.uwa = 1;
+    const QMap<QString, QByteArray> before = tree(world.c);
+    QVERIFY(!world.run(backup ? RunBackup : RunHukyuu));
+    QCOMPARE(world.boxTexts(), (QStringList{Unexpected, AddressCopied}));
+    QCOMPARE(world.fakes.clipboard.text, AppInfo::ContactAddress);
+    QCOMPARE(tree(world.c), before);
+}
+
+void tst_CopyRunsDisk::missingSource()
+{
+    DiskWorld world;
+    world.mainWindow.folderName = QStringLiteral("Nowhere");
+    QVERIFY(!world.run(RunBackup));
+    QCOMPARE(world.boxTexts(), QStringList{QStringLiteral(
+                                   "Nowhereフォルダが見つかりません！もう一度､Nowhereフォルダを確認してみてください。")});
+    QCOMPARE(world.fakes.programs.explorerStarts, 1);
+    QVERIFY(!QFileInfo::exists(world.d + QStringLiteral("Nowhere")));
+}
+
+QTEST_MAIN(tst_CopyRunsDisk)
+#include "tst_copyruns_disk.moc"
