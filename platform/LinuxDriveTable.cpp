@@ -33,8 +33,7 @@ bool isSystemPlace(const QString &mountPoint)
                                        QStringLiteral("/dev"),  QStringLiteral("/run"),
                                        QStringLiteral("/boot"), QStringLiteral("/efi"),
                                        QStringLiteral("/snap"), QStringLiteral("/etc"),
-                                       QStringLiteral("/usr"),  QStringLiteral("/var"),
-                                       QStringLiteral("/tmp")};
+                                       QStringLiteral("/usr"),  QStringLiteral("/var")};
     if (mountPoint.startsWith(QStringLiteral("/run/media/")))
         return false;
     for (const QString &place : places)
