@@ -1,5 +1,6 @@
 #include "runs/CopyEngine.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -36,11 +37,32 @@ private:
 
 // Permission bits and times are kept where the destination can hold them;
 // a stick formatted FAT cannot, and that must not fail the copy.
+void keepTimes(int fd, const struct stat &source)
+{
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    (void)::futimens(fd, times);
+}
+
 void keepAttributes(int fd, const struct stat &source)
 {
     (void)::fchmod(fd, source.st_mode & 07777);
-    const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    (void)::futimens(fd, times);
+    keepTimes(fd, source);
+}
+
+// The process's umask, read without changing it (which would race with
+// other threads); all bits when it cannot be read, so nothing is assumed.
+mode_t currentUmask()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok)
+                    return mode_t(mask);
+            }
+    return 07777;
 }
 
 // copy_file_range is refused across some file systems and on old kernels;
@@ -61,7 +83,7 @@ bool exists(int dirFd, const std::string &name)
 
 CopyEngine::CopyEngine(bool overwrite, CopyObserver *observer, const WriteFaults *faults)
     : m_overwrite(overwrite), m_observer(observer), m_faults(faults),
-      m_temporaryBase(QRandomGenerator::global()->generate64())
+      m_umask(currentUmask()), m_temporaryBase(QRandomGenerator::global()->generate64())
 {
 }
 
@@ -234,7 +256,7 @@ Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int tar
 
     Fd out;
     const Result<std::string> temporary = createTemporary(targetPathOf(file.name), [&](const char *name) {
-        out = Fd(::openat(targetFd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        out = Fd(::openat(targetFd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777));
         return out.valid() ? 0 : errno;
     });
     if (!temporary)
@@ -242,7 +264,11 @@ Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int tar
 
     Result<void> done = copyData(in.get(), out.get(), qint64(st.st_size), file.name);
     if (done) {
-        keepAttributes(out.get(), st);
+        // Created with its permission bits already; only what the umask
+        // took away or the special bits need another call.
+        if ((st.st_mode & 07777) != (st.st_mode & 0777 & ~m_umask))
+            (void)::fchmod(out.get(), st.st_mode & 07777);
+        keepTimes(out.get(), st);
         if (const int err = out.close())
             done = errorFromErrno(err, targetPathOf(file.name));
     }
@@ -280,21 +306,24 @@ Result<void> CopyEngine::copyLink(const PlannedFile &file, int sourceFd, int tar
     return done;
 }
 
+// A file that grows while it is copied is taken as it was when opened:
+// stopping at its size spares the call that would only report the end.
 Result<void> CopyEngine::copyData(int in, int out, qint64 size, const std::string &name)
 {
     if (const int err = fault(WriteFaults::Step::WriteData, targetPathOf(name)))
         return errorFromErrno(err, targetPathOf(name));
     qint64 copied = 0;
-    while (m_kernelCopy) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, KernelChunk, 0);
+    while (m_kernelCopy && copied < size) {
+        // Without a progress window one call may do the whole file.
+        const qint64 chunk = m_observer ? std::min<qint64>(KernelChunk, size - copied) : size - copied;
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t(chunk), 0);
         if (n > 0) {
             copied += n;
             if (m_observer)
                 m_observer->bytesCopied(n);
         } else if (n == 0) {
-            // Some special file systems report a size but copy nothing this way.
-            if (copied > 0 || size == 0)
-                return {};
+            // Shrunk meanwhile, or a special file system that reports a
+            // size but copies nothing this way: reading tells which.
             break;
         } else if (errno == EINTR) {
             continue;
@@ -304,14 +333,14 @@ Result<void> CopyEngine::copyData(int in, int out, qint64 size, const std::strin
             return errorFromErrno(errno, targetPathOf(name));
         }
     }
-    return copyDataByReading(in, out, name);
+    return copied < size ? copyDataByReading(in, out, size - copied, name) : Result<void>();
 }
 
-Result<void> CopyEngine::copyDataByReading(int in, int out, const std::string &name)
+Result<void> CopyEngine::copyDataByReading(int in, int out, qint64 remaining, const std::string &name)
 {
     m_buffer.resize(std::max(m_buffer.size(), BufferSize));
-    for (;;) {
-        const ssize_t n = ::read(in, m_buffer.data(), m_buffer.size());
+    while (remaining > 0) {
+        const ssize_t n = ::read(in, m_buffer.data(), size_t(std::min<qint64>(remaining, qint64(m_buffer.size()))));
         if (n == 0)
             return {};
         if (n < 0) {
@@ -325,9 +354,11 @@ Result<void> CopyEngine::copyDataByReading(int in, int out, const std::string &n
                 return errorFromErrno(errno, targetPathOf(name));
             written += std::max<ssize_t>(w, 0);
         }
+        remaining -= n;
         if (m_observer)
             m_observer->bytesCopied(n);
     }
+    return {};
 }
 
 template <typename Create>

@@ -44,7 +44,7 @@ private:
     Result<void> copyFile(const PlannedFile &file, int sourceFd, int targetFd);
     Result<void> copyLink(const PlannedFile &file, int sourceFd, int targetFd);
     Result<void> copyData(int in, int out, qint64 size, const std::string &name);
-    Result<void> copyDataByReading(int in, int out, const std::string &name);
+    Result<void> copyDataByReading(int in, int out, qint64 remaining, const std::string &name);
     template <typename Create>
     Result<std::string> createTemporary(const std::string &target, Create create);
     Result<void> putInPlace(int targetFd, const std::string &temporary, const std::string &name);
@@ -56,6 +56,7 @@ private:
     const bool m_overwrite;
     CopyObserver *const m_observer;
     const WriteFaults *const m_faults;
+    const mode_t m_umask;
     std::set<FolderId> m_sourceFolders;
     std::string m_sourcePath; // the folder being copied, for errors and the observer
     std::string m_targetPath;

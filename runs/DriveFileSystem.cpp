@@ -58,7 +58,8 @@ QString DriveFileSystem::GetDriveName(const QString &pathOrEntry)
 {
     if (pathOrEntry.startsWith(QLatin1Char('/')))
         return driveHolding(m_drives.drives(), pathOrEntry);
-    return driveLetterOf(pathOrEntry);
+    // Without its colon a letter is a relative path ("C" or "Docs"), not a drive.
+    return pathOrEntry.size() >= 2 ? driveLetterOf(pathOrEntry) : QString();
 }
 
 Result<DriveEntry> DriveFileSystem::GetDrive(const QString &driveName)

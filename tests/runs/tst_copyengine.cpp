@@ -77,6 +77,8 @@ private slots:
     void refusesCopyOntoItselfOrIntoItsOwnFolder_data();
     void refusesCopyOntoItselfOrIntoItsOwnFolder();
     void refusesToMergeIntoItsOwnSourceFromAbove();
+    void somethingInTheWayIs75_data();
+    void somethingInTheWayIs75();
     void copiesLinksAsLinksAndNeverFollowsThem();
     void neverWritesThroughALinkInTheDestination_data();
     void neverWritesThroughALinkInTheDestination();
@@ -295,6 +297,39 @@ void TstCopyEngine::refusesToMergeIntoItsOwnSourceFromAbove()
     QCOMPARE(readFile(source + QStringLiteral("/b/x.txt")), QByteArray("inner"));
 }
 
+void TstCopyEngine::somethingInTheWayIs75_data()
+{
+    QTest::addColumn<bool>("folderInTheWay"); // else a file where the source has a folder
+    QTest::addColumn<bool>("overwrite");
+    QTest::newRow("folder where a file goes, overwriting") << true << true;
+    QTest::newRow("file where a folder goes") << false << false;
+    QTest::newRow("file where a folder goes, overwriting") << false << true;
+}
+
+void TstCopyEngine::somethingInTheWayIs75()
+{
+    QFETCH(bool, folderInTheWay);
+    QFETCH(bool, overwrite);
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a"), "new a");
+    writeFile(source + QStringLiteral("/b/c"), "new c");
+    if (folderInTheWay)
+        writeFile(m_d + QStringLiteral("Docs/a/keep"), "keep");
+    else
+        writeFile(m_d + QStringLiteral("Docs/b"), "keep");
+    const QStringList before = listing(m_d);
+
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), overwrite);
+
+    QVERIFY(!copied.ok());
+    QCOMPARE(copied.error().number, 75);
+    if (folderInTheWay)
+        QCOMPARE(listing(m_d), before);
+    else
+        QCOMPARE(readFile(m_d + QStringLiteral("Docs/b")), QByteArray("keep"));
+    QVERIFY(temporaries(m_d).isEmpty());
+}
+
 void TstCopyEngine::copiesLinksAsLinksAndNeverFollowsThem()
 {
     const QString source = m_c + QStringLiteral("Docs");
@@ -372,12 +407,15 @@ void TstCopyEngine::keepsModificationTimesAndPermissions()
     const QString source = m_c + QStringLiteral("Docs");
     const QStringList paths = {QStringLiteral("/private.txt"), QStringLiteral("/script.sh"),
                                QStringLiteral("/readonly.txt"), QStringLiteral("/locked"),
-                               QStringLiteral("/locked/inner.txt"), QString()};
-    const QList<mode_t> modes = {0640, 0755, 0444, 0750, 0600, 0711};
+                               QStringLiteral("/locked/inner.txt"), QStringLiteral("/shared.txt"),
+                               QString()};
+    // 0666 is more than the usual umask lets a new file have.
+    const QList<mode_t> modes = {0640, 0755, 0444, 0750, 0600, 0666, 0711};
     writeFile(source + paths[0], "p");
     writeFile(source + paths[1], "#!/bin/sh\n");
     writeFile(source + paths[2], "r");
     writeFile(source + paths[4], "i");
+    writeFile(source + paths[5], "s");
     makeLink(QStringLiteral("private.txt"), source + QStringLiteral("/link"));
     for (qsizetype i = 0; i < paths.size(); ++i) {
         setMode(source + paths[i], modes[i]);

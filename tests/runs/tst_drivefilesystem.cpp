@@ -99,6 +99,7 @@ void TstDriveFileSystem::driveNameOfEntriesAndPaths_data()
     QTest::newRow("doubled separator") << "D//Data" << "D:";
     QTest::newRow("path on no drive") << "/nowhere/at/all" << "";
     QTest::newRow("relative path") << "Work/Report" << "";
+    QTest::newRow("a letter alone is a relative path") << "C" << "";
     QTest::newRow("empty") << "" << "";
 }
 
