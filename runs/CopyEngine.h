@@ -38,6 +38,7 @@ private:
                                   const std::string &destination);
     Result<Destination> enterFolder(int parentFd, const std::string &name, const std::string &path,
                                     mode_t mode);
+    Result<void> makeFolders(PlannedFolder &folder, int targetFd);
     Result<void> copyTree(const PlannedFolder &folder, int sourceFd, int targetFd, bool targetIsNew);
     Result<void> copyFolderEntry(const PlannedFolder &sub, int sourceFd, int targetFd);
     Result<void> copyEntry(const PlannedFile &file, int sourceFd, int targetFd, bool targetIsNew);

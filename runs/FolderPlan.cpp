@@ -74,7 +74,7 @@ private:
             return errorFromErrno(errno, path + '/' + name);
         }
         if (S_ISDIR(st.st_mode)) {
-            folder.folders.push_back(PlannedFolder{name, {}, {}});
+            folder.folders.push_back(PlannedFolder{name, {}, {}, false});
         } else if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
             const bool isLink = S_ISLNK(st.st_mode);
             const qint64 size = isLink ? 0 : qint64(st.st_size);

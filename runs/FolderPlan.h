@@ -19,6 +19,7 @@ struct PlannedFolder {
     std::string name;
     std::vector<PlannedFile> files; // regular files and links
     std::vector<PlannedFolder> folders;
+    bool created = false; // made in the destination ahead of the files
 };
 
 // The whole tree below a folder, read before anything is written: it gives
