@@ -2,12 +2,17 @@
 
 #include "platform/FileSystemService.h"
 
+class WriteFaults;
+
 // The file-system component: drive queries over a DriveTable, copies by
 // the copy engine. The program runs it over the Linux drive table, tests
-// over a table of temporary folders.
+// over a table of temporary folders, optionally with writes made to fail.
 class DriveFileSystem final : public FileSystemService {
 public:
-    explicit DriveFileSystem(DriveTable &drives) : m_drives(drives) {}
+    explicit DriveFileSystem(DriveTable &drives, const WriteFaults *faults = nullptr)
+        : m_drives(drives), m_faults(faults)
+    {
+    }
 
     QList<DriveEntry> Drives() override;
     QString CurrentDrive() override;
@@ -24,4 +29,5 @@ public:
 
 private:
     DriveTable &m_drives;
+    const WriteFaults *m_faults;
 };

@@ -1,6 +1,9 @@
 #include "fakes/FakeDriveTable.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <limits>
@@ -46,4 +49,18 @@ Result<qint64> FakeDriveTable::freeSpace(const DriveEntry &drive) const
     if (!isReady(drive))
         return Error{71, QStringLiteral("Drive %1 is not ready").arg(drive.name)};
     return m_freeSpace.value(drive.name.left(1).toUpper(), std::numeric_limits<qint64>::max() / 4);
+}
+
+int FakeDriveTable::failure(Step step, const std::string &destinationPath) const
+{
+    const QString path = QFile::decodeName(QByteArray::fromStdString(destinationPath));
+    for (const DriveEntry &d : m_drives) {
+        if (!(path + QLatin1Char('/')).startsWith(d.root))
+            continue;
+        const QString letter = d.name.left(1);
+        if (step == Step::WriteData)
+            return m_writeError.value(letter, 0);
+        return m_readOnly.value(letter, false) ? EROFS : 0;
+    }
+    return 0;
 }

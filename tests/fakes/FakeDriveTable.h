@@ -1,13 +1,16 @@
 #pragma once
 
 #include "platform/FileSystemService.h"
+#include "runs/CopyEngine.h"
 
 #include <QMap>
 #include <QTemporaryDir>
 
 // A drive table over folders of a temporary directory. C: exists from the
 // start; drives can be added, marked not ready and given a free-space figure.
-class FakeDriveTable final : public DriveTable {
+// As WriteFaults (pass it to DriveFileSystem) a drive can refuse writing,
+// like a write-protected card, or fail while data is written, like a full disk.
+class FakeDriveTable final : public DriveTable, public WriteFaults {
 public:
     FakeDriveTable();
 
@@ -18,16 +21,23 @@ public:
     void setReady(const QString &letter, bool ready) { m_notReady[letter.left(1).toUpper()] = !ready; }
     void setFreeSpace(const QString &letter, qint64 bytes) { m_freeSpace[letter.left(1).toUpper()] = bytes; }
     void setCurrentDrive(const QString &name) { m_current = name; }
+    // Creating folders and files on the drive fails with EROFS.
+    void setReadOnly(const QString &letter, bool readOnly) { m_readOnly[letter.left(1).toUpper()] = readOnly; }
+    // Writing file data on the drive fails with err (ENOSPC, EIO); 0 ends it.
+    void setWriteError(const QString &letter, int err) { m_writeError[letter.left(1).toUpper()] = err; }
 
     QList<DriveEntry> drives() const override;
     bool isReady(const DriveEntry &drive) const override;
     Result<qint64> freeSpace(const DriveEntry &drive) const override;
     QString currentDrive() const override { return m_current; }
+    int failure(Step step, const std::string &destinationPath) const override;
 
 private:
     QTemporaryDir m_tmp;
     QList<DriveEntry> m_drives;
     QMap<QString, bool> m_notReady;
     QMap<QString, qint64> m_freeSpace;
+    QMap<QString, bool> m_readOnly;
+    QMap<QString, int> m_writeError;
     QString m_current = QStringLiteral("C:");
 };

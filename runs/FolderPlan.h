@@ -1,0 +1,38 @@
+#pragma once
+
+#include "runs/PosixIo.h"
+
+#include <set>
+#include <string>
+#include <vector>
+
+// A file or symbolic link found in a folder.
+struct PlannedFile {
+    std::string name;
+    bool isLink = false;
+    qint64 size = 0; // bytes of a regular file, 0 for a link
+};
+
+// A folder with what it holds, each list in name order (byte order of the
+// native names), so a copy always walks the same way.
+struct PlannedFolder {
+    std::string name;
+    std::vector<PlannedFile> files; // regular files and links
+    std::vector<PlannedFolder> folders;
+    bool created = false; // made in the destination ahead of the files
+};
+
+// The whole tree below a folder, read before anything is written: it gives
+// the totals up front and the identities of the source folders, so a copy
+// can refuse to write into its own source.
+struct FolderPlan {
+    PlannedFolder root;
+    qint64 files = 0;
+    qint64 bytes = 0;
+    std::set<FolderId> folderIds;
+
+    // Reads the tree of the open folder dirFd whose path is path (for
+    // errors). Symbolic links are listed, never followed; sockets, FIFOs
+    // and devices are left out.
+    static Result<FolderPlan> read(int dirFd, const std::string &path);
+};

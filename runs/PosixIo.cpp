@@ -1,0 +1,99 @@
+#include "runs/PosixIo.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+Fd &Fd::operator=(Fd &&other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}
+
+Fd::~Fd()
+{
+    close();
+}
+
+int Fd::close()
+{
+    if (m_fd < 0)
+        return 0;
+    const int result = ::close(std::exchange(m_fd, -1));
+    // EINTR still closed the descriptor; only real write-back errors count.
+    return result == 0 || errno == EINTR ? 0 : errno;
+}
+
+Result<std::string> nativePath(const QString &path)
+{
+    if (path.isEmpty() || !path.startsWith(QLatin1Char('/')))
+        return errorAt(ErrorNumber::PathNotFound, "Path not found (not an absolute path)",
+                       path.toStdString());
+    // A NUL would cut the path short and name another folder; U+FFFD and
+    // broken surrogates are what is left of bytes that were not text.
+    if (path.contains(QChar(0)) || path.contains(QChar::ReplacementCharacter)
+        || !path.isValidUtf16())
+        return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (not a file name)",
+                       path.toStdString());
+
+    const QByteArray bytes = QFile::encodeName(path);
+    std::string result;
+    result.reserve(size_t(bytes.size()));
+    for (const char c : bytes)
+        if (c != '/' || result.empty() || result.back() != '/')
+            result += c;
+    if (result.size() > 1 && result.back() == '/')
+        result.pop_back();
+    return result;
+}
+
+QString displayPath(const std::string &path)
+{
+    return QFile::decodeName(QByteArray::fromRawData(path.data(), qsizetype(path.size())));
+}
+
+Error errorAt(int number, const char *what, const std::string &path)
+{
+    return Error{number, QString::fromUtf8(what) + QStringLiteral(": ") + displayPath(path)};
+}
+
+Error errorFromErrno(int err, const std::string &path)
+{
+    const char *text = std::strerror(err);
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+        return errorAt(ErrorNumber::PathNotFound, text, path);
+    case EEXIST:
+        return errorAt(ErrorNumber::FileAlreadyExists, text, path);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return errorAt(ErrorNumber::PermissionDenied, text, path);
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return errorAt(ErrorNumber::DiskFull, text, path);
+    case EIO:
+        return errorAt(ErrorNumber::DeviceIO, text, path);
+    case ENXIO:
+    case ENODEV:
+    case ENOMEDIUM:
+        return errorAt(ErrorNumber::DiskNotReady, text, path);
+    default:
+        return errorAt(ErrorNumber::PathFileAccess, text, path);
+    }
+}
+
+std::pair<std::string, std::string> splitLast(const std::string &path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {std::string(), path};
+    return {slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1)};
+}

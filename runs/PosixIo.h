@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/Result.h"
+
+#include <QString>
+
+#include <string>
+#include <sys/stat.h>
+#include <utility>
+
+// Small helpers for the copy engine, which works on native byte paths and
+// descriptors so that a tree of many small files costs no more system
+// calls than it must.
+
+// An owned file descriptor, closed when it goes.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : m_fd(fd) {}
+    Fd(Fd &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    Fd &operator=(Fd &&other) noexcept;
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    ~Fd();
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    // Closes now and returns the errno of a failed close (0 when it went
+    // well): a delayed write error can show up only here.
+    int close();
+
+private:
+    int m_fd = -1;
+};
+
+// Identity of a folder on the machine, to tell whether two paths meet.
+struct FolderId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    static FolderId of(const struct stat &st) { return FolderId{st.st_dev, st.st_ino}; }
+    friend bool operator==(const FolderId &, const FolderId &) = default;
+    friend auto operator<=>(const FolderId &, const FolderId &) = default;
+};
+
+// The native bytes of a path, collapsed separators ("a//b" is "a/b") and
+// no trailing separator, or the error the path deserves: 76 for an empty
+// or relative path (it names no folder the user can mean), 75 for text
+// that cannot be a file name (NUL, unreadable characters).
+Result<std::string> nativePath(const QString &path);
+
+// The text of native bytes, for messages and the progress window.
+QString displayPath(const std::string &path);
+
+// The program's error for a failed system call on path.
+Error errorFromErrno(int err, const std::string &path);
+
+// Error with the given number and a description naming path.
+Error errorAt(int number, const char *what, const std::string &path);
+
+// The folder holding path and its last element ("/a/b" gives "/a", "b";
+// "/b" gives "/", "b"; "/" gives "/", "").
+std::pair<std::string, std::string> splitLast(const std::string &path);

@@ -1,0 +1,622 @@
+// CopyFolder against real trees in temporary folders: C: holds the
+// sources, D: receives the copies.
+
+#include "Trees.h"
+#include "fakes/FakeDriveTable.h"
+#include "runs/DriveFileSystem.h"
+
+#include <QtTest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+using namespace Trees;
+
+namespace {
+
+// Every call the copy makes to its observer, in order.
+class RecordingObserver final : public CopyObserver {
+public:
+    QStringList events;
+    qint64 plannedBytes = -1;
+    qint64 bytes = 0;
+    int chunks = 0;
+
+    void copyPlanned(qint64 files, qint64 total) override
+    {
+        events << QStringLiteral("plan %1").arg(files);
+        plannedBytes = total;
+    }
+    void fileStarted(const QString &sourcePath) override { events << sourcePath; }
+    void bytesCopied(qint64 n) override
+    {
+        bytes += n;
+        ++chunks;
+    }
+};
+
+struct stat statOf(const QString &path)
+{
+    struct stat st{};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        qFatal("cannot stat %s", qPrintable(path));
+    return st;
+}
+
+void setTimes(const QString &path, qint64 seconds, long nanoseconds)
+{
+    const struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+    if (::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        qFatal("cannot set times of %s", qPrintable(path));
+}
+
+void setMode(const QString &path, mode_t mode)
+{
+    if (::chmod(QFile::encodeName(path).constData(), mode) != 0)
+        qFatal("cannot chmod %s", qPrintable(path));
+}
+
+} // namespace
+
+class TstCopyEngine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void newDestinationGetsTheWholeTree();
+    void doubledSeparatorMeansOne();
+    void mergesIntoExistingFolders();
+    void overwriteReplacesFilesAndKeepsTheRest();
+    void withoutOverwriteStopsAtTheFirstExistingFile_data();
+    void withoutOverwriteStopsAtTheFirstExistingFile();
+    void refusesCopyOntoItselfOrIntoItsOwnFolder_data();
+    void refusesCopyOntoItselfOrIntoItsOwnFolder();
+    void refusesToMergeIntoItsOwnSourceFromAbove();
+    void somethingInTheWayIs75_data();
+    void somethingInTheWayIs75();
+    void copiesLinksAsLinksAndNeverFollowsThem();
+    void neverWritesThroughALinkInTheDestination_data();
+    void neverWritesThroughALinkInTheDestination();
+    void replacesALinkStandingWhereAFileGoes();
+    void skipsSpecialFiles();
+    void keepsModificationTimesAndPermissions();
+    void overwritesReadOnlyFiles();
+    void failedWriteKeepsTheOldFile_data();
+    void failedWriteKeepsTheOldFile();
+    void refusedWritingIs70_data();
+    void refusedWritingIs70();
+    void observerHearsThePlanThenEachFileInOrder();
+    void largeFileArrivesWholeInChunks();
+    void badPathsGiveNumberedErrorsAndWriteNothing_data();
+    void badPathsGiveNumberedErrorsAndWriteNothing();
+    void readOnlyMountIs70();
+    void fullDiskIs61AndKeepsTheOldFile();
+
+private:
+    Result<void> copy(const QString &source, const QString &destination, bool overwrite,
+                      CopyObserver *observer = nullptr)
+    {
+        return m_fs->CopyFolder(source, destination, overwrite, observer);
+    }
+    // Mounts a tmpfs on folder; false where mounting is not permitted.
+    bool mountTmpfs(const QString &folder, const char *options);
+    void remountReadOnly(const QString &folder);
+
+    std::unique_ptr<FakeDriveTable> m_drives;
+    std::unique_ptr<DriveFileSystem> m_fs;
+    QString m_c; // drive roots, with a trailing '/'
+    QString m_d;
+    QStringList m_mounts;
+};
+
+void TstCopyEngine::init()
+{
+    m_drives = std::make_unique<FakeDriveTable>();
+    m_fs = std::make_unique<DriveFileSystem>(*m_drives, m_drives.get());
+    m_c = m_drives->root(QStringLiteral("C"));
+    m_d = m_drives->addDrive(QStringLiteral("D"), QStringLiteral("STICK"));
+}
+
+void TstCopyEngine::cleanup()
+{
+    for (const QString &folder : std::as_const(m_mounts))
+        ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
+    m_mounts.clear();
+    m_fs.reset();
+    m_drives.reset();
+}
+
+bool TstCopyEngine::mountTmpfs(const QString &folder, const char *options)
+{
+    makeFolder(folder);
+    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, options) != 0)
+        return false;
+    m_mounts << folder;
+    return true;
+}
+
+void TstCopyEngine::remountReadOnly(const QString &folder)
+{
+    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+        qFatal("cannot remount %s read-only", qPrintable(folder));
+}
+
+void TstCopyEngine::newDestinationGetsTheWholeTree()
+{
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "alpha");
+    writeFile(source + QStringLiteral("/with space.txt"), "space");
+    writeFile(source + QStringLiteral("/comma,name.txt"), "comma");
+    writeFile(source + QStringLiteral("/quote\"and'apostrophe.txt"), "quotes");
+    writeFile(source + QStringLiteral("/日本語フォルダ/報告書 (第2版).txt"), "日本");
+    writeFile(source + QStringLiteral("/.hidden"), "hidden");
+    writeFile(source + QStringLiteral("/sub/one.txt"), "1");
+    writeFile(source + QStringLiteral("/sub/deeper/two.txt"), "2");
+    writeFile(source + QStringLiteral("/sub/deeper/empty.txt"), "");
+    makeFolder(source + QStringLiteral("/empty"));
+    makeFolder(source + QStringLiteral("/sub/empty too"));
+
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), false);
+
+    QVERIFY2(copied.ok(), qPrintable(copied.error().description));
+    QCOMPARE(listing(m_d + QStringLiteral("Docs")), listing(source));
+    QCOMPARE(listing(m_d + QStringLiteral("Docs")).size(), 14);
+    QVERIFY(temporaries(m_d).isEmpty());
+}
+
+void TstCopyEngine::doubledSeparatorMeansOne()
+{
+    const QString source = m_c + QStringLiteral("Data");
+    writeFile(source + QStringLiteral("/f.txt"), "f");
+
+    // The restore run joins a drive root and a name with one more separator.
+    QVERIFY(copy(source + QLatin1Char('/'), m_d + QStringLiteral("/Data"), false).ok());
+
+    QCOMPARE(listing(m_d), QStringList({QStringLiteral("d Data"), QStringLiteral("f Data/f.txt = f")}));
+}
+
+void TstCopyEngine::mergesIntoExistingFolders()
+{
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/new.txt"), "new");
+    writeFile(source + QStringLiteral("/sub/new.txt"), "sub new");
+    writeFile(m_d + QStringLiteral("Docs/mine.txt"), "mine");
+    writeFile(m_d + QStringLiteral("Docs/sub/mine.txt"), "sub mine");
+
+    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), false).ok());
+
+    QCOMPARE(listing(m_d + QStringLiteral("Docs")),
+             QStringList({QStringLiteral("d sub"), QStringLiteral("f mine.txt = mine"),
+                          QStringLiteral("f new.txt = new"), QStringLiteral("f sub/mine.txt = sub mine"),
+                          QStringLiteral("f sub/new.txt = sub new")}));
+}
+
+void TstCopyEngine::overwriteReplacesFilesAndKeepsTheRest()
+{
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "new a");
+    writeFile(source + QStringLiteral("/sub/b.txt"), "new b");
+    writeFile(m_d + QStringLiteral("Docs/a.txt"), "old a, longer than the new one");
+    writeFile(m_d + QStringLiteral("Docs/sub/b.txt"), "old b");
+    writeFile(m_d + QStringLiteral("Docs/sub/keep.txt"), "keep");
+
+    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), true).ok());
+
+    QCOMPARE(listing(m_d + QStringLiteral("Docs")),
+             QStringList({QStringLiteral("d sub"), QStringLiteral("f a.txt = new a"),
+                          QStringLiteral("f sub/b.txt = new b"), QStringLiteral("f sub/keep.txt = keep")}));
+    QVERIFY(temporaries(m_d).isEmpty());
+}
+
+void TstCopyEngine::withoutOverwriteStopsAtTheFirstExistingFile_data()
+{
+    // Source: a b c in the folder, then sub/x sub/y. What stands in the
+    // destination first ("f:" file, "d:" folder, "l:" link), and what the
+    // destination holds when the copy has stopped.
+    QTest::addColumn<QString>("existing");
+    QTest::addColumn<QStringList>("after");
+
+    QTest::newRow("first file") << "f:a" << QStringList{"f a = old"};
+    QTest::newRow("second file") << "f:b" << QStringList{"f a = A", "f b = old"};
+    QTest::newRow("file in a subfolder, after all files above it")
+        << "f:sub/y"
+        << QStringList{"d sub", "f a = A", "f b = B", "f c = C", "f sub/x = X", "f sub/y = old"};
+    QTest::newRow("folder where a file goes") << "d:b" << QStringList{"d b", "f a = A"};
+    QTest::newRow("link where a file goes") << "l:c" << QStringList{"f a = A", "f b = B", "l c -> elsewhere"};
+}
+
+void TstCopyEngine::withoutOverwriteStopsAtTheFirstExistingFile()
+{
+    QFETCH(QString, existing);
+    QFETCH(QStringList, after);
+    const QString source = m_c + QStringLiteral("Docs");
+    for (const char *name : {"a", "b", "c", "sub/x", "sub/y"})
+        writeFile(source + QLatin1Char('/') + QLatin1String(name), QByteArray(name).right(1).toUpper());
+    const QString target = m_d + QStringLiteral("Docs/");
+    const QString existingPath = target + existing.mid(2);
+    if (existing.startsWith(QLatin1Char('f')))
+        writeFile(existingPath, "old");
+    else if (existing.startsWith(QLatin1Char('d')))
+        makeFolder(existingPath);
+    else
+        makeLink(QStringLiteral("elsewhere"), existingPath);
+
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), false);
+
+    QVERIFY(!copied.ok());
+    QCOMPARE(copied.error().number, 58);
+    QVERIFY(copied.error().description.contains(existing.mid(2)));
+    QCOMPARE(listing(target), after);
+    QVERIFY(temporaries(m_d).isEmpty());
+}
+
+void TstCopyEngine::refusesCopyOntoItselfOrIntoItsOwnFolder_data()
+{
+    QTest::addColumn<QString>("destination"); // relative to the C: root
+    QTest::newRow("the folder itself") << "Docs";
+    QTest::newRow("itself, written otherwise") << "/Docs/";
+    QTest::newRow("a new folder inside it") << "Docs/sub/copy";
+    QTest::newRow("an existing folder inside it") << "Docs/sub";
+    QTest::newRow("inside it through a link") << "link to docs/copy";
+}
+
+void TstCopyEngine::refusesCopyOntoItselfOrIntoItsOwnFolder()
+{
+    QFETCH(QString, destination);
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "a");
+    writeFile(source + QStringLiteral("/sub/b.txt"), "b");
+    makeLink(source, m_c + QStringLiteral("link to docs"));
+    const QStringList before = listing(m_c);
+
+    for (const bool overwrite : {false, true}) {
+        const Result<void> copied = copy(source, m_c + destination, overwrite);
+        QVERIFY(!copied.ok());
+        QCOMPARE(copied.error().number, 75);
+        QCOMPARE(listing(m_c), before);
+    }
+}
+
+void TstCopyEngine::refusesToMergeIntoItsOwnSourceFromAbove()
+{
+    // Copying C:\a\b onto C:\a would put a\b\b's files over a\b's own.
+    const QString source = m_c + QStringLiteral("a/b");
+    writeFile(source + QStringLiteral("/x.txt"), "outer");
+    writeFile(source + QStringLiteral("/b/x.txt"), "inner");
+
+    const Result<void> copied = copy(source, m_c + QStringLiteral("a"), true);
+
+    QVERIFY(!copied.ok());
+    QCOMPARE(copied.error().number, 75);
+    QCOMPARE(readFile(source + QStringLiteral("/x.txt")), QByteArray("outer"));
+    QCOMPARE(readFile(source + QStringLiteral("/b/x.txt")), QByteArray("inner"));
+}
+
+void TstCopyEngine::somethingInTheWayIs75_data()
+{
+    QTest::addColumn<bool>("folderInTheWay"); // else a file where the source has a folder
+    QTest::addColumn<bool>("overwrite");
+    QTest::newRow("folder where a file goes, overwriting") << true << true;
+    QTest::newRow("file where a folder goes") << false << false;
+    QTest::newRow("file where a folder goes, overwriting") << false << true;
+}
+
+void TstCopyEngine::somethingInTheWayIs75()
+{
+    QFETCH(bool, folderInTheWay);
+    QFETCH(bool, overwrite);
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a"), "new a");
+    writeFile(source + QStringLiteral("/b/c"), "new c");
+    const QString inTheWay = m_d + (folderInTheWay ? QStringLiteral("Docs/a/keep") : QStringLiteral("Docs/b"));
+    writeFile(inTheWay, "keep");
+
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), overwrite);
+
+    QVERIFY(!copied.ok());
+    QCOMPARE(copied.error().number, 75);
+    QCOMPARE(readFile(inTheWay), QByteArray("keep"));
+    QVERIFY(temporaries(m_d).isEmpty());
+}
+
+void TstCopyEngine::copiesLinksAsLinksAndNeverFollowsThem()
+{
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/target.txt"), "T");
+    writeFile(source + QStringLiteral("/sub/f.txt"), "F");
+    writeFile(m_c + QStringLiteral("outside/secret.txt"), "outside");
+    makeLink(QStringLiteral("target.txt"), source + QStringLiteral("/relative"));
+    makeLink(source + QStringLiteral("/target.txt"), source + QStringLiteral("/absolute"));
+    makeLink(QStringLiteral("nowhere"), source + QStringLiteral("/dangling"));
+    makeLink(QStringLiteral("loop"), source + QStringLiteral("/loop"));
+    makeLink(QStringLiteral(".."), source + QStringLiteral("/sub/up"));
+    makeLink(m_c + QStringLiteral("outside"), source + QStringLiteral("/folder link"));
+
+    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), false).ok());
+
+    QCOMPARE(listing(m_d + QStringLiteral("Docs")), listing(source));
+    QCOMPARE(linkText(m_d + QStringLiteral("Docs/sub/up")), QStringLiteral(".."));
+    QVERIFY(QFileInfo(m_d + QStringLiteral("Docs/folder link")).isSymLink());
+}
+
+void TstCopyEngine::neverWritesThroughALinkInTheDestination_data()
+{
+    QTest::addColumn<QString>("link"); // relative to the D: root
+    QTest::addColumn<bool>("overwrite");
+    QTest::newRow("destination folder is a link") << "Docs" << false;
+    QTest::newRow("destination folder is a link, overwriting") << "Docs" << true;
+    QTest::newRow("subfolder is a link") << "Docs/sub" << false;
+    QTest::newRow("subfolder is a link, overwriting") << "Docs/sub" << true;
+}
+
+void TstCopyEngine::neverWritesThroughALinkInTheDestination()
+{
+    QFETCH(QString, link);
+    QFETCH(bool, overwrite);
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/sub/f.txt"), "F");
+    const QString elsewhere = m_c + QStringLiteral("elsewhere");
+    writeFile(elsewhere + QStringLiteral("/f.txt"), "keep me");
+    makeLink(elsewhere, m_d + link);
+
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), overwrite);
+
+    QVERIFY(!copied.ok());
+    QCOMPARE(copied.error().number, 75);
+    QCOMPARE(listing(elsewhere), QStringList{"f f.txt = keep me"});
+}
+
+void TstCopyEngine::replacesALinkStandingWhereAFileGoes()
+{
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "new");
+    const QString victim = m_c + QStringLiteral("victim.txt");
+    writeFile(victim, "untouched");
+    makeLink(victim, m_d + QStringLiteral("Docs/a.txt"));
+
+    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), true).ok());
+
+    QCOMPARE(listing(m_d + QStringLiteral("Docs")), QStringList{"f a.txt = new"});
+    QCOMPARE(readFile(victim), QByteArray("untouched"));
+}
+
+void TstCopyEngine::skipsSpecialFiles()
+{
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "a");
+    QCOMPARE(::mkfifo(QFile::encodeName(source + QStringLiteral("/pipe")).constData(), 0600), 0);
+
+    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), false).ok());
+
+    QCOMPARE(listing(m_d + QStringLiteral("Docs")), QStringList{"f a.txt = a"});
+}
+
+void TstCopyEngine::keepsModificationTimesAndPermissions()
+{
+    const QString source = m_c + QStringLiteral("Docs");
+    const QStringList paths = {QStringLiteral("/private.txt"), QStringLiteral("/script.sh"),
+                               QStringLiteral("/readonly.txt"), QStringLiteral("/locked"),
+                               QStringLiteral("/locked/inner.txt"), QStringLiteral("/shared.txt"),
+                               QString()};
+    // 0666 is more than the usual umask lets a new file have.
+    const QList<mode_t> modes = {0640, 0755, 0444, 0750, 0600, 0666, 0711};
+    writeFile(source + paths[0], "p");
+    writeFile(source + paths[1], "#!/bin/sh\n");
+    writeFile(source + paths[2], "r");
+    writeFile(source + paths[4], "i");
+    writeFile(source + paths[5], "s");
+    makeLink(QStringLiteral("private.txt"), source + QStringLiteral("/link"));
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        setMode(source + paths[i], modes[i]);
+        setTimes(source + paths[i], 981173106 + i * 86400, 123456789);
+    }
+    setTimes(source + QStringLiteral("/link"), 1000000000, 5);
+
+    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), false).ok());
+
+    for (const QString &path : paths + QStringList{QStringLiteral("/link")}) {
+        const struct stat from = statOf(source + path);
+        const struct stat to = statOf(m_d + QStringLiteral("Docs") + path);
+        QCOMPARE(to.st_mode, from.st_mode);
+        QCOMPARE(to.st_mtim.tv_sec, from.st_mtim.tv_sec);
+        QCOMPARE(to.st_mtim.tv_nsec, from.st_mtim.tv_nsec);
+    }
+}
+
+void TstCopyEngine::overwritesReadOnlyFiles()
+{
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "new");
+    writeFile(m_d + QStringLiteral("Docs/a.txt"), "old");
+    setMode(m_d + QStringLiteral("Docs/a.txt"), 0444);
+
+    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), true).ok());
+
+    QCOMPARE(readFile(m_d + QStringLiteral("Docs/a.txt")), QByteArray("new"));
+}
+
+void TstCopyEngine::failedWriteKeepsTheOldFile_data()
+{
+    QTest::addColumn<int>("err");
+    QTest::addColumn<int>("number");
+    QTest::newRow("disk full") << ENOSPC << 61;
+    QTest::newRow("quota") << EDQUOT << 61;
+    QTest::newRow("device error") << EIO << 57;
+}
+
+void TstCopyEngine::failedWriteKeepsTheOldFile()
+{
+    QFETCH(int, err);
+    QFETCH(int, number);
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "new and longer");
+    writeFile(m_d + QStringLiteral("Docs/a.txt"), "old");
+    m_drives->setWriteError(QStringLiteral("D"), err);
+
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), true);
+
+    QVERIFY(!copied.ok());
+    QCOMPARE(copied.error().number, number);
+    QCOMPARE(listing(m_d + QStringLiteral("Docs")), QStringList{"f a.txt = old"});
+}
+
+void TstCopyEngine::refusedWritingIs70_data()
+{
+    QTest::addColumn<bool>("destinationExists");
+    QTest::newRow("new destination") << false;
+    QTest::newRow("existing destination") << true;
+}
+
+void TstCopyEngine::refusedWritingIs70()
+{
+    QFETCH(bool, destinationExists);
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "a");
+    if (destinationExists)
+        writeFile(m_d + QStringLiteral("Docs/old.txt"), "old");
+    const QStringList before = listing(m_d);
+    m_drives->setReadOnly(QStringLiteral("D"), true);
+
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), true);
+
+    QVERIFY(!copied.ok());
+    QCOMPARE(copied.error().number, 70);
+    QCOMPARE(listing(m_d), before);
+}
+
+void TstCopyEngine::observerHearsThePlanThenEachFileInOrder()
+{
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/b.txt"), "bb");
+    writeFile(source + QStringLiteral("/a.txt"), "a");
+    writeFile(source + QStringLiteral("/A folder/z.txt"), "zzz");
+    writeFile(source + QStringLiteral("/z folder/deep/d.txt"), "dddd");
+    writeFile(source + QStringLiteral("/z folder/c.txt"), "ccccc");
+    makeLink(QStringLiteral("a.txt"), source + QStringLiteral("/c link"));
+    RecordingObserver observer;
+
+    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), false, &observer).ok());
+
+    // Files of a folder before its subfolders, each list in name order.
+    const QStringList expected = {QStringLiteral("plan 6"),
+                                  source + QStringLiteral("/a.txt"),
+                                  source + QStringLiteral("/b.txt"),
+                                  source + QStringLiteral("/c link"),
+                                  source + QStringLiteral("/A folder/z.txt"),
+                                  source + QStringLiteral("/z folder/c.txt"),
+                                  source + QStringLiteral("/z folder/deep/d.txt")};
+    QCOMPARE(observer.events, expected);
+    QCOMPARE(observer.plannedBytes, 15);
+    QCOMPARE(observer.bytes, 15);
+}
+
+void TstCopyEngine::largeFileArrivesWholeInChunks()
+{
+    const QString source = m_c + QStringLiteral("Big");
+    QByteArray data(9 * 1024 * 1024 + 5, Qt::Uninitialized);
+    for (qsizetype i = 0; i < data.size(); ++i)
+        data[i] = char((i * 7919) >> 3);
+    writeFile(source + QStringLiteral("/big.bin"), data);
+    RecordingObserver observer;
+
+    QVERIFY(copy(source, m_d + QStringLiteral("Big"), false, &observer).ok());
+
+    QVERIFY(readFile(m_d + QStringLiteral("Big/big.bin")) == data);
+    QCOMPARE(observer.bytes, data.size());
+    QVERIFY(observer.chunks >= 2);
+}
+
+void TstCopyEngine::badPathsGiveNumberedErrorsAndWriteNothing_data()
+{
+    // Paths relative to the drive roots where they start with "C/" or "D/".
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<int>("number");
+
+    const QString longName(5000, QLatin1Char('x'));
+    const QString deepPath = QStringLiteral("/x").repeated(3000);
+    QTest::newRow("empty source") << "" << "D/Docs" << 76;
+    QTest::newRow("relative source") << "Docs" << "D/Docs" << 76;
+    QTest::newRow("drive letter source") << "C:\\Docs" << "D/Docs" << 76;
+    QTest::newRow("missing source") << "C/Nothing" << "D/Docs" << 76;
+    QTest::newRow("source is a file") << "C/file.txt" << "D/Docs" << 76;
+    QTest::newRow("source with NUL") << QStringLiteral("C/Docs") + QChar(0) + QStringLiteral("x") << "D/Docs" << 75;
+    QTest::newRow("very long source") << QStringLiteral("C") + deepPath << "D/Docs" << 75;
+    QTest::newRow("empty destination") << "C/Docs" << "" << 76;
+    QTest::newRow("relative destination") << "C/Docs" << "Docs" << 76;
+    QTest::newRow("drive letter destination") << "C/Docs" << "D:\\Docs" << 76;
+    QTest::newRow("destination parent missing") << "C/Docs" << "D/no/Docs" << 76;
+    QTest::newRow("destination below a file") << "C/Docs" << "D/file/Docs" << 76;
+    QTest::newRow("destination is a file") << "C/Docs" << "D/file" << 75;
+    QTest::newRow("destination of bytes that are no text")
+        << "C/Docs" << QStringLiteral("D/") + QString::fromUtf8("\xff\xfe\xfd") << 75;
+    QTest::newRow("destination with a broken surrogate")
+        << "C/Docs" << QStringLiteral("D/") + QChar(0xd800) << 75;
+    QTest::newRow("very long destination name") << "C/Docs" << QStringLiteral("D/") + longName << 75;
+    QTest::newRow("very long destination path") << "C/Docs" << QStringLiteral("D") + deepPath << 75;
+}
+
+void TstCopyEngine::badPathsGiveNumberedErrorsAndWriteNothing()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, destination);
+    QFETCH(int, number);
+    writeFile(m_c + QStringLiteral("Docs/a.txt"), "a");
+    writeFile(m_c + QStringLiteral("file.txt"), "file");
+    writeFile(m_d + QStringLiteral("file"), "file");
+    const QStringList before = listing(m_d);
+    auto onDrive = [this](const QString &path) {
+        if (path.startsWith(QStringLiteral("C/")))
+            return m_c + path.mid(2);
+        if (path.startsWith(QStringLiteral("D/")))
+            return m_d + path.mid(2);
+        return path;
+    };
+
+    for (const bool overwrite : {false, true}) {
+        const Result<void> copied = copy(onDrive(source), onDrive(destination), overwrite);
+        QVERIFY(!copied.ok());
+        QCOMPARE(copied.error().number, number);
+        QCOMPARE(listing(m_d), before);
+    }
+}
+
+void TstCopyEngine::readOnlyMountIs70()
+{
+    const QString stick = m_d + QStringLiteral("stick");
+    if (!mountTmpfs(stick, "size=1m"))
+        QSKIP("mounting a file system is not permitted here");
+    writeFile(stick + QStringLiteral("/Docs/old.txt"), "old");
+    remountReadOnly(stick);
+    writeFile(m_c + QStringLiteral("Docs/a.txt"), "a");
+
+    for (const QString &target : {QStringLiteral("/Docs"), QStringLiteral("/New")}) {
+        const Result<void> copied = copy(m_c + QStringLiteral("Docs"), stick + target, true);
+        QVERIFY(!copied.ok());
+        QCOMPARE(copied.error().number, 70);
+    }
+    QCOMPARE(listing(stick), QStringList({"d Docs", "f Docs/old.txt = old"}));
+}
+
+void TstCopyEngine::fullDiskIs61AndKeepsTheOldFile()
+{
+    const QString stick = m_d + QStringLiteral("stick");
+    if (!mountTmpfs(stick, "size=64k"))
+        QSKIP("mounting a file system is not permitted here");
+    writeFile(stick + QStringLiteral("/Docs/a.bin"), "old");
+    writeFile(m_c + QStringLiteral("Docs/a.bin"), QByteArray(256 * 1024, 'n'));
+
+    const Result<void> copied = copy(m_c + QStringLiteral("Docs"), stick + QStringLiteral("/Docs"), true);
+
+    QVERIFY(!copied.ok());
+    QCOMPARE(copied.error().number, 61);
+    QCOMPARE(listing(stick), QStringList({"d Docs", "f Docs/a.bin = old"}));
+}
+
+QTEST_GUILESS_MAIN(TstCopyEngine)
+#include "tst_copyengine.moc"

@@ -1,0 +1,218 @@
+// The drive side of the file-system component and its folder queries, over
+// a drive table of temporary folders.
+
+#include "Trees.h"
+#include "fakes/FakeDriveTable.h"
+#include "runs/DriveFileSystem.h"
+
+#include <QtTest>
+
+#include <memory>
+
+using namespace Trees;
+
+class TstDriveFileSystem : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void baseNameIsTheLastElementWithoutExtension_data();
+    void baseNameIsTheLastElementWithoutExtension();
+    void driveNameOfEntriesAndPaths_data();
+    void driveNameOfEntriesAndPaths();
+    void getDriveFindsTheDriveOrFailsWith68_data();
+    void getDriveFindsTheDriveOrFailsWith68();
+    void readinessAndFreeSpaceComeFromTheTable();
+    void sizeTotalsTheFilesOfTheTree();
+    void getFolderAndSizeOfWhatIsNoFolder_data();
+    void getFolderAndSizeOfWhatIsNoFolder();
+    void flushWorksOnTheNearestExistingFolder();
+    void flushOfNoPathFails();
+
+private:
+    // "E/Work" becomes the native path under drive E:'s folder.
+    QString onDrive(const QString &path) const;
+
+    std::unique_ptr<FakeDriveTable> m_drives;
+    std::unique_ptr<DriveFileSystem> m_fs;
+};
+
+void TstDriveFileSystem::init()
+{
+    m_drives = std::make_unique<FakeDriveTable>();
+    m_fs = std::make_unique<DriveFileSystem>(*m_drives, m_drives.get());
+    m_drives->addDrive(QStringLiteral("D"), QStringLiteral("STICK"));
+    m_drives->addDrive(QStringLiteral("E"));
+}
+
+void TstDriveFileSystem::cleanup()
+{
+    m_fs.reset();
+    m_drives.reset();
+}
+
+QString TstDriveFileSystem::onDrive(const QString &path) const
+{
+    if (path.size() >= 2 && path[1] == QLatin1Char('/') && path[0].isUpper())
+        return m_drives->root(path.left(1)) + path.mid(2);
+    return path;
+}
+
+void TstDriveFileSystem::baseNameIsTheLastElementWithoutExtension_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("baseName");
+    QTest::newRow("E:\\Work\\Report.old") << "E/Work/Report.old" << "Report";
+    QTest::newRow("D:\\Work.old") << "D/Work.old" << "Work";
+    QTest::newRow("D:\\Mail.box") << "D/Mail.box" << "Mail";
+    QTest::newRow("D:\\Data") << "D/Data" << "Data";
+    QTest::newRow("dot-folder") << "/home/u/.config" << ".config";
+    QTest::newRow("dot-folder with extension") << "/home/u/.local.old" << ".local";
+    QTest::newRow("only the last extension goes") << "/a/backup.tar.gz" << "backup.tar";
+    QTest::newRow("trailing separator") << "/a/Data/" << "Data";
+    QTest::newRow("dot in a folder above") << "/a.b/Data" << "Data";
+    QTest::newRow("Japanese") << "/a/報告書.old" << "報告書";
+    QTest::newRow("trailing dot") << "/a/name." << "name";
+    QTest::newRow("no separator") << "Report.old" << "Report";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TstDriveFileSystem::baseNameIsTheLastElementWithoutExtension()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, baseName);
+    QCOMPARE(m_fs->GetBaseName(onDrive(path)), baseName);
+}
+
+void TstDriveFileSystem::driveNameOfEntriesAndPaths_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("driveName");
+    QTest::newRow("drive list entry") << "C: [ホーム]" << "C:";
+    QTest::newRow("drive name") << "D:" << "D:";
+    QTest::newRow("lower case") << "e:" << "E:";
+    QTest::newRow("drive root") << "D/" << "D:";
+    QTest::newRow("drive root without separator") << "D/." << "D:";
+    QTest::newRow("path on a drive") << "E/Work/Report.old" << "E:";
+    QTest::newRow("doubled separator") << "D//Data" << "D:";
+    QTest::newRow("path on no drive") << "/nowhere/at/all" << "";
+    QTest::newRow("relative path") << "Work/Report" << "";
+    QTest::newRow("a letter alone is a relative path") << "C" << "";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TstDriveFileSystem::driveNameOfEntriesAndPaths()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, driveName);
+    QCOMPARE(m_fs->GetDriveName(onDrive(text)), driveName);
+}
+
+void TstDriveFileSystem::getDriveFindsTheDriveOrFailsWith68_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("found"); // empty: error 68
+    QTest::newRow("D:") << "D:" << "D:";
+    QTest::newRow("d") << "d" << "D:";
+    QTest::newRow("entry text") << "D: [STICK]" << "D:";
+    QTest::newRow("no such drive") << "Q:" << "";
+    QTest::newRow("A: is never given") << "A:" << "";
+    QTest::newRow("empty") << "" << "";
+    QTest::newRow("no letter") << "1:" << "";
+    QTest::newRow("a path") << "/tmp" << "";
+}
+
+void TstDriveFileSystem::getDriveFindsTheDriveOrFailsWith68()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, found);
+    const Result<DriveEntry> drive = m_fs->GetDrive(name);
+    if (found.isEmpty()) {
+        QVERIFY(!drive.ok());
+        QCOMPARE(drive.error().number, 68);
+    } else {
+        QVERIFY(drive.ok());
+        QCOMPARE(drive->name, found);
+        QCOMPARE(drive->root, m_drives->root(found));
+    }
+}
+
+void TstDriveFileSystem::readinessAndFreeSpaceComeFromTheTable()
+{
+    const DriveEntry stick = m_fs->GetDrive(QStringLiteral("D:")).value();
+    m_drives->setFreeSpace(QStringLiteral("D"), 123456789);
+    QVERIFY(m_fs->IsReady(stick));
+    QCOMPARE(m_fs->FreeSpace(stick).value(), 123456789);
+
+    m_drives->setReady(QStringLiteral("D"), false);
+    QVERIFY(!m_fs->IsReady(stick));
+    const Result<qint64> space = m_fs->FreeSpace(stick);
+    QVERIFY(!space.ok());
+    QCOMPARE(space.error().number, 71);
+    QVERIFY(m_fs->IsReady(m_fs->GetDrive(QStringLiteral("E:")).value()));
+}
+
+void TstDriveFileSystem::sizeTotalsTheFilesOfTheTree()
+{
+    const QString docs = onDrive(QStringLiteral("D/Docs"));
+    writeFile(docs + QStringLiteral("/a.txt"), QByteArray(1000, 'a'));
+    writeFile(docs + QStringLiteral("/sub/b.txt"), QByteArray(234, 'b'));
+    writeFile(docs + QStringLiteral("/sub/deeper/c.txt"), QByteArray(5, 'c'));
+    writeFile(docs + QStringLiteral("/sub/empty.txt"), QByteArray());
+    makeFolder(docs + QStringLiteral("/empty"));
+    // A link counts as nothing, and what it points to is not counted twice.
+    makeLink(docs + QStringLiteral("/sub"), docs + QStringLiteral("/sub link"));
+
+    const Result<Folder> folder = m_fs->GetFolder(docs + QStringLiteral("//"));
+    QVERIFY(folder.ok());
+    QCOMPARE(m_fs->Size(*folder).value(), 1239);
+    QCOMPARE(m_fs->Size(Folder{docs + QStringLiteral("/empty")}).value(), 0);
+}
+
+void TstDriveFileSystem::getFolderAndSizeOfWhatIsNoFolder_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("number");
+    QTest::newRow("missing") << "D/Nothing" << 76;
+    QTest::newRow("a file") << "D/file.txt" << 76;
+    QTest::newRow("below a file") << "D/file.txt/x" << 76;
+    QTest::newRow("empty") << "" << 76;
+    QTest::newRow("relative") << "Docs" << 76;
+    QTest::newRow("NUL inside") << QStringLiteral("D/Docs") + QChar(0) << 75;
+}
+
+void TstDriveFileSystem::getFolderAndSizeOfWhatIsNoFolder()
+{
+    QFETCH(QString, path);
+    QFETCH(int, number);
+    writeFile(onDrive(QStringLiteral("D/file.txt")), "f");
+    makeFolder(onDrive(QStringLiteral("D/Docs")));
+
+    const Result<Folder> folder = m_fs->GetFolder(onDrive(path));
+    QVERIFY(!folder.ok());
+    QCOMPARE(folder.error().number, number);
+    const Result<qint64> size = m_fs->Size(Folder{onDrive(path)});
+    QVERIFY(!size.ok());
+    QCOMPARE(size.error().number, number);
+}
+
+void TstDriveFileSystem::flushWorksOnTheNearestExistingFolder()
+{
+    makeFolder(onDrive(QStringLiteral("D/Docs")));
+    QVERIFY(m_fs->FlushToDevice(onDrive(QStringLiteral("D/Docs"))).ok());
+    QVERIFY(m_fs->FlushToDevice(onDrive(QStringLiteral("D//Docs/not/yet/there"))).ok());
+}
+
+void TstDriveFileSystem::flushOfNoPathFails()
+{
+    for (const QString &path : {QString(), QStringLiteral("Docs")}) {
+        const Result<void> flushed = m_fs->FlushToDevice(path);
+        QVERIFY(!flushed.ok());
+        QVERIFY(flushed.error().number != 0);
+    }
+}
+
+QTEST_GUILESS_MAIN(TstDriveFileSystem)
+#include "tst_drivefilesystem.moc"

@@ -1,0 +1,162 @@
+// The Linux drive table: which mounted file systems become drives, in
+// which order, and how a path finds its drive.
+
+#include "Trees.h"
+#include "platform/LinuxDriveTable.h"
+
+#include <QtTest>
+
+using namespace Trees;
+
+namespace {
+
+// One mountinfo line for a mount point and file system type.
+QByteArray mountLine(int id, const QByteArray &mountPoint, const QByteArray &type)
+{
+    return QByteArray::number(id) + " 1 8:1 / " + mountPoint + " rw,relatime shared:1 - " + type
+           + " /dev/sdx rw\n";
+}
+
+QStringList texts(const QList<DriveEntry> &drives)
+{
+    QStringList result;
+    for (const DriveEntry &d : drives)
+        result << d.text() + QLatin1Char(' ') + d.root;
+    return result;
+}
+
+} // namespace
+
+class TstLinuxDriveTable : public QObject {
+    Q_OBJECT
+
+private slots:
+    void keepsDataFileSystemsInMountOrder();
+    void skipsVirtualAndSystemFileSystems_data();
+    void skipsVirtualAndSystemFileSystems();
+    void runsOutOfLettersAtY();
+    void pathFindsTheDriveWithTheLongestFolder_data();
+    void pathFindsTheDriveWithTheLongestFolder();
+    void readsTheMountTableAndTheFoldersAfresh();
+};
+
+void TstLinuxDriveTable::keepsDataFileSystemsInMountOrder()
+{
+    const QByteArray mountInfo = mountLine(1, "/", "ext4") + mountLine(2, "/proc", "proc")
+                                 + mountLine(3, "/mnt/data", "ext4")
+                                 + mountLine(4, "/media/u/USBSTICK", "vfat")
+                                 + mountLine(5, "/run/media/u/My\\040Disk", "exfat")
+                                 + mountLine(6, "/home/u", "ext4")
+                                 + mountLine(7, "/media/u/USBSTICK", "vfat")
+                                 + "broken line\n";
+
+    const QList<DriveEntry> drives = LinuxDriveTable::tableFrom(QStringLiteral("/home/u"), mountInfo);
+
+    QCOMPARE(texts(drives), QStringList({"C: [ホーム] /home/u/", "D: [USBSTICK] /media/u/USBSTICK/",
+                                         "E: [data] /mnt/data/", "F: [My Disk] /run/media/u/My Disk/",
+                                         "Z: [/] /"}));
+}
+
+void TstLinuxDriveTable::skipsVirtualAndSystemFileSystems_data()
+{
+    QTest::addColumn<QByteArray>("mountPoint");
+    QTest::addColumn<QByteArray>("type");
+    QTest::newRow("proc") << QByteArray("/proc") << QByteArray("proc");
+    QTest::newRow("tmpfs") << QByteArray("/mnt/scratch") << QByteArray("tmpfs");
+    QTest::newRow("cgroup") << QByteArray("/sys/fs/cgroup") << QByteArray("cgroup2");
+    QTest::newRow("overlay") << QByteArray("/mnt/merged") << QByteArray("overlay");
+    QTest::newRow("snap image") << QByteArray("/snap/core/1") << QByteArray("squashfs");
+    QTest::newRow("desktop portal") << QByteArray("/run/user/1000/doc") << QByteArray("fuse.portal");
+    QTest::newRow("boot partition") << QByteArray("/boot/efi") << QByteArray("vfat");
+    QTest::newRow("container's file") << QByteArray("/etc/hosts") << QByteArray("ext4");
+    QTest::newRow("system folder") << QByteArray("/var") << QByteArray("ext4");
+    QTest::newRow("runtime folder") << QByteArray("/run/user/1000") << QByteArray("ext4");
+    QTest::newRow("home folder itself") << QByteArray("/home/u") << QByteArray("ext4");
+}
+
+void TstLinuxDriveTable::skipsVirtualAndSystemFileSystems()
+{
+    QFETCH(QByteArray, mountPoint);
+    QFETCH(QByteArray, type);
+    const QList<DriveEntry> drives
+        = LinuxDriveTable::tableFrom(QStringLiteral("/home/u"), mountLine(1, "/", "ext4") + mountLine(2, mountPoint, type));
+    QCOMPARE(texts(drives), QStringList({"C: [ホーム] /home/u/", "Z: [/] /"}));
+}
+
+void TstLinuxDriveTable::runsOutOfLettersAtY()
+{
+    QByteArray mountInfo;
+    for (int i = 0; i < 30; ++i)
+        mountInfo += mountLine(i, "/mnt/d" + QByteArray::number(10 + i), "ext4");
+    const QList<DriveEntry> drives = LinuxDriveTable::tableFrom(QStringLiteral("/root"), mountInfo);
+
+    QCOMPARE(drives.size(), 1 + 22 + 1);
+    QCOMPARE(drives[1].name, QStringLiteral("D:"));
+    QCOMPARE(drives[22].name, QStringLiteral("Y:"));
+    QCOMPARE(drives.last().name, QStringLiteral("Z:"));
+}
+
+void TstLinuxDriveTable::pathFindsTheDriveWithTheLongestFolder_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("drive");
+    QTest::newRow("home") << "/home/u/Docs" << "C:";
+    QTest::newRow("home itself") << "/home/u" << "C:";
+    QTest::newRow("beside home") << "/home/u2/Docs" << "Z:";
+    QTest::newRow("stick") << "/media/u/STICK//Data" << "D:";
+    QTest::newRow("disk inside home") << "/home/u/disk/x" << "E:";
+    QTest::newRow("root") << "/etc" << "Z:";
+    QTest::newRow("relative") << "home/u" << "";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TstLinuxDriveTable::pathFindsTheDriveWithTheLongestFolder()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, drive);
+    const QList<DriveEntry> drives = {{"C:", "ホーム", "/home/u/"},
+                                      {"D:", "STICK", "/media/u/STICK/"},
+                                      {"E:", "disk", "/home/u/disk/"},
+                                      {"Z:", "/", "/"}};
+    QCOMPARE(driveHolding(drives, path), drive);
+}
+
+void TstLinuxDriveTable::readsTheMountTableAndTheFoldersAfresh()
+{
+    QTemporaryDir tmp;
+    const QString home = tmp.path() + QStringLiteral("/home");
+    const QString stick = tmp.path() + QStringLiteral("/stick");
+    const QString mountInfoPath = tmp.path() + QStringLiteral("/mountinfo");
+    makeFolder(home);
+    makeFolder(stick);
+    writeFile(mountInfoPath, mountLine(1, "/", "ext4"));
+    LinuxDriveTable table(home, mountInfoPath);
+    QCOMPARE(table.drives().size(), 2);
+
+    // A stick plugged in after the start appears on the next look.
+    writeFile(mountInfoPath, mountLine(1, "/", "ext4") + mountLine(2, QFile::encodeName(stick), "vfat"));
+    const QList<DriveEntry> drives = table.drives();
+    QCOMPARE(drives.size(), 3);
+    const DriveEntry stickDrive = drives[1];
+    QCOMPARE(stickDrive.root, stick + QLatin1Char('/'));
+    QVERIFY(table.isReady(stickDrive));
+    QVERIFY(table.freeSpace(stickDrive).value() > 0);
+
+    // Pulled out: the folder is gone.
+    QVERIFY(QDir(stick).removeRecursively());
+    QVERIFY(!table.isReady(stickDrive));
+    QCOMPARE(table.freeSpace(stickDrive).error().number, 71);
+
+    QVERIFY(table.isReady(drives.first()));
+    QCOMPARE(drives.first().root, home + QLatin1Char('/'));
+    QCOMPARE(drives.last().root, QStringLiteral("/"));
+
+    const QString workingFolder = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(home));
+    const QString current = table.currentDrive();
+    QDir::setCurrent(workingFolder);
+    QCOMPARE(current, QStringLiteral("C:"));
+}
+
+QTEST_GUILESS_MAIN(TstLinuxDriveTable)
+#include "tst_linuxdrivetable.moc"
