@@ -1,13 +1,24 @@
+#include "app/AppContext.h"
+#include "app/LinuxPlatform.h"
+#include "app/frmMain.h"
 #include "platform/AppInfo.h"
+#include "widgets/FormWindow.h"
 
 #include <QApplication>
-#include <QWidget>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QWidget window;
-    window.setWindowTitle(AppInfo::MainTitle);
-    window.show();
-    return app.exec();
+    QApplication::setApplicationName(QStringLiteral("tandemix"));
+    QApplication::setApplicationDisplayName(AppInfo::MainTitle);
+    QApplication::setDesktopFileName(QStringLiteral("tandemix"));
+    QApplication::setWindowIcon(programIcon());
+    // The program ends when its last window is unloaded, which the
+    // application context decides; a hidden settings dialog is no window.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    LinuxPlatform platform;
+    AppContext context(platform.platform());
+    context.frmMain().Show();
+    return QApplication::exec();
 }

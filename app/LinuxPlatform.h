@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/DesktopServices.h"
+#include "platform/LinuxDriveTable.h"
+#include "platform/LinuxServices.h"
+#include "platform/Platform.h"
+#include "platform/ProgressWindow.h"
+#include "runs/DriveFileSystem.h"
+
+// The services of the running program on a Linux desktop.
+class LinuxPlatform {
+public:
+    Platform platform()
+    {
+        return Platform{messageBoxes, busyPointer, clipboard, programs, ender,
+                        dataDirectory, clock, registry, fileSystem, copyProgress};
+    }
+
+private:
+    QtMessageBoxes messageBoxes;
+    QtBusyPointer busyPointer;
+    QtClipboard clipboard;
+    DesktopProgramStarter programs;
+    LinuxProcessEnder ender;
+    XdgDataDirectory dataDirectory;
+    LinuxClock clock;
+    NoRegistry registry;
+    LinuxDriveTable drives;
+    DriveFileSystem fileSystem{drives};
+    ProgressWindow copyProgress;
+};
