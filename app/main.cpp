@@ -1,7 +1,6 @@
 #include "app/AppContext.h"
 #include "app/LinuxPlatform.h"
 #include "app/frmMain.h"
-#include "platform/AppInfo.h"
 #include "widgets/FormWindow.h"
 
 #include <QApplication>
@@ -10,7 +9,6 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tandemix"));
-    QApplication::setApplicationDisplayName(AppInfo::MainTitle);
     QApplication::setDesktopFileName(QStringLiteral("tandemix"));
     QApplication::setWindowIcon(programIcon());
     // The program ends when its last window is unloaded, which the

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QIcon>
 #include <QPointer>
 #include <QRect>
 
-class QAbstractButton;
 
 // The top-level window of a form. Enter presses the default button. Esc
 // presses the cancel button when the window has one and does nothing
