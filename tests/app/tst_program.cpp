@@ -1,0 +1,120 @@
+// The windows, the runs and the engine together, over fake desktop services
+// and real folders: what a user sees when the pieces meet.
+#include "app/AppContext.h"
+#include "app/frmMain.h"
+#include "fakes/FakePlatform.h"
+#include "runs/HistoryLog.h"
+#include "settings/frmEstablish.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QtTest>
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray crlf(const QStringList &lines)
+{
+    return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
+}
+
+} // namespace
+
+class TestProgram : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        fake = std::make_unique<FakePlatform>();
+        app = std::make_unique<AppContext>(fake->platform());
+        app->onLastWindowGone = [] {};
+        home = fake->drives.root(QStringLiteral("C"));
+        QVERIFY(QDir::setCurrent(fake->tempPath()));
+        dest = fake->tempPath() + QStringLiteral("/dest");
+        QVERIFY(QDir().mkpath(dest));
+        QVERIFY(QDir().mkpath(home + QStringLiteral("Docs/sub")));
+        writeFile(home + QStringLiteral("Docs/a.txt"), "alpha");
+        writeFile(home + QStringLiteral("Docs/sub/b.txt"), "beta");
+        writeFile(QStringLiteral("Path.dat"), "Docs\r\n");
+        writeFile(fake->dataDirectory.filePath(HistoryLog::FileName),
+                  crlf({HistoryLog::Header, QStringLiteral("old entry")}));
+    }
+    void cleanup()
+    {
+        app.reset();
+        fake.reset();
+    }
+
+    // Start on the Backup page with the settings dialog never opened: the
+    // run loads the saved options invisibly and adds its entry to the
+    // loaded history, after one empty line.
+    void startLoadsTheSavedOptionsInvisibly()
+    {
+        writeFile(fake->dataDirectory.filePath(QStringLiteral("Establish.dat")),
+                  crlf({"0", "\"\"", "1", '"' + dest + '"', "0", "1", "0", "0", "\"\"", "\"\"", "\"\"",
+                        "0"}));
+        frmMain &main = app->frmMain();
+        main.Show();
+        auto *start = main.window()->findChild<QPushButton *>(QStringLiteral("cmdOK"));
+        QTest::mouseClick(start, Qt::LeftButton);
+
+        QCOMPARE(readFile(dest + QStringLiteral("/Docs/sub/b.txt")), QByteArray("beta"));
+        QCOMPARE(fake->messageBoxes.texts(), QStringList{QStringLiteral("バックアップが完了しました。")});
+        const QString entry = QStringLiteral("2001/05/20 22:27:32  バックアップ元") + home
+                              + QStringLiteral("Docs  バックアップ先") + dest + QStringLiteral("/Docs");
+        QCOMPARE(readFile(fake->dataDirectory.filePath(HistoryLog::FileName)),
+                 crlf({HistoryLog::Header, QStringLiteral("old entry"), QString(), entry}));
+
+        frmEstablish &settings = app->frmEstablish();
+        QVERIFY(!settings.isVisible());
+        QCOMPARE(settings.chkFolder2(), 1);
+        QCOMPARE(settings.txtRireki(),
+                 QString::fromUtf8(crlf({HistoryLog::Header, QStringLiteral("old entry"), QString()}))
+                     + entry);
+    }
+
+    // A saved timer armed at the clock's time starts the run of the page
+    // the main window shows, here a restore, without the dialog on screen.
+    void savedTimerStartsTheRestoreOfTheShownPage()
+    {
+        const QString backup = fake->tempPath() + QStringLiteral("/backup/Docs");
+        QVERIFY(QDir().mkpath(backup));
+        writeFile(backup + QStringLiteral("/restored.txt"), "back");
+        writeFile(fake->dataDirectory.filePath(QStringLiteral("Establish.dat")),
+                  crlf({"1", '"' + backup + '"', "1", '"' + dest + '"', "0", "0", "1", "1",
+                        '"' + fake->clock.time + '"', "\"\"", "\"\"", "0"}));
+        frmMain &main = app->frmMain();
+        main.Show();
+        main.window()->findChild<QTabWidget *>(QStringLiteral("SSTab"))->setCurrentIndex(1);
+
+        app->frmEstablish(); // a reader loads the dialog, which arms the timer
+        QTRY_COMPARE(readFile(dest + QStringLiteral("/Docs/restored.txt")), QByteArray("back"));
+        QVERIFY(readFile(fake->dataDirectory.filePath(HistoryLog::FileName))
+                    .contains(QStringLiteral("復旧元").toUtf8()));
+        QVERIFY(fake->messageBoxes.boxes.isEmpty());
+    }
+
+private:
+    std::unique_ptr<FakePlatform> fake;
+    std::unique_ptr<AppContext> app;
+    QString home;
+    QString dest;
+};
+
+QTEST_MAIN(TestProgram)
+#include "tst_program.moc"
