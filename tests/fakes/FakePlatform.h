@@ -140,7 +140,7 @@ public:
     FakeClock clock;
     FakeRegistry registry;
     FakeDriveTable drives;
-    DriveFileSystem fileSystem{drives};
+    DriveFileSystem fileSystem{drives, &drives};
     FakeCopyProgressRunner copyProgress;
 
     Platform platform() { return Platform{messageBoxes, busyPointer, clipboard, programs, ender,
