@@ -1,6 +1,7 @@
 #include "runs/RunFakes.h"
 
 #include <QFile>
+#include <QtTest>
 
 QString ScriptedFileSystem::GetDriveName(const QString &path)
 {
@@ -106,3 +107,39 @@ QString RunWorld::historyFile() const
         return QString();
     return QString::fromUtf8(file.readAll());
 }
+
+void addPathColumns()
+{
+    QTest::addColumn<QString>("folderName");
+    QTest::addColumn<QString>("folderPath1");
+    QTest::addColumn<QString>("folderPath2");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("destination");
+}
+
+void verifyPathsRow(void (*runProcedure)(RunContext &), const HistoryLog::Labels &labels,
+                    bool sizesTheSource)
+{
+    QFETCH(QString, folderName);
+    QFETCH(QString, folderPath1);
+    QFETCH(QString, folderPath2);
+    QFETCH(QString, source);
+    QFETCH(QString, destination);
+    RunWorld world;
+    world.mainWindow.folderName = folderName;
+    world.options.folder1 = folderPath1.isEmpty() ? 0 : 1;
+    world.options.folderPath1 = folderPath1;
+    world.options.folder2 = folderPath2.isEmpty() ? 0 : 1;
+    world.options.folderPath2 = folderPath2;
+    world.options.end = 0;
+    QVERIFY(!world.run(runProcedure));
+
+    QCOMPARE(world.fileSystem.copies.size(), 1);
+    QCOMPARE(world.fileSystem.copies[0].source, source);
+    QCOMPARE(world.fileSystem.copies[0].destination, destination);
+    QVERIFY(world.log.contains(QStringLiteral("FlushToDevice ") + destination));
+    QCOMPARE(world.log.contains(QStringLiteral("GetFolder ") + source), sizesTheSource);
+    QVERIFY(world.history.text.endsWith(QStringLiteral("22:27:32") + labels.source + source
+                                        + labels.destination + destination));
+}
+

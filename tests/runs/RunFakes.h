@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runs/HistoryLog.h"
+
 #include "fakes/FakePlatform.h"
 #include "runs/RunContext.h"
 
@@ -138,3 +140,13 @@ struct RunWorld {
     QString historyFile() const;
     QStringList boxTexts() const { return fakes.messageBoxes.texts(); }
 };
+
+// A row of a run's path table: the columns folderName, folderPath1 and
+// folderPath2 (empty: that option off) give the inputs, source and
+// destination the paths the run must copy between and record.
+void addPathColumns();
+// Runs the row and checks the copy, the flush, the history entry and
+// whether the source's size was taken.
+void verifyPathsRow(void (*runProcedure)(RunContext &), const HistoryLog::Labels &labels,
+                    bool sizesTheSource);
+

@@ -18,11 +18,7 @@ private slots:
 
 void tst_Backup::paths_data()
 {
-    QTest::addColumn<QString>("folderName");
-    QTest::addColumn<QString>("folderPath1"); // empty: chkFolder1 off
-    QTest::addColumn<QString>("folderPath2"); // empty: chkFolder2 off
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QString>("destination");
+    addPathColumns();
     // Dir1 is /home/u/, Dir2 /media/u/STICK/.
     QTest::newRow("drive roots") << "Docs" << "" << ""
                                  << "/home/u/Docs" << "/media/u/STICK/Docs";
@@ -45,27 +41,7 @@ void tst_Backup::paths_data()
 
 void tst_Backup::paths()
 {
-    QFETCH(QString, folderName);
-    QFETCH(QString, folderPath1);
-    QFETCH(QString, folderPath2);
-    QFETCH(QString, source);
-    QFETCH(QString, destination);
-    RunWorld world;
-    world.mainWindow.folderName = folderName;
-    world.options.folder1 = folderPath1.isEmpty() ? 0 : 1;
-    world.options.folderPath1 = folderPath1;
-    world.options.folder2 = folderPath2.isEmpty() ? 0 : 1;
-    world.options.folderPath2 = folderPath2;
-    world.options.end = 0;
-    QVERIFY(!world.run(RunBackup));
-
-    QCOMPARE(world.fileSystem.copies.size(), 1);
-    QCOMPARE(world.fileSystem.copies[0].source, source);
-    QCOMPARE(world.fileSystem.copies[0].destination, destination);
-    QVERIFY(world.log.contains(QStringLiteral("FlushToDevice ") + destination));
-    QVERIFY(world.log.contains(QStringLiteral("GetFolder ") + source));
-    QVERIFY(world.history.text.endsWith(QStringLiteral("22:27:32  バックアップ元") + source
-                                        + QStringLiteral("  バックアップ先") + destination));
+    verifyPathsRow(RunBackup, HistoryLog::BackupLabels, /*sizesTheSource=*/true);
 }
 
 void tst_Backup::freeSpaceComesFromDir2sDrive()
