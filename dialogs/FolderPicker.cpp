@@ -44,6 +44,7 @@ QWidget *FolderPicker::createWindow()
     auto *Label1 = new QLabel(QStringLiteral("ファイル名(&N)"), window);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(twips(360, 240, 1215, 375));
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop); // level with the text of its box
     c.txtFileName = new QLineEdit(window);
     c.txtFileName->setObjectName(QStringLiteral("txtFileName"));
     c.txtFileName->setGeometry(twips(1800, 240, m_setup.txtFileNameWidth, 270));

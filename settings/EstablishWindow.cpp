@@ -1,6 +1,7 @@
 #include "settings/EstablishWindow.h"
 
 #include "runs/HistoryLog.h"
+#include "settings/ClockSchedule.h"
 #include "widgets/FormWindow.h"
 
 #include <QCheckBox>
@@ -153,7 +154,11 @@ QWidget *timerTab(EstablishControls &c, QWidget *window)
     clockColours.setColor(QPalette::WindowText, Qt::yellow);
     c.lblTime->setPalette(clockColours);
     c.lblTime->setAutoFillBackground(true);
-    c.lblTime->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // The black box keeps the clock line's size while the clock is off, so
+    // it neither shrinks to a sliver nor moves the controls below it.
+    c.lblTime->setText(ClockSchedule::ClockLine(QStringLiteral("00:00:00")));
+    c.lblTime->setFixedSize(c.lblTime->sizeHint());
+    c.lblTime->clear();
 
     c.chkTime = checkBox("chkTime", QStringLiteral("タイマーを設定する"), 0);
     c.Frame3 = groupFrame("Frame3");
