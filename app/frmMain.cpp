@@ -100,12 +100,7 @@ void frmMain::setRuns(Run backup, Run hukyuu)
 
 QWidget *frmMain::createWindow()
 {
-    auto *window = new FormWindow;
-    window->setObjectName(QStringLiteral("frmMain"));
-    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                           | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                           | Qt::WindowCloseButtonHint);
-    window->setWindowTitle(AppInfo::MainTitle);
+    auto *window = new FormWindow(QStringLiteral("frmMain"), AppInfo::MainTitle, FormWindow::Frame::Main);
     window->setFixedClientSize(twipsSize(6210, 5100));
 
     c = std::make_unique<Controls>();

@@ -32,11 +32,7 @@ FolderPicker::~FolderPicker() = default;
 QWidget *FolderPicker::createWindow()
 {
     FileSystemService &fileSystem = app().platform().fileSystem;
-    auto *window = new FormWindow;
-    window->setObjectName(m_setup.name);
-    window->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                           | Qt::WindowCloseButtonHint);
-    window->setWindowTitle(m_setup.title);
+    auto *window = new FormWindow(m_setup.name, m_setup.title, FormWindow::Frame::Tool);
     window->setFixedClientSize(twipsSize(ClientWidth, m_setup.clientHeight));
 
     m_c = std::make_unique<Controls>();

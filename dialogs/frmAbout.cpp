@@ -98,12 +98,9 @@ frmAbout::~frmAbout() = default;
 
 QWidget *frmAbout::createWindow()
 {
-    auto *window = new FormWindow;
-    window->setObjectName(QStringLiteral("frmAbout"));
-    window->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
-                           | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                           | Qt::WindowCloseButtonHint);
-    window->setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+    // Form_Load gives the dialog its real title.
+    auto *window = new FormWindow(QStringLiteral("frmAbout"), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"),
+                                  FormWindow::Frame::FixedDialog);
     window->setFixedClientSize(twipsSize(5775, 4695));
 
     const auto label = [window](const char *name, const QRect &geometry) {

@@ -234,8 +234,8 @@ QWidget *historyTab(EstablishControls &c)
 EstablishControls buildEstablishWindow()
 {
     EstablishControls c{};
-    c.window = named(new FormWindow, "frmEstablish");
-    c.window->setWindowTitle(QStringLiteral("詳細設定"));
+    c.window = new FormWindow(QStringLiteral("frmEstablish"), QStringLiteral("詳細設定"),
+                              FormWindow::Frame::Dialog);
 
     c.SSTab1 = named(new QTabWidget, "SSTab1");
     c.SSTab1->addTab(runTab(c), QStringLiteral("バックアップ＆復旧"));

@@ -4,8 +4,31 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-FormWindow::FormWindow()
+namespace {
+Qt::WindowFlags flagsOf(FormWindow::Frame frame)
 {
+    constexpr Qt::WindowFlags titled = Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                                       | Qt::WindowCloseButtonHint;
+    switch (frame) {
+    case FormWindow::Frame::Main:
+        return Qt::Window | titled | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint;
+    case FormWindow::Frame::FixedDialog:
+        return Qt::Dialog | titled | Qt::WindowSystemMenuHint | Qt::MSWindowsFixedSizeDialogHint;
+    case FormWindow::Frame::Tool:
+        return Qt::Tool | titled;
+    case FormWindow::Frame::Dialog:
+        break;
+    }
+    return Qt::Dialog;
+}
+} // namespace
+
+FormWindow::FormWindow(const QString &objectName, const QString &title, Frame frame)
+{
+    setObjectName(objectName);
+    setWindowTitle(title);
+    if (frame != Frame::Dialog)
+        setWindowFlags(flagsOf(frame));
     QFont layoutFont = font();
     layoutFont.setPixelSize(LayoutFontPixels);
     setFont(layoutFont);

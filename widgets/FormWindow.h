@@ -13,7 +13,12 @@
 // loaded but out of reach. Every window shows the program's font and icon.
 class FormWindow final : public QDialog {
 public:
-    FormWindow();
+    // The frame around the client area: a main window (minimise, no
+    // maximise), a fixed dialog, a tool window (narrow title, not in the
+    // task bar) or an ordinary, resizable dialog.
+    enum class Frame { Main, FixedDialog, Tool, Dialog };
+
+    FormWindow(const QString &objectName, const QString &title, Frame frame);
 
     // The layouts are drawn in twips for a 9-point (12-pixel) font; a
     // larger desktop font would not fit the controls.
