@@ -1,4 +1,5 @@
 #include "app/AppContext.h"
+#include "fakes/Trees.h"
 #include "app/frmMain.h"
 #include "dialogs/frmAbout.h"
 #include "fakes/FakePlatform.h"
@@ -19,6 +20,9 @@
 #include <functional>
 
 namespace {
+
+using Trees::readFile;
+using Trees::writeFile;
 
 const QString Default = QStringLiteral("TX(Tandemix)Ver.3");
 
@@ -64,19 +68,6 @@ public:
 private:
     FakeMessageBoxes &m_inner;
 };
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 // A program run over the fakes, in a fresh working directory.
 struct Program {

@@ -1,6 +1,7 @@
 // The windows, the runs and the engine together, over fake desktop services
 // and real folders: what a user sees when the pieces meet.
 #include "app/AppContext.h"
+#include "fakes/Trees.h"
 #include "app/frmMain.h"
 #include "fakes/FakePlatform.h"
 #include "runs/HistoryLog.h"
@@ -14,19 +15,8 @@
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
+using Trees::readFile;
+using Trees::writeFile;
 
 QByteArray crlf(const QStringList &lines)
 {

@@ -1,3 +1,4 @@
+#include "fakes/Trees.h"
 #include "platform/SequentialFile.h"
 
 #include <QFile>
@@ -14,11 +15,6 @@ QStringList readAllFields(const QString &text)
     return fields;
 }
 
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 } // namespace
 
 class TestSequentialFile : public QObject {
@@ -114,7 +110,7 @@ private slots:
         writer.writeLine(QStringLiteral("表計算"));
         writer.writeQuoted(QString());
         QVERIFY(writer.commit(path));
-        QCOMPARE(readBytes(path),
+        QCOMPARE(Trees::readFile(path),
                  QByteArray("0\r\n\"/media/u/a,b\"\r\n") + QStringLiteral("表計算").toUtf8()
                      + QByteArray("\r\n\"\"\r\n"));
 
@@ -144,7 +140,7 @@ private slots:
         const auto result = second.commit(dir.filePath(QStringLiteral("blocked/Path.dat")));
         QVERIFY(!result);
         QVERIFY(result.error().number != 0);
-        QCOMPARE(readBytes(path), QByteArray("old\r\n"));
+        QCOMPARE(Trees::readFile(path), QByteArray("old\r\n"));
     }
 };
 

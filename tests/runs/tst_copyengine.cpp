@@ -1,7 +1,7 @@
 // CopyFolder against real trees in temporary folders: C: holds the
 // sources, D: receives the copies.
 
-#include "Trees.h"
+#include "fakes/Trees.h"
 #include "fakes/FakeDriveTable.h"
 #include "runs/DriveFileSystem.h"
 

@@ -1,5 +1,6 @@
 // Both runs end to end over real folders, through the real copy engine.
 #include "platform/AppInfo.h"
+#include "fakes/Trees.h"
 #include "platform/ProgressWindow.h"
 #include "runs/RunFakes.h"
 #include "runs/Runs.h"
@@ -11,20 +12,9 @@
 #include <QtTest>
 
 namespace {
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
+using Trees::readFile;
+using Trees::writeFile;
 // Every file below root, relative, with its content.
 QMap<QString, QByteArray> tree(const QString &root)
 {

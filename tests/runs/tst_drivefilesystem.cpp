@@ -1,7 +1,7 @@
 // The drive side of the file-system component and its folder queries, over
 // a drive table of temporary folders.
 
-#include "Trees.h"
+#include "fakes/Trees.h"
 #include "fakes/FakeDriveTable.h"
 #include "runs/DriveFileSystem.h"
 

@@ -1,7 +1,7 @@
 // The Linux drive table: which mounted file systems become drives, in
 // which order, and how a path finds its drive.
 
-#include "Trees.h"
+#include "fakes/Trees.h"
 #include "platform/LinuxDriveTable.h"
 
 #include <QtTest>

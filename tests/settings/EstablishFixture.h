@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/Trees.h"
 #include "runs/HistoryLog.h"
 #include "settings/frmEstablish.h"
 
@@ -46,9 +47,7 @@ public:
     QString dataPath(const QString &fileName) const { return fake.dataDirectory.filePath(fileName); }
     void writeData(const QString &fileName, const QByteArray &bytes) const
     {
-        QFile file(dataPath(fileName));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            qFatal("cannot write test file");
+        Trees::writeFile(dataPath(fileName), bytes);
     }
     QByteArray readData(const QString &fileName) const
     {

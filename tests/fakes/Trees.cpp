@@ -1,4 +1,4 @@
-#include "Trees.h"
+#include "fakes/Trees.h"
 
 #include <QDir>
 #include <QDirIterator>
