@@ -2,8 +2,8 @@
 
 #include "app/AppContext.h"
 #include "dialogs/frmAbout.h"
-#include "platform/AppInfo.h"
-#include "platform/SequentialFile.h"
+#include "core/AppInfo.h"
+#include "core/SequentialFile.h"
 #include "runs/Runs.h"
 #include "settings/frmEstablish.h"
 #include "widgets/DriveList.h"

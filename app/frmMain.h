@@ -2,7 +2,7 @@
 
 #include "app/Form.h"
 #include "platform/FileSystemService.h"
-#include "platform/Result.h"
+#include "core/Result.h"
 #include "runs/RunContext.h"
 
 #include <functional>

@@ -1,7 +1,7 @@
 #include "dialogs/FolderPicker.h"
 
 #include "app/AppContext.h"
-#include "platform/AppInfo.h"
+#include "core/AppInfo.h"
 #include "settings/frmEstablish.h"
 #include "widgets/DirectoryList.h"
 #include "widgets/DriveList.h"

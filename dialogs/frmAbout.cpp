@@ -2,7 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/frmMain.h"
-#include "platform/AppInfo.h"
+#include "core/AppInfo.h"
 #include "widgets/FormWindow.h"
 
 #include <QFileInfo>

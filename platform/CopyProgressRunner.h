@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/FileSystemService.h"
-#include "platform/Result.h"
+#include "core/Result.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "platform/DesktopServices.h"
 
-#include "platform/AppInfo.h"
+#include "core/AppInfo.h"
 
 #include <QAbstractButton>
 #include <QApplication>

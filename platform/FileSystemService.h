@@ -1,19 +1,10 @@
 #pragma once
 
-#include "platform/Result.h"
+#include "core/Drive.h"
+#include "core/Result.h"
 
 #include <QList>
 #include <QString>
-
-// One entry of the drive table: a drive letter naming a native folder.
-struct DriveEntry {
-    QString name;  // letter and colon: "C:"
-    QString label; // volume label or folder: "ホーム", "USBSTICK", "/"
-    QString root;  // native folder with a trailing '/': "/home/user/"
-
-    // The text a drive list shows: "C: [ホーム]".
-    QString text() const { return name + QStringLiteral(" [") + label + QLatin1Char(']'); }
-};
 
 // A folder the component has found; Size() totals it.
 struct Folder {
@@ -64,9 +55,6 @@ public:
     virtual bool IsReady(const DriveEntry &drive) = 0;
     // Bytes available to the user; 71 when the drive is not ready.
     virtual Result<qint64> FreeSpace(const DriveEntry &drive) = 0;
-    // The last element of a path without its extension; a leading dot
-    // belongs to the name (".config" stays ".config").
-    virtual QString GetBaseName(const QString &path) = 0;
     // Makes destination a copy of source, merging into what is there.
     virtual Result<void> CopyFolder(const QString &source, const QString &destination,
                                     bool overwrite, CopyObserver *observer = nullptr) = 0;

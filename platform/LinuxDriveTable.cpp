@@ -1,5 +1,7 @@
 #include "platform/LinuxDriveTable.h"
 
+#include "core/PathRules.h"
+
 #include <QDir>
 #include <QFile>
 #include <QMap>
@@ -62,11 +64,6 @@ QString unescape(const QByteArray &field)
     return QFile::decodeName(bytes);
 }
 
-QString withSlash(const QString &folder)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
 QByteArray native(const DriveEntry &drive)
 {
     return QFile::encodeName(drive.root);
@@ -101,10 +98,10 @@ QList<DriveEntry> LinuxDriveTable::tableFrom(const QString &home, const QByteArr
         mounts.insert(mountPoint, mountPoint.section(QLatin1Char('/'), -1));
     }
 
-    QList<DriveEntry> table{{QStringLiteral("C:"), HomeLabel, withSlash(homeFolder)}};
+    QList<DriveEntry> table{{QStringLiteral("C:"), HomeLabel, withTrailingSlash(homeFolder)}};
     char letter = 'D';
     for (auto it = mounts.cbegin(); it != mounts.cend() && letter < 'Z'; ++it, ++letter)
-        table.append({QString(QLatin1Char(letter)) + QLatin1Char(':'), it.value(), withSlash(it.key())});
+        table.append({QString(QLatin1Char(letter)) + QLatin1Char(':'), it.value(), withTrailingSlash(it.key())});
     table.append({QStringLiteral("Z:"), QStringLiteral("/"), QStringLiteral("/")});
     return table;
 }
@@ -137,16 +134,4 @@ QString LinuxDriveTable::currentDrive() const
 {
     const QString drive = driveHolding(drives(), QDir::currentPath());
     return drive.isEmpty() ? QStringLiteral("C:") : drive;
-}
-
-QString driveHolding(const QList<DriveEntry> &drives, const QString &nativePath)
-{
-    if (!nativePath.startsWith(QLatin1Char('/')))
-        return QString();
-    const QString path = withSlash(QDir::cleanPath(nativePath));
-    const DriveEntry *best = nullptr;
-    for (const DriveEntry &drive : drives)
-        if (path.startsWith(drive.root) && (!best || drive.root.size() > best->root.size()))
-            best = &drive;
-    return best ? best->name : QString();
 }

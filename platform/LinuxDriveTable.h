@@ -26,7 +26,3 @@ private:
     QString m_home;
     QString m_mountInfoPath;
 };
-
-// The name ("D:") of the drive whose folder holds the absolute native path,
-// the longest such folder winning; empty when none does.
-QString driveHolding(const QList<DriveEntry> &drives, const QString &nativePath);

@@ -1,6 +1,6 @@
 #include "platform/ProgressWindow.h"
 
-#include "platform/AppInfo.h"
+#include "core/AppInfo.h"
 
 #include <QApplication>
 #include <QCloseEvent>

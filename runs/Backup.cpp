@@ -14,19 +14,19 @@ QString BackupDirectory(const DestinationParts &parts)
 // A separate source is named by its base name, otherwise the folder name.
 QString BackupName(const DestinationParts &parts)
 {
-    return parts.separateSource ? parts.baseName() : parts.folderName;
+    return parts.separateSource ? parts.baseName : parts.folderName;
 }
 
 const CopyRunKind Backup{
-    QStringLiteral("バックアップ中…"),
-    QStringLiteral("バックアップが完了しました。"),
-    HistoryLog::BackupLabels,
-    BackupDirectory,
-    BackupName,
-    /*comparesFreeSpace=*/true,
-    /*reportsPermissionDenied=*/false,
-    /*namesSeparateSourceByBaseName=*/false,
-    RunBackup,
+    .progressCaption = QStringLiteral("バックアップ中…"),
+    .completed = QStringLiteral("バックアップが完了しました。"),
+    .labels = HistoryLog::BackupLabels,
+    .destinationDirectory = BackupDirectory,
+    .destinationName = BackupName,
+    .comparesFreeSpace = true,
+    .reportsPermissionDenied = false,
+    .namesSeparateSourceByBaseName = false,
+    .repeat = RunBackup,
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "runs/CopyRun.h"
 
-#include "platform/AppInfo.h"
+#include "core/AppInfo.h"
+#include "core/PathRules.h"
 
 namespace {
 const QString EndingWords = QStringLiteral("正常終了します。");
@@ -15,13 +16,9 @@ const QString PermissionDenied =
 const QString UnexpectedError = QStringLiteral(
     "エラーが発生しました。原因がわかる場合は､解決し､わからない場合は､作者に連絡ください。");
 const QString AddressOnClipboard = QStringLiteral("メールアドレスは､クリップボードにコピーしておきます。");
-} // namespace
 
-QString DestinationParts::baseName() const
-{
-    return fileSystem.GetBaseName(source);
-}
-
+// The general error report: two boxes, then the contact address on the
+// clipboard.
 void ReportUnexpectedError(Platform &platform)
 {
     platform.messageBoxes.MsgBox(UnexpectedError);
@@ -29,13 +26,14 @@ void ReportUnexpectedError(Platform &platform)
     platform.clipboard.setText(AppInfo::ContactAddress);
 }
 
-bool IsFolderName(const QString &name)
+// True only for a check box left clear. A greyed one (2, which a settings
+// file may hold) is not on, so the paths use the folder name; yet the
+// messages treat it as naming a separate source, as they always have.
+bool isClear(int checkValue)
 {
-    if (name.isEmpty())
-        return false;
-    const QStringList elements = name.split(QLatin1Char('/'));
-    return !elements.contains(QStringLiteral(".")) && !elements.contains(QStringLiteral(".."));
+    return checkValue == 0;
 }
+} // namespace
 
 void CopyRun::Run()
 {
@@ -100,13 +98,14 @@ bool CopyRun::BuildPaths(const QString &dir2)
     else
         m_source = m_context.mainWindow.Dir1Path() + m_folderName;
     const bool separateDestination = isOn(options.chkFolder2());
-    const DestinationParts parts{dir2,
-                                 separateDestination,
-                                 separateDestination ? options.txtFolderPath2() : QString(),
-                                 separateSource,
-                                 m_folderName,
-                                 m_source,
-                                 m_context.platform.fileSystem};
+    m_baseName = GetBaseName(m_source);
+    const DestinationParts parts{.dir2 = dir2,
+                                 .separateDestination = separateDestination,
+                                 .txtFolderPath2 = separateDestination ? options.txtFolderPath2()
+                                                                       : QString(),
+                                 .separateSource = separateSource,
+                                 .folderName = m_folderName,
+                                 .baseName = m_baseName};
     const QString name = m_kind.destinationName(parts);
     m_destination = m_kind.destinationDirectory(parts) + name;
     // An empty name would copy a whole drive root, or into one.
@@ -178,7 +177,7 @@ void CopyRun::OnError(const Error &error)
     }
     case ErrorNumber::FileAlreadyExists:
         // A separate source has no folder name to ask about: stay silent.
-        if (m_context.options.chkFolder1() == 0
+        if (isClear(m_context.options.chkFolder1())
             && MsgBox(m_folderName + OverwriteQuestion, MsgButtons::YesNo, MsgIcon::Critical,
                       OverwriteTitle) == MsgAnswer::Yes) {
             m_context.options.setChkUwa(1);
@@ -199,8 +198,8 @@ void CopyRun::OnError(const Error &error)
 
 QString CopyRun::NotFoundName()
 {
-    if (m_kind.namesSeparateSourceByBaseName && m_context.options.chkFolder1() != 0)
-        return m_context.platform.fileSystem.GetBaseName(m_source);
+    if (m_kind.namesSeparateSourceByBaseName && !isClear(m_context.options.chkFolder1()))
+        return m_baseName;
     return m_folderName;
 }
 

@@ -5,8 +5,6 @@
 
 #include <QString>
 
-class FileSystemService;
-
 // What a run has read when it forms its destination path.
 struct DestinationParts {
     QString dir2;                // destination drive's root, with its trailing '/'
@@ -14,10 +12,7 @@ struct DestinationParts {
     QString txtFolderPath2;      // the separate destination directory
     bool separateSource;         // chkFolder1 on
     QString folderName;          // txtBackup as read at the start of the run
-    QString source;              // the source path as built
-    FileSystemService &fileSystem;
-
-    QString baseName() const;    // GetBaseName of the source path
+    QString baseName;            // GetBaseName of the source path
 };
 
 // Everything that tells the backup run from the restore run. The steps,
@@ -69,13 +64,6 @@ private:
     const CopyRunKind &m_kind;
     QString m_folderName;
     QString m_source;
+    QString m_baseName; // of m_source
     QString m_destination;
 };
-
-// The general error report: two boxes, then the contact address on the
-// clipboard.
-void ReportUnexpectedError(Platform &platform);
-
-// True when name can name a folder below a root: not empty and no element
-// "." or "..", so neither source nor destination can climb out of its drive.
-bool IsFolderName(const QString &name);

@@ -1,34 +1,14 @@
 #include "runs/DriveFileSystem.h"
 
-#include "platform/LinuxDriveTable.h"
 #include "runs/CopyEngine.h"
 #include "runs/FolderPlan.h"
 
 #include <cerrno>
 #include <exception>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-// "C", "c:", "C:\" or "C: [ホーム]": the letter, upper case, and a colon.
-QString driveLetterOf(const QString &text)
-{
-    if (text.isEmpty() || !text[0].isLetter() || text[0].unicode() > 0x7f)
-        return QString();
-    if (text.size() > 1 && text[1] != QLatin1Char(':'))
-        return QString();
-    return text.left(1).toUpper() + QLatin1Char(':');
-}
-
-Result<Fd> openFolder(const std::string &path)
-{
-    Fd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd.valid())
-        return errorFromErrno(errno, path);
-    return fd;
-}
 
 // No failure of the copy machinery may reach the window as an exception;
 // running out of memory on a huge tree becomes an error like any other.
@@ -83,19 +63,6 @@ Result<qint64> DriveFileSystem::FreeSpace(const DriveEntry &drive)
     return m_drives.freeSpace(drive);
 }
 
-QString DriveFileSystem::GetBaseName(const QString &path)
-{
-    QString name = path;
-    while (name.size() > 1 && name.endsWith(QLatin1Char('/')))
-        name.chop(1);
-    name = name.section(QLatin1Char('/'), -1);
-    if (name == QStringLiteral(".") || name == QStringLiteral(".."))
-        return name;
-    // A leading dot starts a hidden name, not an extension.
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot > 0 ? name.left(dot) : name;
-}
-
 Result<void> DriveFileSystem::CopyFolder(const QString &source, const QString &destination,
                                          bool overwrite, CopyObserver *observer)
 {
@@ -142,12 +109,12 @@ Result<void> DriveFileSystem::FlushToDevice(const QString &path)
     // The destination may not exist after a failed copy; its file system
     // is that of the nearest folder that does.
     std::string folder = *native;
-    Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    while (!fd.valid() && (errno == ENOENT || errno == ENOTDIR) && folder != "/") {
+    Result<Fd> fd = openFolder(folder);
+    while (!fd && fd.error().number == ErrorNumber::PathNotFound && folder != "/") {
         folder = splitLast(folder).first;
-        fd = Fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        fd = openFolder(folder);
     }
-    if (!fd.valid() || ::syncfs(fd.get()) != 0)
+    if (!fd || ::syncfs(fd->get()) != 0)
         return errorAt(ErrorNumber::DeviceIO, "Device I/O error (flushing to the device)", folder);
     return {};
 }

@@ -20,7 +20,6 @@ public:
     Result<DriveEntry> GetDrive(const QString &driveName) override;
     bool IsReady(const DriveEntry &drive) override;
     Result<qint64> FreeSpace(const DriveEntry &drive) override;
-    QString GetBaseName(const QString &path) override;
     Result<void> CopyFolder(const QString &source, const QString &destination, bool overwrite,
                             CopyObserver *observer = nullptr) override;
     Result<Folder> GetFolder(const QString &path) override;

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int OpenFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
 class PlanReader {
 public:
     explicit PlanReader(FolderPlan &plan) : m_plan(plan) {}

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runs/PosixIo.h"
+#include "core/PosixIo.h"
 
 #include <set>
 #include <string>

@@ -1,6 +1,6 @@
 #include "runs/HistoryLog.h"
 
-#include "platform/SequentialFile.h"
+#include "core/SequentialFile.h"
 
 namespace HistoryLog {
 

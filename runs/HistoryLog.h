@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/DataDirectory.h"
-#include "platform/Result.h"
+#include "core/Result.h"
 #include "runs/RunContext.h"
 
 #include <QString>

@@ -14,19 +14,19 @@ QString HukyuuDirectory(const DestinationParts &parts)
 // The copy comes back under the source's base name in every case.
 QString HukyuuName(const DestinationParts &parts)
 {
-    return parts.baseName();
+    return parts.baseName;
 }
 
 const CopyRunKind Hukyuu{
-    QStringLiteral("復旧中…"),
-    QStringLiteral("復旧が完了しました。"),
-    HistoryLog::RestoreLabels,
-    HukyuuDirectory,
-    HukyuuName,
-    /*comparesFreeSpace=*/false,
-    /*reportsPermissionDenied=*/true,
-    /*namesSeparateSourceByBaseName=*/true,
-    RunHukyuu,
+    .progressCaption = QStringLiteral("復旧中…"),
+    .completed = QStringLiteral("復旧が完了しました。"),
+    .labels = HistoryLog::RestoreLabels,
+    .destinationDirectory = HukyuuDirectory,
+    .destinationName = HukyuuName,
+    .comparesFreeSpace = false,
+    .reportsPermissionDenied = true,
+    .namesSeparateSourceByBaseName = true,
+    .repeat = RunHukyuu,
 };
 
 } // namespace

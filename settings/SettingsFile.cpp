@@ -1,6 +1,6 @@
 #include "settings/SettingsFile.h"
 
-#include "platform/SequentialFile.h"
+#include "core/SequentialFile.h"
 
 #include <optional>
 

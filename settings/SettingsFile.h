@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Result.h"
+#include "core/Result.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 #include "app/frmMain.h"
 #include "dialogs/frmCopy.h"
 #include "fakes/FakePlatform.h"
-#include "platform/AppInfo.h"
+#include "core/AppInfo.h"
 #include "settings/frmEstablish.h"
 #include "widgets/DirectoryList.h"
 #include "widgets/DriveList.h"

@@ -2,7 +2,7 @@
 #include "app/frmMain.h"
 #include "dialogs/frmAbout.h"
 #include "fakes/FakePlatform.h"
-#include "platform/AppInfo.h"
+#include "core/AppInfo.h"
 #include "platform/LinuxServices.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "fakes/FakePlatform.h"
 
-#include "platform/AppInfo.h"
+#include "core/AppInfo.h"
 
 #include <QDir>
 

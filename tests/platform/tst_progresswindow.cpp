@@ -1,6 +1,6 @@
 // The copy's progress window: work off the user-interface thread, the
 // window's contents, and that it cannot be closed and is gone at the end.
-#include "platform/AppInfo.h"
+#include "core/AppInfo.h"
 #include "platform/ProgressWindow.h"
 
 #include <QApplication>

@@ -23,13 +23,6 @@ Result<qint64> ScriptedFileSystem::FreeSpace(const DriveEntry &drive)
     return freeSpace;
 }
 
-QString ScriptedFileSystem::GetBaseName(const QString &path)
-{
-    const QString last = path.section(QLatin1Char('/'), -1);
-    const qsizetype dot = last.lastIndexOf(QLatin1Char('.'));
-    return dot > 0 ? last.left(dot) : last;
-}
-
 Result<void> ScriptedFileSystem::CopyFolder(const QString &source, const QString &destination,
                                             bool overwrite, CopyObserver *observer)
 {

@@ -11,7 +11,7 @@
 #include <functional>
 
 // A file-system component that copies nothing: it records every call in a
-// shared log and answers from a script. GetBaseName follows the real rules.
+// shared log and answers from a script.
 class ScriptedFileSystem final : public FileSystemService {
 public:
     explicit ScriptedFileSystem(QStringList &log) : m_log(log) {}
@@ -40,7 +40,6 @@ public:
     Result<DriveEntry> GetDrive(const QString &driveName) override;
     bool IsReady(const DriveEntry &) override { return true; }
     Result<qint64> FreeSpace(const DriveEntry &drive) override;
-    QString GetBaseName(const QString &path) override;
     Result<void> CopyFolder(const QString &source, const QString &destination, bool overwrite,
                             CopyObserver *observer) override;
     Result<Folder> GetFolder(const QString &path) override;

@@ -1,5 +1,5 @@
 // The backup run's own rules: its paths and the free-space check.
-#include "platform/AppInfo.h"
+#include "core/AppInfo.h"
 #include "runs/RunFakes.h"
 #include "runs/Runs.h"
 

@@ -1,6 +1,6 @@
 // What the backup and the restore run share: order of reads, the error
 // handler, completion, the history entry, the progress window's work.
-#include "platform/AppInfo.h"
+#include "core/AppInfo.h"
 #include "runs/Runs.h"
 #include "runs/RunFakes.h"
 #include "runs/HistoryLog.h"
@@ -339,7 +339,8 @@ void tst_CopyRuns::refusesFolderNamesThatLeaveTheDrive_data()
         QTest::addRow("%s: through the parent", name) << run << "../etc" << 0 << "";
         QTest::addRow("%s: here", name) << run << "." << 0 << "";
         // A separate source whose base name is empty or climbs up.
-        QTest::addRow("%s: source ends in a separator", name) << run << "Data" << 1 << "/home/u/Work/";
+        QTest::addRow("%s: source is the root", name) << run << "Data" << 1 << "/";
+        QTest::addRow("%s: source ends in '.'", name) << run << "Data" << 1 << "/home/u/Work/.";
         QTest::addRow("%s: base name '..'", name) << run << "Data" << 1 << "/home/u/...";
     }
 }

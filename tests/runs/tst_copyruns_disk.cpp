@@ -1,5 +1,5 @@
 // Both runs end to end over real folders, through the real copy engine.
-#include "platform/AppInfo.h"
+#include "core/AppInfo.h"
 #include "fakes/Trees.h"
 #include "platform/ProgressWindow.h"
 #include "runs/RunFakes.h"

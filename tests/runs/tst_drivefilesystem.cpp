@@ -18,8 +18,6 @@ private slots:
     void init();
     void cleanup();
 
-    void baseNameIsTheLastElementWithoutExtension_data();
-    void baseNameIsTheLastElementWithoutExtension();
     void driveNameOfEntriesAndPaths_data();
     void driveNameOfEntriesAndPaths();
     void getDriveFindsTheDriveOrFailsWith68_data();
@@ -58,32 +56,6 @@ QString TstDriveFileSystem::onDrive(const QString &path) const
     if (path.size() >= 2 && path[1] == QLatin1Char('/') && path[0].isUpper())
         return m_drives->root(path.left(1)) + path.mid(2);
     return path;
-}
-
-void TstDriveFileSystem::baseNameIsTheLastElementWithoutExtension_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("baseName");
-    QTest::newRow("E:\\Work\\Report.old") << "E/Work/Report.old" << "Report";
-    QTest::newRow("D:\\Work.old") << "D/Work.old" << "Work";
-    QTest::newRow("D:\\Mail.box") << "D/Mail.box" << "Mail";
-    QTest::newRow("D:\\Data") << "D/Data" << "Data";
-    QTest::newRow("dot-folder") << "/home/u/.config" << ".config";
-    QTest::newRow("dot-folder with extension") << "/home/u/.local.old" << ".local";
-    QTest::newRow("only the last extension goes") << "/a/backup.tar.gz" << "backup.tar";
-    QTest::newRow("trailing separator") << "/a/Data/" << "Data";
-    QTest::newRow("dot in a folder above") << "/a.b/Data" << "Data";
-    QTest::newRow("Japanese") << "/a/報告書.old" << "報告書";
-    QTest::newRow("trailing dot") << "/a/name." << "name";
-    QTest::newRow("no separator") << "Report.old" << "Report";
-    QTest::newRow("empty") << "" << "";
-}
-
-void TstDriveFileSystem::baseNameIsTheLastElementWithoutExtension()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, baseName);
-    QCOMPARE(m_fs->GetBaseName(onDrive(path)), baseName);
 }
 
 void TstDriveFileSystem::driveNameOfEntriesAndPaths_data()

@@ -1,6 +1,6 @@
 // The restore run's own rules: its paths, its permission message, the
 // name in its folder-not-found message, no free-space comparison.
-#include "platform/AppInfo.h"
+#include "core/AppInfo.h"
 #include "runs/RunFakes.h"
 #include "runs/Runs.h"
 

@@ -1,4 +1,6 @@
 #include "EstablishFixture.h"
+#include "fakes/TmpfsMount.h"
+#include "fakes/Trees.h"
 #include "settings/SettingsFile.h"
 
 #include <QTemporaryDir>
@@ -130,13 +132,20 @@ private slots:
         QVERIFY(*read == expected);
     }
 
-    void refusedWriteReportsAndLeavesNoFile()
+    void refusedWriteReportsAndKeepsTheOldFile()
     {
-        QFile blocker(m_dir.filePath("blocker"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        const QString inside = m_dir.filePath("blocker/data/") + SettingsFile::FileName;
-        QVERIFY(!SettingsFile::Write(inside, Settings{}).ok());
-        QVERIFY(!QFile::exists(inside));
+        // No inode left: only a writer that rewrites the file in place
+        // could save, and it would leave a half-written file on a real fault.
+        const QString folder = m_dir.filePath("full");
+        const TmpfsMount full(folder, "nr_inodes=2,size=1m");
+        if (!full.mounted())
+            QSKIP("mounting a tmpfs is not permitted here");
+        const QString file = folder + QLatin1Char('/') + SettingsFile::FileName;
+        QVERIFY(SettingsFile::Write(file, Settings{}).ok());
+        const QByteArray old = Trees::readFile(file);
+
+        QVERIFY(!SettingsFile::Write(file, changed([](Settings &s) { s.chkTime = 1; })).ok());
+        QCOMPARE(Trees::readFile(file), old);
     }
 };
 

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "platform/Result.h"
+#include "core/Result.h"
 
 #include <QString>
 
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <utility>
@@ -32,6 +33,14 @@ public:
 private:
     int m_fd = -1;
 };
+
+// Opens a folder inside a tree being read or written: a link standing where
+// the folder should be is never followed, so a copy stays inside its tree.
+constexpr int OpenFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// Opens a folder the user named, for reading. Unlike the folders inside it,
+// it may be reached through links, as the user typed it.
+Result<Fd> openFolder(const std::string &path);
 
 // Identity of a folder on the machine, to tell whether two paths meet.
 struct FolderId {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Result.h"
+#include "core/Result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,7 +14,7 @@ class SequentialReader {
 public:
     // 53 when the file does not exist, 75 when it cannot be read.
     static Result<SequentialReader> open(const QString &path);
-    // Over text already in memory (tests, Path.dat fallbacks).
+    // Over text already in memory.
     explicit SequentialReader(QString text) : m_text(std::move(text)) {}
 
     bool atEnd() const { return m_pos >= m_text.size(); }
@@ -38,9 +38,8 @@ public:
     void writeLine(const QString &text);       // the text as it stands
     void writeQuoted(const QString &text);     // "text", nothing escaped
     void writeInt(int value);                  // decimal, no blanks
-    QByteArray bytes() const;
     // Creates the folder when missing. 76 for a folder that cannot be made,
-    // 70 when writing is refused, 61 when the disk is full, 75 otherwise.
+    // else the number of the failed call (70 writing refused, 61 disk full).
     Result<void> commit(const QString &path) const;
 
 private:

@@ -1,5 +1,5 @@
-#include "EstablishFixture.h"
 #include "runs/HistoryLog.h"
+#include "settings/EstablishFixture.h"
 
 #include <QtTest>
 

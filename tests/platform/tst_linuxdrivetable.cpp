@@ -1,5 +1,5 @@
-// The Linux drive table: which mounted file systems become drives, in
-// which order, and how a path finds its drive.
+// The Linux drive table: which mounted file systems become drives, and in
+// which order.
 
 #include "fakes/Trees.h"
 #include "platform/LinuxDriveTable.h"
@@ -35,8 +35,6 @@ private slots:
     void skipsVirtualAndSystemFileSystems_data();
     void skipsVirtualAndSystemFileSystems();
     void runsOutOfLettersAtY();
-    void pathFindsTheDriveWithTheLongestFolder_data();
-    void pathFindsTheDriveWithTheLongestFolder();
     void readsTheMountTableAndTheFoldersAfresh();
 };
 
@@ -94,31 +92,6 @@ void TstLinuxDriveTable::runsOutOfLettersAtY()
     QCOMPARE(drives[1].name, QStringLiteral("D:"));
     QCOMPARE(drives[22].name, QStringLiteral("Y:"));
     QCOMPARE(drives.last().name, QStringLiteral("Z:"));
-}
-
-void TstLinuxDriveTable::pathFindsTheDriveWithTheLongestFolder_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("drive");
-    QTest::newRow("home") << "/home/u/Docs" << "C:";
-    QTest::newRow("home itself") << "/home/u" << "C:";
-    QTest::newRow("beside home") << "/home/u2/Docs" << "Z:";
-    QTest::newRow("stick") << "/media/u/STICK//Data" << "D:";
-    QTest::newRow("disk inside home") << "/home/u/disk/x" << "E:";
-    QTest::newRow("root") << "/etc" << "Z:";
-    QTest::newRow("relative") << "home/u" << "";
-    QTest::newRow("empty") << "" << "";
-}
-
-void TstLinuxDriveTable::pathFindsTheDriveWithTheLongestFolder()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, drive);
-    const QList<DriveEntry> drives = {{"C:", "ホーム", "/home/u/"},
-                                      {"D:", "STICK", "/media/u/STICK/"},
-                                      {"E:", "disk", "/home/u/disk/"},
-                                      {"Z:", "/", "/"}};
-    QCOMPARE(driveHolding(drives, path), drive);
 }
 
 void TstLinuxDriveTable::readsTheMountTableAndTheFoldersAfresh()

@@ -1,4 +1,4 @@
-#include "runs/PosixIo.h"
+#include "core/PosixIo.h"
 
 #include <QFile>
 
@@ -27,6 +27,14 @@ int Fd::close()
     const int result = ::close(std::exchange(m_fd, -1));
     // EINTR still closed the descriptor; only real write-back errors count.
     return result == 0 || errno == EINTR ? 0 : errno;
+}
+
+Result<Fd> openFolder(const std::string &path)
+{
+    Fd fd(::open(path.c_str(), OpenFolderFlags & ~O_NOFOLLOW));
+    if (!fd.valid())
+        return errorFromErrno(errno, path);
+    return fd;
 }
 
 Result<std::string> nativePath(const QString &path)
@@ -64,30 +72,7 @@ Error errorAt(int number, const char *what, const std::string &path)
 
 Error errorFromErrno(int err, const std::string &path)
 {
-    const char *text = std::strerror(err);
-    switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-        return errorAt(ErrorNumber::PathNotFound, text, path);
-    case EEXIST:
-        return errorAt(ErrorNumber::FileAlreadyExists, text, path);
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return errorAt(ErrorNumber::PermissionDenied, text, path);
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return errorAt(ErrorNumber::DiskFull, text, path);
-    case EIO:
-        return errorAt(ErrorNumber::DeviceIO, text, path);
-    case ENXIO:
-    case ENODEV:
-    case ENOMEDIUM:
-        return errorAt(ErrorNumber::DiskNotReady, text, path);
-    default:
-        return errorAt(ErrorNumber::PathFileAccess, text, path);
-    }
+    return errorAt(errorNumberFor(err), std::strerror(err), path);
 }
 
 std::pair<std::string, std::string> splitLast(const std::string &path)

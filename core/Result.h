@@ -20,6 +20,9 @@ constexpr int PathFileAccess = 75;
 constexpr int PathNotFound = 76;
 } // namespace ErrorNumber
 
+// The number the program reports for errno err of a failed system call.
+int errorNumberFor(int err);
+
 // A failure with its number and a description for logs and txcopy.
 struct Error {
     int number = 0;

@@ -1,4 +1,4 @@
-#include "platform/SequentialFile.h"
+#include "core/SequentialFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,16 +19,10 @@ Error fileError(int number, const QString &what, const QString &path)
     return Error{number, what + QStringLiteral(": ") + path};
 }
 
-// Maps the errno of a failed open or write to the program's numbers.
-int errorNumberFor(int err)
+QByteArray inLocaleEncoding(const QString &text)
 {
-    switch (err) {
-    case ENOENT: case ENOTDIR: return ErrorNumber::PathNotFound;
-    case EACCES: case EPERM: case EROFS: return ErrorNumber::PermissionDenied;
-    case ENOSPC: case EDQUOT: return ErrorNumber::DiskFull;
-    case EIO: return ErrorNumber::DeviceIO;
-    default: return ErrorNumber::PathFileAccess;
-    }
+    QStringEncoder encoder(QStringEncoder::System);
+    return encoder.encode(text);
 }
 
 } // namespace
@@ -120,12 +114,6 @@ void SequentialWriter::writeInt(int value)
     writeLine(QString::number(value));
 }
 
-QByteArray SequentialWriter::bytes() const
-{
-    QStringEncoder encoder(QStringEncoder::System);
-    return encoder.encode(m_text);
-}
-
 Result<void> SequentialWriter::commit(const QString &path) const
 {
     const QString dir = QFileInfo(path).absolutePath();
@@ -135,7 +123,7 @@ Result<void> SequentialWriter::commit(const QString &path) const
     errno = 0;
     if (!file.open(QIODevice::WriteOnly))
         return fileError(errorNumberFor(errno), file.errorString(), path);
-    const QByteArray data = bytes();
+    const QByteArray data = inLocaleEncoding(m_text);
     errno = 0;
     if (file.write(data) != data.size()) {
         const int err = errno;

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// One entry of the drive table: a drive letter naming a native folder.
+struct DriveEntry {
+    QString name;  // letter and colon: "C:"
+    QString label; // volume label or folder: "ホーム", "USBSTICK", "/"
+    QString root;  // native folder with a trailing '/': "/home/user/"
+
+    // The text a drive list shows: "C: [ホーム]".
+    QString text() const { return name + QStringLiteral(" [") + label + QLatin1Char(']'); }
+};
+
+// The name ("D:") of the drive whose folder holds the absolute native path,
+// the longest such folder winning; empty when none does.
+QString driveHolding(const QList<DriveEntry> &drives, const QString &nativePath);
+
+// "C", "c:", "C:\" or "C: [ホーム]": the letter, upper case, and a colon;
+// empty when the text starts with no drive letter.
+QString driveLetterOf(const QString &text);

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// The last element of a path without its extension; a leading dot belongs
+// to the name (".config" stays ".config"), trailing separators are ignored,
+// and "." and ".." stay as they are.
+QString GetBaseName(const QString &path);
+
+// True when name can name a folder below a root: not empty and no element
+// "." or "..", so neither source nor destination can climb out of its drive.
+bool IsFolderName(const QString &name);
+
+// The folder with one trailing '/', as drive roots are written.
+QString withTrailingSlash(const QString &folder);

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// A tmpfs mounted on a folder (made if missing) for the lifetime of this
+// object, unmounted however the test ends. Mounting needs root; where it is
+// refused, mounted() is false and the test skips.
+class TmpfsMount {
+public:
+    TmpfsMount(const QString &folder, const char *options);
+    ~TmpfsMount();
+    TmpfsMount(const TmpfsMount &) = delete;
+    TmpfsMount &operator=(const TmpfsMount &) = delete;
+
+    bool mounted() const { return m_mounted; }
+
+private:
+    QString m_folder;
+    bool m_mounted = false;
+};
