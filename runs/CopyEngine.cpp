@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int OpenFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 // Large enough that a big file costs few calls, small enough that the
 // progress window moves on a slow stick.
 constexpr size_t KernelChunk = 8 * 1024 * 1024;
@@ -96,7 +95,7 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     if (!targetPath)
         return targetPath.error();
 
-    Result<Fd> sourceFd = openSource(*sourcePath);
+    Result<Fd> sourceFd = openFolder(*sourcePath);
     if (!sourceFd)
         return sourceFd.error();
     const auto [parent, name] = splitLast(*targetPath);
@@ -138,16 +137,6 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     if (target->isNew)
         keepAttributes(target->fd.get(), sourceStat);
     return {};
-}
-
-Result<Fd> CopyEngine::openSource(const std::string &path)
-{
-    // The source itself may be reached through a link, as the user named
-    // it; only what lies inside it is never followed.
-    Fd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd.valid())
-        return errorFromErrno(errno, path);
-    return fd;
 }
 
 Result<void> CopyEngine::refuseOwnSubtree(int sourceFd, int parentFd, const std::string &name,
@@ -339,7 +328,7 @@ Result<void> CopyEngine::copyData(int in, int out, qint64 size, const std::strin
     while (m_kernelCopy && copied < size) {
         // Without a progress window one call may do the whole file.
         const qint64 chunk = m_observer ? std::min<qint64>(KernelChunk, size - copied) : size - copied;
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t(chunk), 0);
+        const ssize_t n = copyRange(in, out, size_t(chunk), name);
         if (n > 0) {
             copied += n;
             if (m_observer)
@@ -408,7 +397,7 @@ Result<void> CopyEngine::putInPlace(int targetFd, const std::string &temporary, 
     if (m_overwrite) {
         if (::renameat(targetFd, temporary.c_str(), targetFd, name.c_str()) == 0)
             return {};
-    } else if (::renameat2(targetFd, temporary.c_str(), targetFd, name.c_str(), RENAME_NOREPLACE) == 0) {
+    } else if (renameNoReplace(targetFd, temporary, name) == 0) {
         return {};
     } else if (errno == EINVAL) { // a file system without no-replace renames
         if (exists(targetFd, name))
@@ -421,6 +410,26 @@ Result<void> CopyEngine::putInPlace(int targetFd, const std::string &temporary, 
         return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (a folder is in the way)",
                        targetPathOf(name));
     return errorFromErrno(err, targetPathOf(name));
+}
+
+// The two calls below fail as a test asks, as they would on a file system
+// that lacks them.
+ssize_t CopyEngine::copyRange(int in, int out, size_t length, const std::string &name) const
+{
+    if (const int err = fault(WriteFaults::Step::CopyRange, targetPathOf(name))) {
+        errno = err;
+        return -1;
+    }
+    return ::copy_file_range(in, nullptr, out, nullptr, length, 0);
+}
+
+int CopyEngine::renameNoReplace(int targetFd, const std::string &temporary, const std::string &name) const
+{
+    if (const int err = fault(WriteFaults::Step::RenameNoReplace, targetPathOf(name))) {
+        errno = err;
+        return -1;
+    }
+    return ::renameat2(targetFd, temporary.c_str(), targetFd, name.c_str(), RENAME_NOREPLACE);
 }
 
 int CopyEngine::fault(WriteFaults::Step step, const std::string &path) const

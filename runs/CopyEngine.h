@@ -11,7 +11,9 @@
 // file system. The program runs without one.
 class WriteFaults {
 public:
-    enum class Step { CreateFolder, CreateFile, WriteData };
+    // CopyRange and RenameNoReplace stand for the kernel refusing a call
+    // that some file systems lack (EXDEV, EINVAL), so the fallbacks run.
+    enum class Step { CreateFolder, CreateFile, WriteData, CopyRange, RenameNoReplace };
     virtual ~WriteFaults() = default;
     // The errno with which writing destinationPath at this step fails, or 0.
     virtual int failure(Step step, const std::string &destinationPath) const = 0;
@@ -33,7 +35,6 @@ private:
         bool isNew = false; // created by this copy, so it held nothing before
     };
 
-    Result<Fd> openSource(const std::string &path);
     Result<void> refuseOwnSubtree(int sourceFd, int parentFd, const std::string &name,
                                   const std::string &destination);
     Result<Destination> enterFolder(int parentFd, const std::string &name, const std::string &path,
@@ -46,6 +47,8 @@ private:
     Result<void> copyLink(const PlannedFile &file, int sourceFd, int targetFd);
     Result<void> copyData(int in, int out, qint64 size, const std::string &name);
     Result<void> copyDataByReading(int in, int out, qint64 remaining, const std::string &name);
+    ssize_t copyRange(int in, int out, size_t length, const std::string &name) const;
+    int renameNoReplace(int targetFd, const std::string &temporary, const std::string &name) const;
     template <typename Create>
     Result<std::string> createTemporary(const std::string &target, Create create);
     Result<void> putInPlace(int targetFd, const std::string &temporary, const std::string &name);

@@ -58,6 +58,8 @@ int FakeDriveTable::failure(Step step, const std::string &destinationPath) const
         if (!(path + QLatin1Char('/')).startsWith(d.root))
             continue;
         const QString letter = d.name.left(1);
+        if (step == Step::CopyRange || step == Step::RenameNoReplace)
+            return m_refused.value({letter, step}, 0);
         if (step == Step::WriteData)
             return m_writeError.value(letter, 0);
         return m_readOnly.value(letter, false) ? EROFS : 0;

@@ -6,6 +6,8 @@
 #include <QMap>
 #include <QTemporaryDir>
 
+#include <utility>
+
 // A drive table over folders of a temporary directory. C: exists from the
 // start; drives can be added, marked not ready and given a free-space figure.
 // As WriteFaults (pass it to DriveFileSystem) a drive can refuse writing,
@@ -25,6 +27,8 @@ public:
     void setReadOnly(const QString &letter, bool readOnly) { m_readOnly[letter.left(1).toUpper()] = readOnly; }
     // Writing file data on the drive fails with err (ENOSPC, EIO); 0 ends it.
     void setWriteError(const QString &letter, int err) { m_writeError[letter.left(1).toUpper()] = err; }
+    // The kernel refuses step (CopyRange, RenameNoReplace) on the drive with err.
+    void setRefused(const QString &letter, Step step, int err) { m_refused[{letter.left(1).toUpper(), step}] = err; }
 
     QList<DriveEntry> drives() const override;
     bool isReady(const DriveEntry &drive) const override;
@@ -39,5 +43,6 @@ private:
     QMap<QString, qint64> m_freeSpace;
     QMap<QString, bool> m_readOnly;
     QMap<QString, int> m_writeError;
+    QMap<std::pair<QString, Step>, int> m_refused;
     QString m_current = QStringLiteral("C:");
 };

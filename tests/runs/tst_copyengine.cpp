@@ -38,6 +38,15 @@ public:
     }
 };
 
+// Puts a file where the copy is about to write, after its look for one.
+class PlantingObserver final : public CopyObserver {
+public:
+    QString path;
+    void copyPlanned(qint64, qint64) override {}
+    void fileStarted(const QString &) override { writeFile(path, "appeared"); }
+    void bytesCopied(qint64) override {}
+};
+
 struct stat statOf(const QString &path)
 {
     struct stat st{};
@@ -92,6 +101,10 @@ private slots:
     void refusedWritingIs70();
     void observerHearsThePlanThenEachFileInOrder();
     void largeFileArrivesWholeInChunks();
+    void refusedKernelCopyFallsBackToReading_data();
+    void refusedKernelCopyFallsBackToReading();
+    void renameWithoutNoReplaceStillKeepsWhatAppeared_data();
+    void renameWithoutNoReplaceStillKeepsWhatAppeared();
     void badPathsGiveNumberedErrorsAndWriteNothing_data();
     void badPathsGiveNumberedErrorsAndWriteNothing();
     void readOnlyMountIs70();
@@ -529,6 +542,69 @@ void TstCopyEngine::largeFileArrivesWholeInChunks()
     QVERIFY(readFile(m_d + QStringLiteral("Big/big.bin")) == data);
     QCOMPARE(observer.bytes, data.size());
     QVERIFY(observer.chunks >= 2);
+}
+
+void TstCopyEngine::refusedKernelCopyFallsBackToReading_data()
+{
+    QTest::addColumn<int>("err");
+    QTest::newRow("across file systems") << EXDEV;
+    QTest::newRow("not supported here") << EINVAL;
+}
+
+void TstCopyEngine::refusedKernelCopyFallsBackToReading()
+{
+    QFETCH(int, err);
+    const QString source = m_c + QStringLiteral("Docs");
+    QByteArray data(2 * 1024 * 1024 + 7, Qt::Uninitialized);
+    for (qsizetype i = 0; i < data.size(); ++i)
+        data[i] = char((i * 7919) >> 3);
+    writeFile(source + QStringLiteral("/big.bin"), data);
+    writeFile(source + QStringLiteral("/sub/small.txt"), "small");
+    setTimes(source + QStringLiteral("/big.bin"), 1000000000, 123456789);
+    m_drives->setRefused(QStringLiteral("D"), WriteFaults::Step::CopyRange, err);
+    RecordingObserver observer;
+
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), false, &observer);
+
+    QVERIFY2(copied.ok(), qPrintable(copied.error().description));
+    QCOMPARE(listing(m_d + QStringLiteral("Docs")), listing(source));
+    QVERIFY(readFile(m_d + QStringLiteral("Docs/big.bin")) == data);
+    QCOMPARE(statOf(m_d + QStringLiteral("Docs/big.bin")).st_mtim.tv_nsec, 123456789);
+    QCOMPARE(statOf(m_d + QStringLiteral("Docs/big.bin")).st_mtim.tv_sec, 1000000000);
+    // Read in buffers of a megabyte, where the kernel would take it at once.
+    QCOMPARE(observer.bytes, data.size() + 5);
+    QVERIFY(observer.chunks >= 4);
+}
+
+void TstCopyEngine::renameWithoutNoReplaceStillKeepsWhatAppeared_data()
+{
+    QTest::addColumn<bool>("appears");
+    QTest::addColumn<int>("number"); // 0: copied
+    QTest::newRow("nothing there") << false << 0;
+    QTest::newRow("a file appeared meanwhile") << true << 58;
+}
+
+void TstCopyEngine::renameWithoutNoReplaceStillKeepsWhatAppeared()
+{
+    QFETCH(bool, appears);
+    QFETCH(int, number);
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "copied");
+    setTimes(source + QStringLiteral("/a.txt"), 1000000000, 5);
+    m_drives->setRefused(QStringLiteral("D"), WriteFaults::Step::RenameNoReplace, EINVAL);
+    // A new destination folder holds nothing, so only the rename can notice.
+    PlantingObserver planter;
+    planter.path = m_d + QStringLiteral("Docs/a.txt");
+
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), false,
+                                     appears ? &planter : nullptr);
+
+    QCOMPARE(copied.ok() ? 0 : copied.error().number, number);
+    QCOMPARE(readFile(m_d + QStringLiteral("Docs/a.txt")), appears ? QByteArray("appeared")
+                                                                    : QByteArray("copied"));
+    if (!appears)
+        QCOMPARE(statOf(m_d + QStringLiteral("Docs/a.txt")).st_mtim.tv_sec, 1000000000);
+    QVERIFY(temporaries(m_d).isEmpty());
 }
 
 void TstCopyEngine::badPathsGiveNumberedErrorsAndWriteNothing_data()
