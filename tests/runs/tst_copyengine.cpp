@@ -47,6 +47,16 @@ public:
     void bytesCopied(qint64) override {}
 };
 
+// Bytes that differ from one position to the next, so a chunk written in
+// the wrong place shows.
+QByteArray patterned(qsizetype size)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        data[i] = char((i * 7919) >> 3);
+    return data;
+}
+
 struct stat statOf(const QString &path)
 {
     struct stat st{};
@@ -531,9 +541,7 @@ void TstCopyEngine::observerHearsThePlanThenEachFileInOrder()
 void TstCopyEngine::largeFileArrivesWholeInChunks()
 {
     const QString source = m_c + QStringLiteral("Big");
-    QByteArray data(9 * 1024 * 1024 + 5, Qt::Uninitialized);
-    for (qsizetype i = 0; i < data.size(); ++i)
-        data[i] = char((i * 7919) >> 3);
+    const QByteArray data = patterned(9 * 1024 * 1024 + 5);
     writeFile(source + QStringLiteral("/big.bin"), data);
     RecordingObserver observer;
 
@@ -555,9 +563,7 @@ void TstCopyEngine::refusedKernelCopyFallsBackToReading()
 {
     QFETCH(int, err);
     const QString source = m_c + QStringLiteral("Docs");
-    QByteArray data(2 * 1024 * 1024 + 7, Qt::Uninitialized);
-    for (qsizetype i = 0; i < data.size(); ++i)
-        data[i] = char((i * 7919) >> 3);
+    const QByteArray data = patterned(2 * 1024 * 1024 + 7);
     writeFile(source + QStringLiteral("/big.bin"), data);
     writeFile(source + QStringLiteral("/sub/small.txt"), "small");
     setTimes(source + QStringLiteral("/big.bin"), 1000000000, 123456789);
