@@ -4,10 +4,11 @@
 #include "dialogs/frmAbout.h"
 #include "core/AppInfo.h"
 #include "core/SequentialFile.h"
+#include "forms/FormWindow.h"
+#include "forms/Placement.h"
 #include "runs/Runs.h"
 #include "settings/frmEstablish.h"
 #include "widgets/DriveList.h"
-#include "widgets/FormWindow.h"
 
 #include <QDir>
 #include <QFontMetricsF>
@@ -16,7 +17,6 @@
 #include <QPushButton>
 #include <QTabWidget>
 
-#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -27,26 +27,6 @@ const QString EditingCaption = QStringLiteral("OK");
 const QString NotReadyText = QStringLiteral("デバイスの準備が出来ていません！");
 const QString NotReadyTitle = QStringLiteral("BK(Brightkeep)Vr.2");
 const QString SaveFailedText = QStringLiteral("フォルダ名を保存できませんでした。\n%1");
-
-template <typename W>
-W *place(W *widget, const QString &name, QRect where)
-{
-    widget->setObjectName(name);
-    widget->setGeometry(where);
-    return widget;
-}
-
-// A one-line control keeps its place and width but grows, centred on its
-// row, when the font needs more height than the layout gives it (CJK fonts
-// have tall lines), so no text is cut.
-template <typename W>
-W *placeLine(W *widget, const QString &name, QRect where)
-{
-    const int height = std::max(where.height(), widget->sizeHint().height());
-    where.setTop(where.center().y() - (height - 1) / 2);
-    where.setHeight(height);
-    return place(widget, name, where);
-}
 
 // A one-line caption too long for its box at the window's font gets a
 // slightly smaller font instead of being cut.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Form.h"
+#include "forms/Form.h"
 #include "platform/FileSystemService.h"
 #include "core/Result.h"
 #include "runs/RunContext.h"

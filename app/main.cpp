@@ -1,7 +1,7 @@
 #include "app/AppContext.h"
 #include "app/LinuxPlatform.h"
 #include "app/frmMain.h"
-#include "widgets/FormWindow.h"
+#include "forms/FormWindow.h"
 
 #include <QApplication>
 

@@ -2,10 +2,11 @@
 
 #include "app/AppContext.h"
 #include "core/AppInfo.h"
+#include "forms/FormWindow.h"
+#include "forms/Placement.h"
 #include "settings/frmEstablish.h"
 #include "widgets/DirectoryList.h"
 #include "widgets/DriveList.h"
-#include "widgets/FormWindow.h"
 
 #include <QDir>
 #include <QLabel>
@@ -37,29 +38,20 @@ QWidget *FolderPicker::createWindow()
 
     m_c = std::make_unique<Controls>();
     Controls &c = *m_c;
-    auto *Label1 = new QLabel(QStringLiteral("ファイル名(&N)"), window);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(twips(360, 240, 1215, 375));
+    auto *Label1 = place(new QLabel(QStringLiteral("ファイル名(&N)"), window), "Label1",
+                         twips(360, 240, 1215, 375));
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop); // level with the text of its box
-    c.txtFileName = new QLineEdit(window);
-    c.txtFileName->setObjectName(QStringLiteral("txtFileName"));
-    c.txtFileName->setGeometry(twips(1800, 240, m_setup.txtFileNameWidth, 270));
+    c.txtFileName = place(new QLineEdit(window), "txtFileName", twips(1800, 240, m_setup.txtFileNameWidth, 270));
     Label1->setBuddy(c.txtFileName);
-    auto *cmdOpen = new QPushButton(QStringLiteral("OK"), window);
-    cmdOpen->setObjectName(QStringLiteral("cmdOpen"));
-    cmdOpen->setGeometry(twips(5040, m_setup.cmdOpenTop, 1215, 495));
+    auto *cmdOpen = place(new QPushButton(QStringLiteral("OK"), window), "cmdOpen",
+                          twips(5040, m_setup.cmdOpenTop, 1215, 495));
     cmdOpen->setDefault(true);
-    auto *cmdExit = new QPushButton(QStringLiteral("閉じる"), window);
-    cmdExit->setObjectName(QStringLiteral("cmdExit"));
-    cmdExit->setGeometry(twips(5040, m_setup.cmdExitTop, 1215, 495));
+    auto *cmdExit = place(new QPushButton(QStringLiteral("閉じる"), window), "cmdExit",
+                          twips(5040, m_setup.cmdExitTop, 1215, 495));
     // Until Form_Load moves them, the lists show where the process stands.
-    c.Drive1 = new DriveList(fileSystem, window);
-    c.Drive1->setObjectName(QStringLiteral("Drive1"));
-    c.Drive1->setGeometry(twips(120, 960, 4335, 300));
+    c.Drive1 = place(new DriveList(fileSystem, window), "Drive1", twips(120, 960, 4335, 300));
     c.Drive1->setDrive(fileSystem.CurrentDrive());
-    c.Dir1 = new DirectoryList(window);
-    c.Dir1->setObjectName(QStringLiteral("Dir1"));
-    c.Dir1->setGeometry(twips(120, 1440, 4335, m_setup.Dir1Height));
+    c.Dir1 = place(new DirectoryList(window), "Dir1", twips(120, 1440, 4335, m_setup.Dir1Height));
     const auto current = fileSystem.GetDrive(fileSystem.CurrentDrive());
     c.Dir1->setPath(QDir::currentPath(), current ? current->root : QString());
 

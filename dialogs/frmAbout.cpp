@@ -3,11 +3,11 @@
 #include "app/AppContext.h"
 #include "app/frmMain.h"
 #include "core/AppInfo.h"
-#include "widgets/FormWindow.h"
+#include "forms/FormWindow.h"
+#include "forms/Placement.h"
 
 #include <QFileInfo>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 
 namespace {
@@ -22,20 +22,6 @@ const QString SysInfoLocationValue = QStringLiteral("MSINFO");
 const QString SysInfoProgram = QStringLiteral("/MSINFO32.EXE");
 
 const QString CrLf = QStringLiteral("\r\n");
-
-// An etched separator: a grey line over a white one, two pixels wide.
-class EtchedLine final : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.fillRect(0, 0, width(), 2, Qt::white);
-        painter.fillRect(0, 0, width(), 1, QColor(128, 128, 128));
-    }
-};
 
 QString versionText()
 {
@@ -104,9 +90,7 @@ QWidget *frmAbout::createWindow()
     window->setFixedClientSize(twipsSize(5775, 4695));
 
     const auto label = [window](const char *name, const QRect &geometry) {
-        auto *l = new QLabel(window);
-        l->setObjectName(QString::fromLatin1(name));
-        l->setGeometry(geometry);
+        auto *l = place(new QLabel(window), name, geometry);
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return l;
     };
@@ -119,20 +103,15 @@ QWidget *frmAbout::createWindow()
     m_c->lblDescription = label("lblDescription", twips(960, 1125, 4485, 1650));
     m_c->lblDescription->setWordWrap(true);
     m_c->lblDescription->setTextFormat(Qt::RichText);
-    auto *Line1 = new EtchedLine(window);
-    Line1->setObjectName(QStringLiteral("Line1"));
-    Line1->setGeometry(twips(240, 3000, 5760 - 240, 30));
+    place(etchedLine(window), "Line1", twips(240, 3000, 5760 - 240, 30));
     m_c->lblDisclaimer = label("lblDisclaimer", twips(255, 3240, 3870, 1305));
     m_c->lblDisclaimer->setWordWrap(true);
 
-    auto *cmdOK = new QPushButton(QStringLiteral("OK"), window);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twips(4245, 3225, 1380, 345));
+    auto *cmdOK = place(new QPushButton(QStringLiteral("OK"), window), "cmdOK", twips(4245, 3225, 1380, 345));
     cmdOK->setDefault(true);
     window->setCancelButton(cmdOK);
-    auto *cmdSysInfo = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), window);
-    cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo->setGeometry(twips(4260, 3675, 1380, 345));
+    auto *cmdSysInfo = place(new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), window), "cmdSysInfo",
+                             twips(4260, 3675, 1380, 345));
     QWidget::setTabOrder(cmdOK, cmdSysInfo);
 
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });

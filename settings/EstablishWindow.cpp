@@ -1,8 +1,9 @@
 #include "settings/EstablishWindow.h"
 
+#include "forms/FormWindow.h"
+#include "forms/Placement.h"
 #include "runs/HistoryLog.h"
 #include "settings/ClockSchedule.h"
-#include "widgets/FormWindow.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -23,13 +24,6 @@
 namespace {
 
 using Widgets = std::initializer_list<QWidget *>;
-
-template <typename W>
-W *named(W *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QLabel *label(const char *name, const QString &text, bool wrap = false)
 {
@@ -56,16 +50,6 @@ QFrame *groupFrame(const char *name)
     frame->setFrameShape(QFrame::StyledPanel);
     frame->setFrameShadow(QFrame::Sunken);
     return frame;
-}
-
-// An etched line: the sunken frame draws the dark grey and the white line
-// of the pair together.
-QFrame *etchedLine(const char *name)
-{
-    auto *line = named(new QFrame, name);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
 }
 
 void setTextColour(QWidget *widget, QColor colour)
@@ -193,10 +177,10 @@ QWidget *timerTab(EstablishControls &c, QWidget *window)
 
     auto *group = new QVBoxLayout(c.Frame3);
     group->addWidget(c.lblSetsumei3);
-    group->addWidget(etchedLine("Line1"));
+    group->addWidget(named(etchedLine(), "Line1"));
     group->addLayout(times);
     group->addWidget(c.Label4);
-    group->addWidget(etchedLine("Line4"));
+    group->addWidget(named(etchedLine(), "Line4"));
     group->addWidget(c.chkMsg1);
 
     auto *tab = new QWidget;

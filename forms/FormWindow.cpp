@@ -1,4 +1,4 @@
-#include "widgets/FormWindow.h"
+#include "forms/FormWindow.h"
 
 #include <QAbstractButton>
 #include <QGuiApplication>

@@ -1,5 +1,5 @@
 #include "app/AppContext.h"
-#include "app/Form.h"
+#include "forms/Form.h"
 #include "fakes/FakePlatform.h"
 #include "settings/frmEstablish.h"
 

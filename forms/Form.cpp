@@ -1,4 +1,4 @@
-#include "app/Form.h"
+#include "forms/Form.h"
 
 #include "app/AppContext.h"
 

@@ -4,8 +4,6 @@
 #include <QDialog>
 #include <QIcon>
 #include <QPointer>
-#include <QRect>
-
 
 // The top-level window of a form. Enter presses the default button. Esc
 // presses the cancel button when the window has one and does nothing
@@ -37,21 +35,3 @@ private:
 
 // The program's emblem: two drives and an arrow.
 QIcon programIcon();
-
-// Layouts are given in twips; at 96 dots per inch 15 twips are one
-// device-independent pixel, which Qt scales with the screen.
-inline int twipsToPixels(int twips)
-{
-    return (twips + 7) / 15;
-}
-
-inline QRect twips(int left, int top, int width, int height)
-{
-    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
-                 twipsToPixels(height));
-}
-
-inline QSize twipsSize(int width, int height)
-{
-    return QSize(twipsToPixels(width), twipsToPixels(height));
-}
