@@ -3,12 +3,14 @@
 #include "app/frmMain.h"
 #include "dialogs/frmAbout.h"
 #include "dialogs/frmCopy.h"
+#include "runs/Runs.h"
 #include "settings/frmEstablish.h"
 
 #include <QCoreApplication>
 
 AppContext::AppContext(Platform platform)
-    : onLastWindowGone([] { QCoreApplication::quit(); }),
+    : pageRuns{RunBackup, RunHukyuu},
+      onLastWindowGone([] { QCoreApplication::quit(); }),
       m_platform(platform),
       m_frmMain(std::make_unique<class frmMain>(*this)),
       m_frmEstablish(std::make_unique<class frmEstablish>(*this)),
@@ -40,6 +42,15 @@ class frmAbout &AppContext::frmAbout() { return loaded(m_frmAbout); }
 RunContext AppContext::runContext()
 {
     return RunContext{m_platform, *m_frmMain, *m_frmEstablish, *m_frmEstablish, m_runGate};
+}
+
+void AppContext::runSelectedPage()
+{
+    RunContext context = runContext();
+    if (context.mainWindow.selectedPage() == 0)
+        pageRuns.backup(context);
+    else
+        pageRuns.hukyuu(context);
 }
 
 void AppContext::formUnloaded(Form &)

@@ -15,6 +15,13 @@ class frmCopy1;
 class frmCopy2;
 class frmAbout;
 
+// What Start and the timer run for each page of the main window; tests put
+// recorders here to see which run starts and what it reads.
+struct PageRuns {
+    std::function<void(RunContext &)> backup;
+    std::function<void(RunContext &)> hukyuu;
+};
+
 // Owns the platform services and the five windows of the program. A window
 // is loaded on reference: frmEstablish() creates and loads the settings
 // dialog, hidden, if it is not loaded. No globals: everything that needs a
@@ -40,6 +47,12 @@ public:
     void unregisterForm(Form *form) { m_forms.removeOne(form); }
     // What a run reads; the windows load only when the run reads them.
     RunContext runContext();
+    // Held while a run or the timer's question is in progress.
+    RunGate &runGate() { return m_runGate; }
+    // Starts the backup or the restore, as the main window's page says.
+    void runSelectedPage();
+    // RunBackup and RunHukyuu unless a test replaced them.
+    PageRuns pageRuns;
 
     // Called by a form after it unloaded. When no window of the program is
     // left on screen, the hidden ones are unloaded too and the program ends:

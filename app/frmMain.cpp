@@ -6,7 +6,6 @@
 #include "core/SequentialFile.h"
 #include "forms/FormWindow.h"
 #include "forms/Placement.h"
-#include "runs/Runs.h"
 #include "settings/frmEstablish.h"
 #include "widgets/DriveList.h"
 
@@ -68,15 +67,9 @@ struct frmMain::Controls {
     QString Dir2;
 };
 
-frmMain::frmMain(AppContext &app) : Form(app), m_runBackup(RunBackup), m_runHukyuu(RunHukyuu) {}
+frmMain::frmMain(AppContext &app) : Form(app) {}
 
 frmMain::~frmMain() = default;
-
-void frmMain::setRuns(Run backup, Run hukyuu)
-{
-    m_runBackup = std::move(backup);
-    m_runHukyuu = std::move(hukyuu);
-}
 
 QWidget *frmMain::createWindow()
 {
@@ -294,11 +287,7 @@ Result<DriveEntry> frmMain::readyDrive(const QString &drive)
 
 void frmMain::cmdOK_Click()
 {
-    RunContext context = app().runContext();
-    if (c->SSTab->currentIndex() == 0)
-        m_runBackup(context);
-    else
-        m_runHukyuu(context);
+    app().runSelectedPage();
 }
 
 void frmMain::cmdCancel_Click()

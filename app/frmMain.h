@@ -5,7 +5,6 @@
 #include "core/Result.h"
 #include "runs/RunContext.h"
 
-#include <functional>
 #include <memory>
 
 class DriveList;
@@ -24,11 +23,6 @@ public:
     QString Dir2Path() override;
     QString txtBackupText() override;
     int selectedPage() override;
-
-    // What Start calls for each page: RunBackup and RunHukyuu. Tests put
-    // recorders here to see which run starts and what it reads.
-    using Run = std::function<void(RunContext &)>;
-    void setRuns(Run backup, Run hukyuu);
 
 protected:
     QWidget *createWindow() override;
@@ -62,6 +56,4 @@ private:
     std::unique_ptr<Controls> c;
     QString strStartDrive1;
     QString strStartDrive2;
-    Run m_runBackup;
-    Run m_runHukyuu;
 };

@@ -4,7 +4,6 @@
 #include "app/frmMain.h"
 #include "dialogs/frmCopy.h"
 #include "runs/HistoryLog.h"
-#include "runs/Runs.h"
 #include "settings/EstablishWindow.h"
 #include "settings/SettingsFile.h"
 
@@ -31,10 +30,7 @@ void applyPathRule(const QCheckBox *check, QLineEdit *box, std::initializer_list
 
 } // namespace
 
-frmEstablish::frmEstablish(AppContext &app)
-    : Form(app), runBackup(RunBackup), runHukyuu(RunHukyuu)
-{
-}
+frmEstablish::frmEstablish(AppContext &app) : Form(app) {}
 
 frmEstablish::~frmEstablish() = default;
 
@@ -81,7 +77,6 @@ void frmEstablish::Form_Load()
     chkFolder1_Click();
     chkFolder2_Click();
     chkTime_Click();
-    FilenumA();
     const Result<Settings> settings = SettingsFile::Read(dataFile(SettingsFile::FileName));
     Result<QString> history = HistoryLog::Load(app().platform().dataDirectory);
     if (!history && history.error().number == ErrorNumber::FileNotFound)
@@ -90,13 +85,6 @@ void frmEstablish::Form_Load()
         storeSettings(*settings);
     if (history)
         setTxtRireki(*history);
-}
-
-// Files are opened and closed within one handler here, so the handle the
-// dialog reserves is just the number of its file operation.
-void frmEstablish::FilenumA()
-{
-    ++m_fileNumber;
 }
 
 void frmEstablish::storeSettings(const Settings &settings)
@@ -175,7 +163,6 @@ void frmEstablish::cmdCancel_Click()
 // so a failed save leaves the earlier settings for the next load.
 void frmEstablish::cmdSave_Click()
 {
-    FilenumA();
     static_cast<void>(SettingsFile::Write(dataFile(SettingsFile::FileName), currentSettings()));
 }
 
@@ -210,20 +197,17 @@ void frmEstablish::trmClock_Timer()
     const QString now = app().platform().clock.timeText();
     c.lblTime->setText(ClockSchedule::ClockLine(now));
     const QList<int> due = m_schedule.due({c.txtBackup1->text(), c.txtBackup2->text(), c.txtBackup3->text()}, now);
-    RunContext context = app().runContext();
-    if (due.isEmpty() || context.gate.busy())
+    RunGate &gate = app().runGate();
+    if (due.isEmpty() || gate.busy())
         return;
-    const RunGate::Hold hold(context.gate);
+    const RunGate::Hold hold(gate);
     for ([[maybe_unused]] int slot : due) {
         if (isOn(chkMsg1())
             && app().platform().messageBoxes.MsgBox(
                    QStringLiteral("指定の時刻になりましたので､バックアップ又は復旧を行います。よろしいですか？"),
                    MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("タイマー")) != MsgAnswer::Yes)
             return;
-        if (context.mainWindow.selectedPage() == 0)
-            runBackup(context);
-        else
-            runHukyuu(context);
+        app().runSelectedPage();
     }
 }
 

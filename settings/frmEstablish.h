@@ -5,7 +5,6 @@
 #include "settings/ClockSchedule.h"
 #include "settings/RunOptions.h"
 
-#include <functional>
 #include <memory>
 
 struct EstablishControls;
@@ -44,10 +43,6 @@ public:
     // Each tick of trmClock.
     void trmClock_Timer();
 
-    // The runs the timer starts; tests replace them to see which one it chose.
-    std::function<void(RunContext &)> runBackup;
-    std::function<void(RunContext &)> runHukyuu;
-
 protected:
     QWidget *createWindow() override;
     void Form_Load() override;
@@ -58,7 +53,6 @@ private:
     QString dataFile(const QString &fileName) const;
     Settings currentSettings();
     void storeSettings(const Settings &settings);
-    void FilenumA();
 
     void chkFolder1_Click();
     void chkFolder2_Click();
@@ -72,5 +66,4 @@ private:
 
     std::unique_ptr<EstablishControls> m_controls;
     ClockSchedule m_schedule;
-    int m_fileNumber = 0;
 };

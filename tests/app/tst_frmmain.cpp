@@ -98,10 +98,9 @@ struct Program {
     // The main window, loaded; runs are recorded with the folder name they read.
     frmMain &main()
     {
-        frmMain &form = app->frmMain();
-        form.setRuns([this](RunContext &run) { runs << "backup:" + run.mainWindow.txtBackupText(); },
-                     [this](RunContext &run) { runs << "hukyuu:" + run.mainWindow.txtBackupText(); });
-        return form;
+        app->pageRuns = {[this](RunContext &run) { runs << "backup:" + run.mainWindow.txtBackupText(); },
+                         [this](RunContext &run) { runs << "hukyuu:" + run.mainWindow.txtBackupText(); }};
+        return app->frmMain();
     }
     template <typename W = QWidget>
     W *control(const char *name) { return main().window()->findChild<W *>(QLatin1String(name)); }

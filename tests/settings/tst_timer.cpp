@@ -20,8 +20,8 @@ class TimerFixture : public EstablishFixture {
 public:
     TimerFixture()
     {
-        form().runBackup = [this](RunContext &context) { record("backup", context); };
-        form().runHukyuu = [this](RunContext &context) { record("restore", context); };
+        app.pageRuns = {[this](RunContext &context) { record("backup", context); },
+                        [this](RunContext &context) { record("restore", context); }};
         control<QCheckBox>("chkTime")->click();
     }
     void setStartTimes(const QString &s1, const QString &s2, const QString &s3)
