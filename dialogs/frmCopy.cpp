@@ -3,15 +3,27 @@
 #include "settings/frmEstablish.h"
 
 frmCopy1::frmCopy1(AppContext &app)
-    : FolderPicker(app, Setup{QStringLiteral("frmCopy1"), QStringLiteral("バックアップ先指定"),
-                              &frmEstablish::setTxtFolderPath2, true, 4545, 4455, 1680, 3000,
-                              2820})
+    : FolderPicker(app, Setup{.name = QStringLiteral("frmCopy1"),
+                              .title = QStringLiteral("バックアップ先指定"),
+                              .writeField = &frmEstablish::setTxtFolderPath2,
+                              .okShowsSettings = true,
+                              .clientHeight = 4545,
+                              .txtFileNameWidth = 4455,
+                              .cmdOpenTop = 1680,
+                              .cmdExitTop = 3000,
+                              .Dir1Height = 2820})
 {
 }
 
 frmCopy2::frmCopy2(AppContext &app)
-    : FolderPicker(app, Setup{QStringLiteral("frmCopy2"), QStringLiteral("バックアップ元指定"),
-                              &frmEstablish::setTxtFolderPath1, false, 4935, 4335, 2040, 3600,
-                              3240})
+    : FolderPicker(app, Setup{.name = QStringLiteral("frmCopy2"),
+                              .title = QStringLiteral("バックアップ元指定"),
+                              .writeField = &frmEstablish::setTxtFolderPath1,
+                              .okShowsSettings = false,
+                              .clientHeight = 4935,
+                              .txtFileNameWidth = 4335,
+                              .cmdOpenTop = 2040,
+                              .cmdExitTop = 3600,
+                              .Dir1Height = 3240})
 {
 }
