@@ -1,9 +1,9 @@
 #include "app/frmMain.h"
 
 #include "app/AppContext.h"
-#include "dialogs/frmAbout.h"
 #include "core/AppInfo.h"
 #include "core/SequentialFile.h"
+#include "dialogs/frmAbout.h"
 #include "forms/FormWindow.h"
 #include "forms/Placement.h"
 #include "settings/frmEstablish.h"
