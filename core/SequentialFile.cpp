@@ -1,13 +1,18 @@
 #include "core/SequentialFile.h"
 
+#include "core/PosixIo.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,19 +30,107 @@ QByteArray inLocaleEncoding(const QString &text)
     return encoder.encode(text);
 }
 
+// A data file that is missing reads as 53; other failures keep their number.
+Error openError(int err, const std::string &path)
+{
+    if (err == ENOENT || err == ENOTDIR)
+        return errorAt(ErrorNumber::FileNotFound, "File not found", path);
+    return errorFromErrno(err, path);
+}
+
+Error notADataFile(const std::string &path)
+{
+    return errorAt(ErrorNumber::PathFileAccess, "Not a data file (not a regular file, or too large)", path);
+}
+
+bool isDataFile(const struct stat &st)
+{
+    return S_ISREG(st.st_mode) && st.st_size <= SequentialReader::MaxBytes;
+}
+
+// The whole file, or an error when it is longer than a data file can be.
+Result<QByteArray> readWhole(int fd, const std::string &path)
+{
+    QByteArray bytes;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return errorAt(ErrorNumber::DeviceIO, "Read error", path);
+        if (got == 0)
+            return bytes;
+        bytes.append(buffer, got);
+        if (bytes.size() > SequentialReader::MaxBytes) // grew while being read
+            return notADataFile(path);
+    }
+}
+
+// Writes every byte and flushes them to the device; any shortfall is an error.
+Result<void> writeAll(int fd, const QByteArray &data, const std::string &path)
+{
+    const char *next = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t put = ::write(fd, next, size_t(left));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put < 0)
+            return errorFromErrno(errno, path);
+        next += put;
+        left -= put;
+    }
+    if (::fsync(fd) != 0)
+        return errorFromErrno(errno, path);
+    return {};
+}
+
+// Creates a new, empty file beside target under a name no one else uses.
+Result<std::pair<Fd, std::string>> createTemporary(const std::string &target)
+{
+    for (int attempt = 0;; ++attempt) {
+        const auto [folder, name] = splitLast(target);
+        const std::string temporary = (folder.empty() ? std::string() : folder + '/') + '.' + name + '.'
+                                      + std::to_string(QRandomGenerator::global()->generate64()) + ".tmp";
+        Fd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (fd.valid())
+            return std::pair{std::move(fd), temporary};
+        if (errno != EEXIST || attempt == 100)
+            return errorFromErrno(errno, temporary);
+    }
+}
+
+// What the temporary must become: the file itself, or what a link at its
+// name points to, so a data file kept elsewhere through a link stays there.
+std::string finalTarget(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString resolved = info.isSymLink() ? info.canonicalFilePath() : QString();
+    return QFile::encodeName(resolved.isEmpty() ? path : resolved).toStdString();
+}
+
 } // namespace
 
 Result<SequentialReader> SequentialReader::open(const QString &path)
 {
-    QFile file(path);
-    if (!file.exists())
-        return fileError(ErrorNumber::FileNotFound, QStringLiteral("File not found"), path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fileError(ErrorNumber::PathFileAccess, QStringLiteral("Cannot read"), path);
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return fileError(ErrorNumber::DeviceIO, QStringLiteral("Read error"), path);
-    return SequentialReader(decode(bytes));
+    const std::string name = QFile::encodeName(path).toStdString();
+    // Checked before the open, which a FIFO would block, and again on what
+    // was opened, in case the name changed kind in between.
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0)
+        return openError(errno, name);
+    if (!isDataFile(st))
+        return notADataFile(name);
+    Fd fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid())
+        return openError(errno, name);
+    if (::fstat(fd.get(), &st) != 0 || !isDataFile(st))
+        return notADataFile(name);
+    Result<QByteArray> bytes = readWhole(fd.get(), name);
+    if (!bytes)
+        return bytes.error();
+    return SequentialReader(decode(*bytes));
 }
 
 QString SequentialReader::decode(const QByteArray &bytes)
@@ -119,19 +212,44 @@ Result<void> SequentialWriter::commit(const QString &path) const
     const QString dir = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(dir))
         return fileError(ErrorNumber::PathNotFound, QStringLiteral("Cannot create folder"), dir);
-    QSaveFile file(path);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        return fileError(errorNumberFor(errno), file.errorString(), path);
-    const QByteArray data = inLocaleEncoding(m_text);
-    errno = 0;
-    if (file.write(data) != data.size()) {
-        const int err = errno;
-        file.cancelWriting();
-        return fileError(errorNumberFor(err), QStringLiteral("Write error"), path);
+    const std::string target = finalTarget(path);
+    Result<std::pair<Fd, std::string>> created = createTemporary(target);
+    if (!created)
+        return created.error();
+    auto &[fd, temporary] = created.value();
+    // A replaced file keeps its permission bits.
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        ::fchmod(fd.get(), old.st_mode & 07777);
+    Result<void> written = writeAll(fd.get(), inLocaleEncoding(m_text), temporary);
+    if (written) {
+        if (const int err = fd.close())
+            written = errorFromErrno(err, temporary);
+        else if (::rename(temporary.c_str(), target.c_str()) != 0)
+            written = errorFromErrno(errno, target);
     }
-    errno = 0;
-    if (!file.commit())
-        return fileError(errorNumberFor(errno), QStringLiteral("Cannot save"), path);
+    if (!written)
+        ::unlink(temporary.c_str());
+    return written;
+}
+
+Result<void> SequentialWriter::append(const QString &path) const
+{
+    const std::string name = QFile::encodeName(path).toStdString();
+    Fd fd(::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666));
+    if (!fd.valid())
+        return errorFromErrno(errno, name);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return notADataFile(name);
+    Result<void> written = writeAll(fd.get(), inLocaleEncoding(m_text), name);
+    if (!written) {
+        // Back to the old length, so the file is as it was.
+        if (::ftruncate(fd.get(), st.st_size) != 0)
+            return errorFromErrno(errno, name);
+        return written;
+    }
+    if (const int err = fd.close())
+        return errorFromErrno(err, name);
     return {};
 }

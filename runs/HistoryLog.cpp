@@ -12,10 +12,17 @@ QString Entry(const QString &date, const QString &time, const Labels &labels,
 
 Result<void> AppendAndSave(HistoryBox &box, const DataDirectory &dir, const QString &entry)
 {
-    box.setTxtRireki(box.txtRireki() + CrLf + entry);
+    const QString before = box.txtRireki();
+    box.setTxtRireki(before + CrLf + entry);
     SequentialWriter writer;
-    writer.writeLine(box.txtRireki());
-    return writer.commit(dir.filePath(FileName));
+    if (box.loadedWhole()) {
+        writer.writeLine(box.txtRireki());
+        return writer.commit(dir.filePath(FileName));
+    }
+    // The file holds history the box lacks: it grows by what a rewrite
+    // would have added, and keeps the rest.
+    writer.writeLine(before.endsWith(CrLf) ? CrLf + entry : entry);
+    return writer.append(dir.filePath(FileName));
 }
 
 Result<QString> Load(const DataDirectory &dir)
@@ -24,12 +31,9 @@ Result<QString> Load(const DataDirectory &dir)
     if (!reader)
         return reader.error();
     QString text;
-    while (!reader->atEnd()) {
-        Result<QString> item = reader.value().readField();
-        if (!item)
-            return item.error();
+    // Blanks after the last line end are no item: the history ends there.
+    for (Result<QString> item = reader.value().readField(); item; item = reader.value().readField())
         text += item.value() + CrLf;
-    }
     return text;
 }
 

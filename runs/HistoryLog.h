@@ -28,12 +28,14 @@ QString Entry(const QString &date, const QString &time, const Labels &labels,
               const QString &source, const QString &destination);
 
 // Appends CR LF and the entry to the box, then rewrites the file with the
-// whole box and a final CR LF. When the write fails the box keeps the entry.
+// whole box and a final CR LF. A box that did not load the whole file only
+// adds to the file's end, so history it could not show is never lost. When
+// the write fails the box keeps the entry.
 Result<void> AppendAndSave(HistoryBox &box, const DataDirectory &dir, const QString &entry);
 
 // Reads the file item by item, each item followed by CR LF (a line with
 // commas comes back split at them). 53 when missing, 62 never: an empty
-// file loads as empty text.
+// file loads as empty text, blanks after the last line end are dropped.
 Result<QString> Load(const DataDirectory &dir);
 
 // Rewrites the file as the header line and CR LF.

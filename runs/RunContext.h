@@ -23,6 +23,9 @@ public:
     virtual ~HistoryBox() = default;
     virtual QString txtRireki() = 0;
     virtual void setTxtRireki(const QString &text) = 0;
+    // False when the history file could not be read whole at the last load,
+    // so the box lacks part of what the file keeps.
+    virtual bool loadedWhole() = 0;
 };
 
 // Whether a run, or a question of the timer, is in progress. The timer

@@ -71,7 +71,8 @@ QString frmEstablish::dataFile(const QString &fileName) const
 // settings file and the history read before either is shown, then the
 // options stored in file order (each change raises its click handler).
 // Options the file cannot give keep their values; a missing history file
-// shows the header line, as after a clear.
+// shows the header line, as after a clear. A history file that cannot be
+// read leaves the box as it was, and the runs then only add to the file.
 void frmEstablish::Form_Load()
 {
     chkFolder1_Click();
@@ -81,6 +82,7 @@ void frmEstablish::Form_Load()
     Result<QString> history = HistoryLog::Load(app().platform().dataDirectory);
     if (!history && history.error().number == ErrorNumber::FileNotFound)
         history = HistoryLog::Header + HistoryLog::CrLf;
+    m_historyLoadedWhole = history.ok();
     if (settings)
         storeSettings(*settings);
     if (history)
@@ -226,5 +228,10 @@ QString frmEstablish::txtBackup3() { return controls().txtBackup3->text(); }
 void frmEstablish::setChkUwa(int value) { setCheckValue(controls().chkUwa, value); }
 QString frmEstablish::txtRireki() { return historyText(controls().txtRireki); }
 void frmEstablish::setTxtRireki(const QString &text) { setHistoryText(controls().txtRireki, text); }
+bool frmEstablish::loadedWhole()
+{
+    Load();
+    return m_historyLoadedWhole;
+}
 void frmEstablish::setTxtFolderPath1(const QString &path) { controls().txtFolderPath1->setText(path); }
 void frmEstablish::setTxtFolderPath2(const QString &path) { controls().txtFolderPath2->setText(path); }

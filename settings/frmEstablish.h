@@ -35,6 +35,7 @@ public:
 
     QString txtRireki() override;
     void setTxtRireki(const QString &text) override;
+    bool loadedWhole() override;
 
     // Where the folder pickers put the chosen path.
     void setTxtFolderPath1(const QString &path);
@@ -66,4 +67,5 @@ private:
 
     std::unique_ptr<EstablishControls> m_controls;
     ClockSchedule m_schedule;
+    bool m_historyLoadedWhole = true;
 };

@@ -3,6 +3,7 @@
 #include "app/frmMain.h"
 #include "dialogs/frmAbout.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/TmpfsMount.h"
 #include "settings/frmEstablish.h"
 #include "widgets/DriveList.h"
 
@@ -18,6 +19,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -174,6 +176,50 @@ private slots:
         p.cmdHenko()->click();
         p.cmdHenko()->click();
         QCOMPARE(readFile(p.pathDat()), name.toUtf8() + "\r\n");
+    }
+
+    // Neither blocks the start nor is read: a failed read, as for an
+    // empty file.
+    void pathDatThatIsNoFile_data()
+    {
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("FIFO") << true;
+        QTest::newRow("link to /dev/zero") << false;
+    }
+    void pathDatThatIsNoFile()
+    {
+        QFETCH(bool, fifo);
+        Program p;
+        if (fifo)
+            QCOMPARE(::mkfifo(QFile::encodeName(p.pathDat()).constData(), 0600), 0);
+        else
+            Trees::makeLink(QStringLiteral("/dev/zero"), p.pathDat());
+        frmMain &form = p.main();
+        form.Show();
+        QVERIFY(form.window()->isVisible());
+        QCOMPARE(p.txtBackup()->text(), Default);
+        QCOMPARE(form.Dir1Path(), QString());
+        QCOMPARE(form.Dir2Path(), QString());
+        QVERIFY(p.fake.messageBoxes.boxes.isEmpty());
+    }
+
+    void fullDiskKeepsPathDat()
+    {
+        Program p;
+        const QString work = p.work.filePath(QStringLiteral("full"));
+        const TmpfsMount full(work, "size=64k");
+        if (!full.mounted())
+            QSKIP("mounting a tmpfs is not permitted here");
+        QVERIFY(QDir::setCurrent(work));
+        const QString pathDat = work + QStringLiteral("/Path.dat");
+        writeFile(pathDat, "Docs\r\n");
+        full.fill();
+        p.cmdHenko()->click();
+        p.txtBackup()->setText(QStringLiteral("新しい名前"));
+        p.cmdHenko()->click();
+        QCOMPARE(p.fake.messageBoxes.boxes.size(), 1);
+        QVERIFY(p.fake.messageBoxes.boxes.first().text.startsWith(QStringLiteral("フォルダ名を保存できませんでした。")));
+        QCOMPARE(readFile(pathDat), QByteArray("Docs\r\n"));
     }
 
     void driveCUnusableAtLoad()

@@ -2,9 +2,13 @@
 #include "fakes/TmpfsMount.h"
 #include "fakes/Trees.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QStringList readAllFields(const QString &text)
@@ -83,6 +87,37 @@ private slots:
         QCOMPARE(reader.error().number, 53);
     }
 
+    // Each of these once hung the program or ran it out of memory.
+    void onlyRegularFilesOfDataSizeAreRead_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("link to /dev/zero") << "zero";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("larger than any data file") << "large";
+    }
+    void onlyRegularFilesOfDataSizeAreRead()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Path.dat"));
+        const QByteArray name = QFile::encodeName(path);
+        if (kind == "fifo")
+            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+        else if (kind == "zero")
+            Trees::makeLink(QStringLiteral("/dev/zero"), path);
+        else if (kind == "folder")
+            Trees::makeFolder(path);
+        else
+            Trees::writeFile(path, QByteArray(SequentialReader::MaxBytes + 1, 'x'));
+
+        ::alarm(10); // a blocked open ends the test instead of hanging it
+        const auto reader = SequentialReader::open(path);
+        ::alarm(0);
+        QVERIFY(!reader);
+        QCOMPARE(reader.error().number, 75);
+    }
+
     void shiftJisFilesDecode()
     {
         auto reader = SequentialReader::open(QFINDTESTDATA("../data/shift-jis/Path.dat"));
@@ -143,6 +178,31 @@ private slots:
         QVERIFY(!result);
         QCOMPARE(result.error().number, ErrorNumber::DiskFull);
         QCOMPARE(Trees::readFile(path), QByteArray("old\r\n"));
+    }
+
+    // A full disk refuses the new bytes: the step fails, the old file stays
+    // byte for byte and no temporary is left behind.
+    void fullDiskKeepsTheOldFile()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("full"));
+        const TmpfsMount full(folder, "size=64k");
+        if (!full.mounted())
+            QSKIP("mounting a tmpfs is not permitted here");
+        const QString path = folder + QStringLiteral("/Riri.dat");
+        Trees::writeFile(path, "head\r\nold\r\n");
+        full.fill();
+        SequentialWriter writer; // more than the room left in the file's last block
+        writer.writeLine(QString(8192, 'n'));
+
+        for (const bool append : {false, true}) {
+            const Result<void> written = append ? writer.append(path) : writer.commit(path);
+            QVERIFY(!written);
+            QCOMPARE(written.error().number, 61);
+            QCOMPARE(Trees::readFile(path), QByteArray("head\r\nold\r\n"));
+            QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                     QStringList({"Riri.dat", "filler"}));
+        }
     }
 };
 

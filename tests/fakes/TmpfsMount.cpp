@@ -4,7 +4,10 @@
 
 #include <QFile>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <unistd.h>
 
 TmpfsMount::TmpfsMount(const QString &folder, const char *options) : m_folder(folder)
 {
@@ -16,4 +19,19 @@ TmpfsMount::~TmpfsMount()
 {
     if (m_mounted)
         ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
+}
+
+void TmpfsMount::fill() const
+{
+    const QByteArray filler = QFile::encodeName(m_folder + QStringLiteral("/filler"));
+    const int fd = ::open(filler.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        qFatal("cannot create %s", filler.constData());
+    const QByteArray block(4096, 'f');
+    while (::write(fd, block.constData(), size_t(block.size())) > 0) {
+    }
+    const int err = errno;
+    ::close(fd);
+    if (err != ENOSPC)
+        qFatal("filling %s did not end in a full disk", filler.constData());
 }

@@ -13,6 +13,8 @@ public:
     TmpfsMount &operator=(const TmpfsMount &) = delete;
 
     bool mounted() const { return m_mounted; }
+    // Takes every free block, so the next write of data meets a full disk.
+    void fill() const;
 
 private:
     QString m_folder;

@@ -114,6 +114,7 @@ public:
     QString text = QStringLiteral("----------------------------------今までの履歴-------------------------------\r\n");
     QString txtRireki() override { return text; }
     void setTxtRireki(const QString &t) override { text = t; }
+    bool loadedWhole() override { return true; }
 };
 
 // A run's whole world: fake services, the file-system component, the

@@ -1,5 +1,6 @@
 // Both runs end to end over real folders, through the real copy engine.
 #include "core/AppInfo.h"
+#include "fakes/TmpfsMount.h"
 #include "fakes/Trees.h"
 #include "platform/ProgressWindow.h"
 #include "runs/RunFakes.h"
@@ -55,6 +56,7 @@ private slots:
     void initTestCase();
     void backupCopiesTheTree();
     void backupThroughTheProgressWindow();
+    void historyOnAFullDiskIsNoSuccess();
     void restoreLandsBehindTheDoubledSeparator();
     void overwriteQuestionNo();
     void overwriteQuestionYes();
@@ -99,6 +101,25 @@ void tst_CopyRunsDisk::backupThroughTheProgressWindow()
     QVERIFY(world.history.text.endsWith(world.d + QStringLiteral("Data")));
     for (QWidget *widget : QApplication::topLevelWidgets())
         QVERIFY(!qobject_cast<QDialog *>(widget) || !widget->isVisible());
+}
+
+// The copy went well, but the history file cannot take the entry: the run
+// does not call itself done, and the stored history stays as it was.
+void tst_CopyRunsDisk::historyOnAFullDiskIsNoSuccess()
+{
+    DiskWorld world;
+    const QString data = world.fakes.tempPath() + QStringLiteral("/data");
+    const TmpfsMount full(data, "size=64k");
+    if (!full.mounted())
+        QSKIP("mounting a tmpfs is not permitted here");
+    world.fakes.dataDirectory.setPath(data);
+    writeFile(data + QStringLiteral("/Riri.dat"), "head\r\nold\r\n");
+    full.fill();
+    QVERIFY(!world.run(RunBackup));
+    QCOMPARE(tree(world.d + QStringLiteral("Data")), tree(world.c + QStringLiteral("Data")));
+    QVERIFY(!world.boxTexts().contains(QStringLiteral("バックアップが完了しました。")));
+    QCOMPARE(world.boxTexts().value(0), Unexpected);
+    QCOMPARE(readFile(data + QStringLiteral("/Riri.dat")), QByteArray("head\r\nold\r\n"));
 }
 
 void tst_CopyRunsDisk::restoreLandsBehindTheDoubledSeparator()

@@ -9,6 +9,7 @@ class TextBox final : public HistoryBox {
 public:
     QString txtRireki() override { return text; }
     void setTxtRireki(const QString &t) override { text = t; }
+    bool loadedWhole() override { return true; }
     QString text = HeaderText;
 };
 
@@ -90,6 +91,7 @@ private slots:
         QTest::newRow("bare line feeds") << QByteArray("a\nb\n") << "a\r\nb\r\n";
         QTest::newRow("quoted item keeps its comma") << QByteArray("\"a,b\"\r\n") << "a,b\r\n";
         QTest::newRow("empty file") << QByteArray() << "";
+        QTest::newRow("blanks after the last line end") << QByteArray("a\r\nb\r\n \t ") << "a\r\nb\r\n";
     }
     void loadByItems()
     {

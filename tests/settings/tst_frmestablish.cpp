@@ -1,6 +1,8 @@
 #include "EstablishFixture.h"
 #include "app/frmMain.h"
+#include "core/SequentialFile.h"
 #include "dialogs/frmCopy.h"
+#include "fakes/TmpfsMount.h"
 #include "settings/SettingsFile.h"
 
 #include <QCheckBox>
@@ -14,12 +16,15 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 Q_DECLARE_METATYPE(Settings)
 
 namespace {
 
 const QByteArray Missing = "<missing>";
 const QByteArray AFolder = "<folder>";
+const QByteArray AFifo = "<fifo>";
 const QString CrLf = QStringLiteral("\r\n");
 
 Settings optionsOf(frmEstablish &form)
@@ -43,6 +48,8 @@ void place(EstablishFixture &f, const QString &fileName, const QByteArray &conte
 {
     if (content == AFolder)
         QDir().mkpath(f.dataPath(fileName));
+    else if (content == AFifo)
+        QCOMPARE(::mkfifo(QFile::encodeName(f.dataPath(fileName)).constData(), 0600), 0);
     else if (content != Missing)
         f.writeData(fileName, content);
 }
@@ -165,6 +172,12 @@ private slots:
             << AFolder << QByteArray("head\r\n") << Settings{} << QStringLiteral("head\r\n");
         QTest::newRow("unreadable history file: options still stored")
             << settingsBytes(full) << AFolder << full << HeaderText;
+        QTest::newRow("settings file is a FIFO: history still shown")
+            << AFifo << QByteArray("head\r\n") << Settings{} << QStringLiteral("head\r\n");
+        QTest::newRow("history file is a FIFO: options still stored")
+            << settingsBytes(full) << AFifo << full << HeaderText;
+        QTest::newRow("blanks after the last history line: every entry shown")
+            << Missing << QByteArray("head\r\nentry\r\n   ") << Settings{} << QStringLiteral("head\r\nentry\r\n");
     }
     void loading()
     {
@@ -449,6 +462,57 @@ private slots:
         QCOMPARE(f.form().txtRireki(), thrice);
         QCOMPARE(f.readData(HistoryLog::FileName), (thrice + CrLf).toUtf8());
         QCOMPARE(f.control<QPlainTextEdit>("txtRireki")->blockCount(), 6);
+    }
+
+    // A history file that did not load cleanly keeps every stored entry
+    // when runs add theirs.
+    void runsKeepEveryStoredEntry_data()
+    {
+        QTest::addColumn<QByteArray>("riri");
+        QTest::addColumn<QByteArray>("kept");
+        QTest::newRow("blanks after the last line end")
+            << QByteArray("head\r\nold\r\n  ") << QByteArray("head\r\nold\r\n");
+        const QByteArray large = "head\r\nold\r\n" + QByteArray(SequentialReader::MaxBytes, 'x') + "\r\n";
+        QTest::newRow("too large to load") << large << large;
+    }
+    void runsKeepEveryStoredEntry()
+    {
+        QFETCH(QByteArray, riri);
+        QFETCH(QByteArray, kept);
+        EstablishFixture f;
+        f.writeData(HistoryLog::FileName, riri);
+        const QString e1 = "2001/05/20 22:27:32  バックアップ元/a  バックアップ先/b";
+        const QString e2 = "2001/05/20 22:28:00  復旧元/b  復旧先/a";
+        QVERIFY(HistoryLog::AppendAndSave(f.form(), f.fake.dataDirectory, e1).ok());
+        QVERIFY(HistoryLog::AppendAndSave(f.form(), f.fake.dataDirectory, e2).ok());
+        QCOMPARE(f.readData(HistoryLog::FileName), kept + (CrLf + e1 + CrLf + e2 + CrLf).toUtf8());
+    }
+
+    // On a full disk the save and the clear change no byte of the files;
+    // the clear says so.
+    void fullDiskKeepsTheDataFiles()
+    {
+        EstablishFixture f;
+        const QString data = f.fake.tempPath() + QStringLiteral("/data");
+        const TmpfsMount full(data, "size=64k");
+        if (!full.mounted())
+            QSKIP("mounting a tmpfs is not permitted here");
+        f.fake.dataDirectory.setPath(data);
+        f.writeData(SettingsFile::FileName, DefaultsFile);
+        f.writeData(HistoryLog::FileName, "head\r\nentry\r\n");
+        full.fill();
+
+        f.control<QCheckBox>("chkEnd")->click();
+        f.control<QPushButton>("cmdSave")->click();
+        QCOMPARE(f.readData(SettingsFile::FileName), DefaultsFile);
+        QVERIFY(f.fake.messageBoxes.boxes.isEmpty());
+
+        f.fake.messageBoxes.answerNext(MsgAnswer::Yes);
+        f.control<QPushButton>("Command1")->click();
+        QCOMPARE(f.fake.messageBoxes.boxes.size(), 2);
+        QCOMPARE(f.fake.messageBoxes.boxes.last().title, QStringLiteral("履歴消去"));
+        QVERIFY(f.fake.messageBoxes.boxes.last().text.startsWith(QStringLiteral("履歴ファイルに書き込めませんでした。")));
+        QCOMPARE(f.readData(HistoryLog::FileName), QByteArray("head\r\nentry\r\n"));
     }
 
     void clearAnsweredNoChangesNothing()
