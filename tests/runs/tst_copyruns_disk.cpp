@@ -108,11 +108,10 @@ void tst_CopyRunsDisk::backupThroughTheProgressWindow()
 void tst_CopyRunsDisk::historyOnAFullDiskIsNoSuccess()
 {
     DiskWorld world;
-    const QString data = world.fakes.tempPath() + QStringLiteral("/data");
+    const QString data = world.fakes.dataDirectory.path();
     const TmpfsMount full(data, "size=64k");
     if (!full.mounted())
         QSKIP("mounting a tmpfs is not permitted here");
-    world.fakes.dataDirectory.setPath(data);
     writeFile(data + QStringLiteral("/Riri.dat"), "head\r\nold\r\n");
     full.fill();
     QVERIFY(!world.run(RunBackup));

@@ -493,11 +493,9 @@ private slots:
     void fullDiskKeepsTheDataFiles()
     {
         EstablishFixture f;
-        const QString data = f.fake.tempPath() + QStringLiteral("/data");
-        const TmpfsMount full(data, "size=64k");
+        const TmpfsMount full(f.fake.dataDirectory.path(), "size=64k");
         if (!full.mounted())
             QSKIP("mounting a tmpfs is not permitted here");
-        f.fake.dataDirectory.setPath(data);
         f.writeData(SettingsFile::FileName, DefaultsFile);
         f.writeData(HistoryLog::FileName, "head\r\nentry\r\n");
         full.fill();
