@@ -7,6 +7,7 @@
 
 // Failure numbers as the program reports and tells them apart.
 namespace ErrorNumber {
+constexpr int UserInterrupt = 18; // the user stopped the copy
 constexpr int FileNotFound = 53;
 constexpr int FileAlreadyOpen = 55;
 constexpr int DeviceIO = 57;

@@ -21,6 +21,9 @@ public:
     virtual void fileStarted(const QString &sourcePath) = 0;
     // More bytes of the current file have been written.
     virtual void bytesCopied(qint64 bytes) = 0;
+    // Asked between files and between chunks of a file: true ends the copy
+    // with UserInterrupt, the file being written abandoned.
+    virtual bool stopRequested() const { return false; }
 };
 
 // The drive table: which drive letters exist, which folders they name,
@@ -38,7 +41,8 @@ public:
 
 // Drive queries and folder copies. Failures carry the numbers of
 // ErrorNumber: 58 an existing file while not overwriting, 70 writing
-// refused, 76 a path that does not exist; 57, 61, 68, 71, 75 otherwise.
+// refused, 76 a path that does not exist; 57, 61, 68, 71, 75 otherwise;
+// 18 when the copy's observer asked it to stop.
 class FileSystemService {
 public:
     virtual ~FileSystemService() = default;

@@ -78,6 +78,8 @@ bool exists(int dirFd, const std::string &name)
     return ::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
+const Error Stopped{ErrorNumber::UserInterrupt, QStringLiteral("Stopped by the user")};
+
 } // namespace
 
 CopyEngine::CopyEngine(bool overwrite, CopyObserver *observer, const WriteFaults *faults)
@@ -209,6 +211,8 @@ Result<void> CopyEngine::copyTree(const PlannedFolder &folder, int sourceFd, int
 
 Result<void> CopyEngine::copyFolderEntry(const PlannedFolder &sub, int sourceFd, int targetFd)
 {
+    if (stopRequested())
+        return Stopped;
     const PathStep sourceStep(m_sourcePath, sub.name);
     const PathStep targetStep(m_targetPath, sub.name);
     Fd subSource(::openat(sourceFd, sub.name.c_str(), OpenFolderFlags));
@@ -246,6 +250,8 @@ Result<void> CopyEngine::makeFolders(PlannedFolder &folder, int targetFd)
 Result<void> CopyEngine::copyEntry(const PlannedFile &file, int sourceFd, int targetFd,
                                    bool targetIsNew)
 {
+    if (stopRequested())
+        return Stopped;
     if (m_observer)
         m_observer->fileStarted(displayPath(sourcePathOf(file.name)));
     // A folder this copy created held nothing, so only older folders need
@@ -333,6 +339,10 @@ Result<void> CopyEngine::copyData(int in, int out, qint64 size, const std::strin
             copied += n;
             if (m_observer)
                 m_observer->bytesCopied(n);
+            // A file with all its data written is finished; one in its
+            // middle is abandoned, and the caller removes its temporary.
+            if (copied < size && stopRequested())
+                return Stopped;
         } else if (n == 0) {
             // Shrunk meanwhile, or a special file system that reports a
             // size but copies nothing this way: reading tells which.
@@ -369,6 +379,8 @@ Result<void> CopyEngine::copyDataByReading(int in, int out, qint64 remaining, co
         remaining -= n;
         if (m_observer)
             m_observer->bytesCopied(n);
+        if (remaining > 0 && stopRequested())
+            return Stopped;
     }
     return {};
 }

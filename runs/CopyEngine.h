@@ -53,6 +53,7 @@ private:
     Result<std::string> createTemporary(const std::string &target, Create create);
     Result<void> putInPlace(int targetFd, const std::string &temporary, const std::string &name);
     int fault(WriteFaults::Step step, const std::string &path) const;
+    bool stopRequested() const { return m_observer && m_observer->stopRequested(); }
 
     std::string sourcePathOf(const std::string &name) const { return m_sourcePath + '/' + name; }
     std::string targetPathOf(const std::string &name) const { return m_targetPath + '/' + name; }

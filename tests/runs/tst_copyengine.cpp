@@ -57,6 +57,33 @@ QByteArray patterned(qsizetype size)
     return data;
 }
 
+// Presses stop once the copy has started this many files and copied more
+// than this many bytes.
+class StoppingObserver final : public CopyObserver {
+public:
+    StoppingObserver(int files, qint64 bytes) : m_stopFiles(files), m_stopBytes(bytes) {}
+    void copyPlanned(qint64, qint64) override {}
+    void fileStarted(const QString &) override { ++m_files; }
+    void bytesCopied(qint64 n) override { m_bytes += n; }
+    bool stopRequested() const override { return m_files >= m_stopFiles && m_bytes > m_stopBytes; }
+
+private:
+    const int m_stopFiles;
+    const qint64 m_stopBytes;
+    int m_files = 0;
+    qint64 m_bytes = 0;
+};
+
+// The files and links of a listing, without its folders.
+QStringList filesOf(const QStringList &listing)
+{
+    QStringList files;
+    for (const QString &line : listing)
+        if (!line.startsWith(QLatin1String("d ")))
+            files << line;
+    return files;
+}
+
 struct stat statOf(const QString &path)
 {
     struct stat st{};
@@ -115,6 +142,8 @@ private slots:
     void refusedKernelCopyFallsBackToReading();
     void renameWithoutNoReplaceStillKeepsWhatAppeared_data();
     void renameWithoutNoReplaceStillKeepsWhatAppeared();
+    void stopLeavesNoHalfWrittenFile_data();
+    void stopLeavesNoHalfWrittenFile();
     void badPathsGiveNumberedErrorsAndWriteNothing_data();
     void badPathsGiveNumberedErrorsAndWriteNothing();
     void readOnlyMountIs70();
@@ -611,6 +640,41 @@ void TstCopyEngine::renameWithoutNoReplaceStillKeepsWhatAppeared()
     if (!appears)
         QCOMPARE(statOf(m_d + QStringLiteral("Docs/a.txt")).st_mtim.tv_sec, 1000000000);
     QVERIFY(temporaries(m_d).isEmpty());
+}
+
+void TstCopyEngine::stopLeavesNoHalfWrittenFile_data()
+{
+    QTest::addColumn<int>("stopFiles");
+    QTest::addColumn<qint64>("stopBytes");
+    QTest::addColumn<bool>("oldBig"); // big.bin is there already and is overwritten
+    QTest::addColumn<QStringList>("files");
+    QTest::newRow("before the first file") << 0 << qint64(-1) << false << QStringList{};
+    QTest::newRow("between files") << 1 << qint64(0) << false << QStringList{"f a.txt = a"};
+    QTest::newRow("inside a large file") << 2 << qint64(1) << false << QStringList{"f a.txt = a"};
+    QTest::newRow("inside a large file that replaces one")
+        << 2 << qint64(1) << true << QStringList{"f a.txt = a", "f big.bin = old"};
+}
+
+void TstCopyEngine::stopLeavesNoHalfWrittenFile()
+{
+    QFETCH(int, stopFiles);
+    QFETCH(qint64, stopBytes);
+    QFETCH(bool, oldBig);
+    QFETCH(QStringList, files);
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "a");
+    // More than one chunk, so the copy asks in its middle.
+    writeFile(source + QStringLiteral("/big.bin"), QByteArray(9 * 1024 * 1024, 'x'));
+    writeFile(source + QStringLiteral("/sub/c.txt"), "c");
+    if (oldBig)
+        writeFile(m_d + QStringLiteral("Docs/big.bin"), "old");
+    StoppingObserver observer(stopFiles, stopBytes);
+
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), oldBig, &observer);
+
+    QVERIFY(!copied.ok());
+    QCOMPARE(copied.error().number, 18);
+    QCOMPARE(filesOf(listing(m_d + QStringLiteral("Docs"))), files);
 }
 
 void TstCopyEngine::badPathsGiveNumberedErrorsAndWriteNothing_data()
