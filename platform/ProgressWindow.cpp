@@ -1,22 +1,27 @@
 #include "platform/ProgressWindow.h"
 
 #include "core/AppInfo.h"
+#include "runs/CopyEstimate.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QHBoxLayout>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QMutex>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -28,6 +33,7 @@ public:
     struct Snapshot {
         bool planned;
         bool flushing;
+        bool stopping;
         qint64 totalFiles, totalBytes, filesStarted, bytes;
         QString file;
     };
@@ -48,11 +54,13 @@ public:
     }
     void bytesCopied(qint64 bytes) override { m_bytes.fetch_add(bytes, std::memory_order_relaxed); }
     void flushStarted() override { m_flushing.store(true, std::memory_order_release); }
+    bool stopRequested() const override { return m_stop.load(std::memory_order_relaxed); }
+    void requestStop() { m_stop.store(true, std::memory_order_relaxed); }
 
     Snapshot snapshot() const
     {
         Snapshot s{m_planned.load(std::memory_order_acquire), m_flushing.load(std::memory_order_acquire),
-                   m_totalFiles, m_totalBytes, m_filesStarted.load(std::memory_order_relaxed),
+                   stopRequested(), m_totalFiles, m_totalBytes, m_filesStarted.load(std::memory_order_relaxed),
                    m_bytes.load(std::memory_order_relaxed), QString()};
         QMutexLocker lock(&m_fileMutex);
         s.file = m_file;
@@ -62,6 +70,7 @@ public:
 private:
     std::atomic<bool> m_planned{false};
     std::atomic<bool> m_flushing{false};
+    std::atomic<bool> m_stop{false};
     qint64 m_totalFiles = 0; // published by m_planned
     qint64 m_totalBytes = 0;
     std::atomic<qint64> m_filesStarted{0};
@@ -70,11 +79,12 @@ private:
     QString m_file;
 };
 
-// The window itself. It cannot be closed by the user: the copy goes on
-// whatever happens to it, and the run waits for the copy.
+// The window itself. Only its stop button ends the copy early: it has no
+// close button, and closing it otherwise, Esc, Enter or Space do nothing,
+// so that no stray key or click on the frame ends a long backup unasked.
 class ProgressDialog final : public QDialog {
 public:
-    ProgressDialog(const QString &caption, const CopyCounters &counters)
+    ProgressDialog(const QString &caption, CopyCounters &counters)
         : QDialog(QApplication::activeWindow(),
                   Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
           m_counters(counters)
@@ -111,6 +121,28 @@ public:
         m_bar->setRange(0, Steps);
         m_bar->setTextVisible(false);
 
+        auto *estimate = new QHBoxLayout;
+        estimate->addWidget(m_rate = new QLabel);
+        estimate->addStretch();
+        estimate->addWidget(m_timeLeft = new QLabel);
+        m_rate->setObjectName(QStringLiteral("rate"));
+        m_timeLeft->setObjectName(QStringLiteral("timeLeft"));
+        // Holds its line while empty, so the window keeps its height.
+        m_rate->setMinimumHeight(m_rate->fontMetrics().height());
+
+        m_stop = new QPushButton(QStringLiteral("中止(&C)"));
+        m_stop->setObjectName(QStringLiteral("stop"));
+        // Pressed by a click or Alt+C only, never by Enter or Space.
+        m_stop->setAutoDefault(false);
+        m_stop->setFocusPolicy(Qt::NoFocus);
+        connect(m_stop, &QPushButton::clicked, this, [this] {
+            m_counters.requestStop();
+            refresh();
+        });
+        auto *buttons = new QHBoxLayout;
+        buttons->addStretch();
+        buttons->addWidget(m_stop);
+
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(18, 16, 18, 18);
         layout->setSpacing(10);
@@ -118,8 +150,11 @@ public:
         layout->addLayout(counts);
         layout->addWidget(m_current);
         layout->addWidget(m_bar);
+        layout->addLayout(estimate);
+        layout->addLayout(buttons);
 
         layout->activate(); // the path label's width, before the first refresh
+        m_clock.start();
         connect(&m_refresh, &QTimer::timeout, this, [this] { refresh(); });
         m_refresh.start(100);
         refresh();
@@ -136,6 +171,8 @@ private:
     {
         const CopyCounters::Snapshot s = m_counters.snapshot();
         const QLocale locale = QLocale::system();
+        // Once flushing, the data is written: stopping would save nothing.
+        m_stop->setEnabled(!s.stopping && !s.flushing);
         if (!s.planned) {
             m_files->setText(QStringLiteral("—"));
             m_bytes->setText(QStringLiteral("—"));
@@ -148,13 +185,20 @@ private:
         const qint64 bytesDone = qMin(s.bytes, s.totalBytes);
         m_files->setText(QStringLiteral("%1 / %2").arg(locale.toString(filesDone), locale.toString(s.totalFiles)));
         m_bytes->setText(QStringLiteral("%1 / %2").arg(size(locale, bytesDone), size(locale, s.totalBytes)));
+        if (!m_estimate)
+            m_estimate.emplace(s.totalFiles, s.totalBytes);
+        m_estimate->sample(std::chrono::milliseconds(m_clock.elapsed()), filesDone, bytesDone);
+        const bool copying = !s.flushing && !s.stopping;
+        m_rate->setText(copying ? m_estimate->rateText(locale) : QString());
+        m_timeLeft->setText(copying ? m_estimate->timeLeftText() : QString());
         if (s.flushing) {
             m_current->setText(QStringLiteral("書き込みを完了しています…"));
             m_bar->setRange(0, 0); // no measure of a flush: the bar just moves
             return;
         }
-        m_current->setText(m_current->fontMetrics().elidedText(s.file, Qt::ElideMiddle,
-                                                               m_current->contentsRect().width()));
+        m_current->setText(s.stopping ? QStringLiteral("中止しています…")
+                                      : m_current->fontMetrics().elidedText(s.file, Qt::ElideMiddle,
+                                                                            m_current->contentsRect().width()));
         m_bar->setRange(0, Steps);
         m_bar->setValue(s.totalBytes > 0 ? int(Steps * bytesDone / s.totalBytes)
                         : s.totalFiles > 0 ? int(Steps * filesDone / s.totalFiles)
@@ -166,12 +210,17 @@ private:
         return locale.formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
     }
 
-    const CopyCounters &m_counters;
+    CopyCounters &m_counters;
     QLabel *m_files;
     QLabel *m_bytes;
     QLabel *m_current;
     QProgressBar *m_bar;
+    QLabel *m_rate;
+    QLabel *m_timeLeft;
+    QPushButton *m_stop;
     QTimer m_refresh;
+    QElapsedTimer m_clock;
+    std::optional<CopyEstimate> m_estimate; // from the moment the totals are known
 };
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSemaphore>
 #include <QtTest>
 
@@ -53,6 +54,7 @@ private slots:
     void returnsWhatTheWorkReturns();
     void showsNoWindowBeforeItsTime();
     void showsTheCopyThenTheFlush();
+    void onlyTheStopButtonStopsTheCopy();
 };
 
 void tst_ProgressWindow::returnsWhatTheWorkReturns_data()
@@ -106,6 +108,7 @@ void tst_ProgressWindow::showsTheCopyThenTheFlush()
         QString title, caption, files, bytes, current;
         int barValue = -1, barMaximum = -1;
         bool currentFits = false, modal = false, stayedAfterClose = false, stayedAfterEscape = false;
+        bool stopEnabled = false;
     } copy, flush;
 
     const auto look = [&](QDialog *dialog, Seen &seen) {
@@ -121,6 +124,7 @@ void tst_ProgressWindow::showsTheCopyThenTheFlush()
         seen.barValue = bar->value();
         seen.barMaximum = bar->maximum();
         seen.modal = QApplication::activeModalWidget() == dialog;
+        seen.stopEnabled = dialog->findChild<QPushButton *>(QStringLiteral("stop"))->isEnabled();
         dialog->close();
         seen.stayedAfterClose = dialog->isVisible();
         QTest::keyClick(dialog, Qt::Key_Escape);
@@ -179,10 +183,57 @@ void tst_ProgressWindow::showsTheCopyThenTheFlush()
     QVERIFY(copy.modal);
     QVERIFY(copy.stayedAfterClose);
     QVERIFY(copy.stayedAfterEscape);
+    QVERIFY(copy.stopEnabled);
 
     QCOMPARE(flush.files, QStringLiteral("3 / 3"));
     QCOMPARE(flush.bytes, QStringLiteral("3.0 MB / 3.0 MB"));
     QVERIFY(flush.stayedAfterClose);
+    // By the flush the data is written: nothing is left to stop.
+    QVERIFY(!flush.stopEnabled);
+}
+
+void tst_ProgressWindow::onlyTheStopButtonStopsTheCopy()
+{
+    ProgressWindow window(0ms);
+    QSemaphore copying;
+    std::atomic<CopyProgressObserver *> copy{nullptr};
+    QString buttonText;
+    bool stoppedByStrayInput = true, buttonDisabled = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        QDialog *dialog = visibleDialog();
+        if (!dialog || !copying.tryAcquire())
+            return;
+        auto *stop = dialog->findChild<QPushButton *>(QStringLiteral("stop"));
+        buttonText = stop->text();
+        for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space})
+            QTest::keyClick(dialog, key);
+        dialog->close();
+        stoppedByStrayInput = copy.load()->stopRequested();
+        QTest::mouseClick(stop, Qt::LeftButton);
+        buttonDisabled = !stop->isEnabled();
+    });
+    poll.start(10);
+
+    const Result<void> result = window.run(QStringLiteral("バックアップ中…"), [&](CopyProgressObserver &observer) {
+        observer.copyPlanned(2, 2 * 1024 * 1024);
+        observer.fileStarted(LongPath);
+        copy = &observer;
+        copying.release();
+        // As the engine does, between chunks.
+        for (int waited = 0; !observer.stopRequested(); waited += 10) {
+            if (waited > 60000)
+                return Result<void>(Error{1, QStringLiteral("stop never pressed")});
+            QThread::msleep(10);
+        }
+        return Result<void>(Error{ErrorNumber::UserInterrupt, QString()});
+    });
+    QCOMPARE(buttonText, QStringLiteral("中止(&C)"));
+    QVERIFY(!stoppedByStrayInput);
+    QVERIFY(buttonDisabled);
+    QVERIFY(!result.ok());
+    QCOMPARE(result.error().number, ErrorNumber::UserInterrupt);
+    QVERIFY(!visibleDialog());
 }
 
 QTEST_MAIN(tst_ProgressWindow)
