@@ -7,9 +7,15 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QProcess>
 #include <QUrl>
+
+// What the user was told, off by default: with
+// QT_LOGGING_RULES="tandemix.messagebox.info=true" every box is written to
+// standard error, for support and the end-to-end tests.
+Q_LOGGING_CATEGORY(lcMessageBox, "tandemix.messagebox", QtWarningMsg)
 
 MsgAnswer QtMessageBoxes::MsgBox(const QString &text, MsgButtons buttons, MsgIcon icon,
                                  const QString &title)
@@ -44,6 +50,7 @@ MsgAnswer QtMessageBoxes::MsgBox(const QString &text, MsgButtons buttons, MsgIco
     }
     if (buttons == MsgButtons::OK)
         box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    qCInfo(lcMessageBox).noquote() << box.windowTitle() + QLatin1Char(':') << text;
     switch (box.exec()) {
     case QMessageBox::Yes: return MsgAnswer::Yes;
     case QMessageBox::No: return MsgAnswer::No;

@@ -20,6 +20,7 @@ QString BackupName(const DestinationParts &parts)
 const CopyRunKind Backup{
     .progressCaption = QStringLiteral("バックアップ中…"),
     .completed = QStringLiteral("バックアップが完了しました。"),
+    .stopped = QStringLiteral("バックアップを中止しました。"),
     .labels = HistoryLog::BackupLabels,
     .destinationDirectory = BackupDirectory,
     .destinationName = BackupName,

@@ -39,8 +39,21 @@ void CopyRun::Run()
 {
     // The timer starts nothing while this run, or the run it repeats, goes on.
     RunGate::Hold hold(m_context.gate);
-    if (Result<void> done = Steps(); !done)
+    Result<void> done = Steps();
+    if (done)
+        return;
+    if (done.error().number == ErrorNumber::UserInterrupt)
+        Stopped();
+    else
         OnError(done.error());
+}
+
+// The user stopped the copy: nothing failed, so no error report, and the
+// run neither records an entry nor ends the program.
+void CopyRun::Stopped()
+{
+    SetBusy(false);
+    MsgBox(m_kind.stopped);
 }
 
 Result<void> CopyRun::Steps()

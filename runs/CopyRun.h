@@ -20,6 +20,7 @@ struct DestinationParts {
 struct CopyRunKind {
     QString progressCaption;     // "バックアップ中…"
     QString completed;           // "バックアップが完了しました。"
+    QString stopped;             // "バックアップを中止しました。"
     HistoryLog::Labels labels;
     // The destination path is this directory, ending in whatever separator
     // the run puts before the name, followed by the name.
@@ -47,6 +48,7 @@ public:
 
 private:
     Result<void> Steps();
+    void Stopped();
     Result<qint64> DestinationFreeSpace(const QString &dir2);
     // False, after telling the user, when a name would leave its folder.
     bool BuildPaths(const QString &dir2);

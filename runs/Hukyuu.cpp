@@ -20,6 +20,7 @@ QString HukyuuName(const DestinationParts &parts)
 const CopyRunKind Hukyuu{
     .progressCaption = QStringLiteral("復旧中…"),
     .completed = QStringLiteral("復旧が完了しました。"),
+    .stopped = QStringLiteral("復旧を中止しました。"),
     .labels = HistoryLog::RestoreLabels,
     .destinationDirectory = HukyuuDirectory,
     .destinationName = HukyuuName,

@@ -2,7 +2,8 @@
 # Starts the built program under a private Xvfb and saves a PNG of every
 # window: both pages of the main window, the three tabs of the settings
 # dialog, a folder picker, the version dialog and the progress window of a
-# large copy. Ends non-zero when a window does not appear.
+# large copy with its rate, time left and stop button. Ends non-zero when a
+# window does not appear.
 # Usage: tools/screenshots.sh [OUTPUT_DIR]   (default build/screenshots)
 # TANDEMIX=path overrides the program (default build/app/tandemix);
 # SHOTS_COPY_MIB sets the size of the copied tree (default 2048).
@@ -105,6 +106,7 @@ main=$(wait_window "TX(Tandemix)Ver.3")
 focus "$main"
 keys Return                                     # cmdOK is the default button
 progress=$(wait_window "TX(Tandemix)Vr.3")
+sleep 2                                         # the rate and time left come after two seconds
 shoot "$progress" progress
 end_app
 echo "screenshots in $out"

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <functional>
 
 // Thrown by FakeProcessEnder where the program would end at once.
 struct ProgramEnded {};
@@ -116,12 +117,16 @@ public:
     qint64 plannedFiles = 0, plannedBytes = 0, bytes = 0;
     QStringList files;
     bool flushed = false;
+    // The user presses stop once this holds; the copy asks between files
+    // and between chunks of a file.
+    std::function<bool(const FakeCopyProgressRunner &)> pressStopWhen;
 
 private:
     void copyPlanned(qint64 f, qint64 b) override { plannedFiles = f; plannedBytes = b; }
     void fileStarted(const QString &path) override { files << path; }
     void bytesCopied(qint64 b) override { bytes += b; }
     void flushStarted() override { flushed = true; }
+    bool stopRequested() const override { return pressStopWhen && pressStopWhen(*this); }
 };
 
 // Every service faked, over a fresh temporary folder: the data-file

@@ -63,6 +63,8 @@ private slots:
     void neverCopiesIntoItself_data();
     void neverCopiesIntoItself();
     void missingSource();
+    void stoppedRun_data();
+    void stoppedRun();
 };
 
 void tst_CopyRunsDisk::initTestCase()
@@ -196,6 +198,43 @@ void tst_CopyRunsDisk::missingSource()
                                    "Nowhereフォルダが見つかりません！もう一度､Nowhereフォルダを確認してみてください。")});
     QCOMPARE(world.fakes.programs.explorerStarts, 1);
     QVERIFY(!QFileInfo::exists(world.d + QStringLiteral("Nowhere")));
+}
+
+void tst_CopyRunsDisk::stoppedRun_data()
+{
+    QTest::addColumn<bool>("backup");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("backup") << true << "バックアップを中止しました。";
+    QTest::newRow("restore") << false << "復旧を中止しました。";
+}
+
+void tst_CopyRunsDisk::stoppedRun()
+{
+    QFETCH(bool, backup);
+    QFETCH(QString, message);
+    DiskWorld world;
+    world.options.end = 1;
+    // After the three small files, stop is pressed in the middle of a large one.
+    writeFile(world.c + QStringLiteral("Data/big.bin"), QByteArray(9 * 1024 * 1024, 'x'));
+    world.fakes.copyProgress.pressStopWhen = [](const FakeCopyProgressRunner &window) {
+        return window.files.size() == 4 && window.bytes > 11;
+    };
+    const QString historyBefore = world.history.text;
+
+    QVERIFY(!world.run(backup ? RunBackup : RunHukyuu));
+
+    QCOMPARE(world.boxTexts(), QStringList{message});
+    QCOMPARE(world.fakes.messageBoxes.boxes[0].title, AppInfo::Title);
+    QCOMPARE(world.fakes.messageBoxes.boxes[0].buttons, MsgButtons::OK);
+    QVERIFY(!world.fakes.messageBoxes.boxes[0].busyPointerOn);
+    QVERIFY(world.fakes.clipboard.text.isEmpty());
+    QCOMPARE(world.history.text, historyBefore);
+    QVERIFY(world.historyFile().isEmpty());
+    QVERIFY(!world.fakes.copyProgress.flushed);
+    const QString copy = world.d + QStringLiteral("Data/");
+    QCOMPARE(readFile(copy + QStringLiteral("3.txt")), QByteArray("three"));
+    QVERIFY(!QFileInfo::exists(copy + QStringLiteral("big.bin")));
+    QCOMPARE(Trees::temporaries(world.d), QStringList());
 }
 
 QTEST_MAIN(tst_CopyRunsDisk)
