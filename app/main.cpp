@@ -1,12 +1,14 @@
 #include "app/AppContext.h"
 #include "app/LinuxPlatform.h"
 #include "app/frmMain.h"
+#include "core/PosixIo.h"
 #include "forms/FormWindow.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    raiseDescriptorLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tandemix"));
     QApplication::setDesktopFileName(QStringLiteral("tandemix"));

@@ -8,11 +8,12 @@ QString GetBaseName(const QString &path)
     while (name.size() > 1 && name.endsWith(QLatin1Char('/')))
         name.chop(1);
     name = name.section(QLatin1Char('/'), -1);
-    if (name == QStringLiteral(".") || name == QStringLiteral(".."))
-        return name;
-    // A leading dot starts a hidden name, not an extension.
+    // Leading dots belong to the name (".config", "..config"), not to an extension.
+    qsizetype leadingDots = 0;
+    while (leadingDots < name.size() && name[leadingDots] == QLatin1Char('.'))
+        ++leadingDots;
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot > 0 ? name.left(dot) : name;
+    return dot > leadingDots ? name.left(dot) : name;
 }
 
 bool IsFolderName(const QString &name)

@@ -2,9 +2,9 @@
 
 #include <QString>
 
-// The last element of a path without its extension; a leading dot belongs
-// to the name (".config" stays ".config"), trailing separators are ignored,
-// and "." and ".." stay as they are.
+// The last element of a path without its extension; leading dots belong
+// to the name (".config" and "..config" stay as they are), trailing
+// separators are ignored, and "." and ".." stay as they are.
 QString GetBaseName(const QString &path);
 
 // True when name can name a folder below a root: not empty and no element

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/resource.h>
 #include <unistd.h>
 
 Fd &Fd::operator=(Fd &&other) noexcept
@@ -81,4 +82,13 @@ std::pair<std::string, std::string> splitLast(const std::string &path)
     if (slash == std::string::npos)
         return {std::string(), path};
     return {slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+void raiseDescriptorLimit()
+{
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        (void)::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }

@@ -69,3 +69,8 @@ Error errorAt(int number, const char *what, const std::string &path);
 // The folder holding path and its last element ("/a/b" gives "/a", "b";
 // "/b" gives "/", "b"; "/" gives "/", "").
 std::pair<std::string, std::string> splitLast(const std::string &path);
+
+// Raises the soft limit of open descriptors to the hard limit, so a tree
+// with very many or very deep folders is not stopped by a desktop's
+// usual soft limit of 1024.
+void raiseDescriptorLimit();

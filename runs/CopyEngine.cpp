@@ -79,6 +79,37 @@ bool exists(int dirFd, const std::string &name)
 }
 
 const Error Stopped{ErrorNumber::UserInterrupt, QStringLiteral("Stopped by the user")};
+// An entry that is no longer what the tree said (gone, or now a link, a
+// file where a folder was, a socket) is skipped like one that vanished.
+bool changedKind(int err)
+{
+    return err == ENOENT || err == ELOOP || err == ENOTDIR || err == ENXIO;
+}
+
+// FAT and exFAT cannot hold symbolic links.
+bool holdsNoLinks(int err)
+{
+    return err == EPERM || err == ENOSYS || err == EOPNOTSUPP;
+}
+
+// The regular file name of the folder dirFd, open for reading, with its
+// status in st; no Fd when it is gone or is something else now. A FIFO
+// must not be opened in a way that waits for a writer, so the open does
+// not block and the kind is checked on what was opened.
+Result<Fd> openRegularFile(int dirFd, const std::string &name, bool followLink, struct stat &st,
+                           const std::string &path)
+{
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
+    Fd fd(::openat(dirFd, name.c_str(), flags));
+    if (!fd.valid())
+        return changedKind(errno) ? Result<Fd>(Fd()) : Result<Fd>(errorFromErrno(errno, path));
+    if (::fstat(fd.get(), &st) != 0)
+        return errorFromErrno(errno, path);
+    if (!S_ISREG(st.st_mode))
+        return Fd();
+    (void)::fcntl(fd.get(), F_SETFL, O_RDONLY);
+    return fd;
+}
 
 } // namespace
 
@@ -96,11 +127,14 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     const Result<std::string> targetPath = nativePath(destination);
     if (!targetPath)
         return targetPath.error();
+    const auto [parent, name] = splitLast(*targetPath);
+    // "D/.." would land in D's parent, "D/." in D itself, "/" nowhere of its own.
+    if (name.empty() || name == "." || name == "..")
+        return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (no folder name)", *targetPath);
 
     Result<Fd> sourceFd = openFolder(*sourcePath);
     if (!sourceFd)
         return sourceFd.error();
-    const auto [parent, name] = splitLast(*targetPath);
     Fd parentFd(::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!parentFd.valid())
         return errorFromErrno(errno, parent);
@@ -117,27 +151,33 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     struct stat sourceStat;
     if (::fstat(sourceFd->get(), &sourceStat) != 0)
         return errorFromErrno(errno, *sourcePath);
-    // "/" as destination has no name to create: it is merged into as it is.
-    Result<Destination> target = name.empty()
-                                     ? Result<Destination>(Destination{std::move(parentFd), false})
-                                     : enterFolder(parentFd.get(), name, *targetPath, sourceStat.st_mode);
-    if (!target)
-        return target.error();
+    PlannedFolder &root = plan.value().root;
+    root.name = name;
     m_sourcePath = *sourcePath == "/" ? std::string() : *sourcePath;
-    m_targetPath = *targetPath == "/" ? std::string() : *targetPath;
+    m_targetPath = *targetPath;
+    m_source = FolderWalk(sourceFd->get());
+    m_target = FolderWalk(parentFd.get());
+    const Result<bool> made = enterTarget(name, root.mode, true);
+    if (!made)
+        return made.error();
+    root.created = *made;
     // ext4 places a folder's files far better (two to three times faster
     // on many small files) when the folders are made before the files. Only
     // where no existing file can stop the copy, so a stop at error 58 still
     // leaves exactly what the file order gives.
-    if (m_overwrite || target->isNew)
-        if (auto made = makeFolders(plan.value().root, target->fd.get()); !made)
-            return made;
-    if (auto copied = copyTree(plan->root, sourceFd->get(), target->fd.get(), target->isNew); !copied)
+    m_madeAhead = m_overwrite || *made;
+    Result<void> copied = m_madeAhead ? makeFolders(root) : Result<void>();
+    if (copied)
+        copied = copyTree(root, *made);
+    if (!copied) {
+        m_target.restart();
+        tidy(root);
         return copied;
+    }
     // A destination that was already there (a drive root, an earlier
     // backup) is the user's own folder: its permissions stay as they are.
-    if (target->isNew)
-        keepAttributes(target->fd.get(), sourceStat);
+    if (*made)
+        keepAttributes(m_target.fd(), sourceStat);
     return {};
 }
 
@@ -151,8 +191,8 @@ Result<void> CopyEngine::refuseOwnSubtree(int sourceFd, int parentFd, const std:
     const Error ownSubtree = errorAt(ErrorNumber::PathFileAccess,
                                      "Path/File access error (copy onto itself or into its own folder)",
                                      destination);
-    if (!name.empty() && ::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0
-        && S_ISDIR(st.st_mode) && FolderId::of(st) == source)
+    if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)
+        && FolderId::of(st) == source)
         return ownSubtree;
 
     // Walk up the real folders above the destination, whatever links led
@@ -170,80 +210,128 @@ Result<void> CopyEngine::refuseOwnSubtree(int sourceFd, int parentFd, const std:
     return {};
 }
 
-Result<CopyEngine::Destination> CopyEngine::enterFolder(int parentFd, const std::string &name,
-                                                        const std::string &path, mode_t mode)
+// Makes the folder name in the current destination folder, or finds it
+// there, and enters it; true when this copy made it.
+Result<bool> CopyEngine::enterTarget(const std::string &name, mode_t mode, bool removeLeftovers)
 {
-    if (const int err = fault(WriteFaults::Step::CreateFolder, path))
-        return errorFromErrno(err, path);
+    if (const int err = fault(WriteFaults::Step::CreateFolder, m_targetPath))
+        return errorFromErrno(err, m_targetPath);
     // Created writable for us; the exact bits are set once its files are in.
-    bool isNew = ::mkdirat(parentFd, name.c_str(), (mode & 0777) | S_IRWXU) == 0;
-    if (!isNew && errno != EEXIST)
-        return errorFromErrno(errno, path);
-
-    Fd fd(::openat(parentFd, name.c_str(), OpenFolderFlags));
-    if (!fd.valid()) {
-        if (errno == ELOOP || errno == ENOTDIR) // a file or a link where the folder goes
-            return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (not a folder)", path);
-        return errorFromErrno(errno, path);
-    }
-    if (!isNew) {
-        struct stat st;
-        if (::fstat(fd.get(), &st) != 0)
-            return errorFromErrno(errno, path);
-        if (m_sourceFolders.contains(FolderId::of(st)))
-            return errorAt(ErrorNumber::PathFileAccess,
-                           "Path/File access error (copy onto its own source)", path);
-    }
-    return Destination{std::move(fd), isNew};
+    const bool made = ::mkdirat(m_target.fd(), name.c_str(), (mode & 0777) | S_IRWXU) == 0;
+    if (!made && errno != EEXIST)
+        return errorFromErrno(errno, m_targetPath);
+    if (auto entered = openTarget(name, made, removeLeftovers); !entered)
+        return entered.error();
+    return made;
 }
 
-Result<void> CopyEngine::copyTree(const PlannedFolder &folder, int sourceFd, int targetFd,
-                                  bool targetIsNew)
+// Enters the destination folder name, never through a link and never into
+// the source; in a folder that was there, removes what a killed copy left.
+Result<void> CopyEngine::openTarget(const std::string &name, bool made, bool removeLeftovers)
+{
+    struct stat st;
+    if (const int err = m_target.enter(name, st)) {
+        if (err == ELOOP || err == ENOTDIR) // a file or a link where the folder goes
+            return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (not a folder)", m_targetPath);
+        return errorFromErrno(err, m_targetPath);
+    }
+    if (made)
+        return {};
+    if (m_sourceFolders.contains(FolderId::of(st)))
+        return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (copy onto its own source)",
+                       m_targetPath);
+    if (removeLeftovers)
+        removeTemporaries();
+    return {};
+}
+
+Result<void> CopyEngine::makeFolders(PlannedFolder &folder)
+{
+    for (PlannedFolder &sub : folder.folders) {
+        const PathStep targetStep(m_targetPath, sub.name);
+        Result<void> made = exists(m_target.fd(), sub.name) ? openTarget(sub.name, false, true) : makeAhead(sub);
+        if (made)
+            made = makeFolders(sub);
+        if (!made)
+            return made;
+        if (const int err = m_target.leave())
+            return errorFromErrno(err, m_targetPath);
+    }
+    return {};
+}
+
+// Makes the folder of sub under a temporary name and enters it: a copy
+// killed before it is reached leaves only what the next run removes.
+Result<void> CopyEngine::makeAhead(PlannedFolder &sub)
+{
+    const Result<std::string> made =
+        createTemporary(WriteFaults::Step::CreateFolder, m_targetPath, [&](const char *name) {
+            return ::mkdirat(m_target.fd(), name, S_IRWXU) == 0 ? 0 : errno;
+        });
+    if (!made)
+        return made.error();
+    sub.aheadName = *made;
+    struct stat st;
+    if (const int err = m_target.enter(sub.aheadName, st))
+        return errorFromErrno(err, m_targetPath);
+    return {};
+}
+
+// Gives the folder made ahead for sub its own name and enters it.
+Result<bool> CopyEngine::placeAhead(PlannedFolder &sub)
+{
+    if (const int err = renameNoReplace(m_target.fd(), sub.aheadName, sub.name, m_targetPath))
+        return err == EEXIST || err == ENOTEMPTY
+                   ? errorAt(ErrorNumber::PathFileAccess, "Path/File access error (something is in the way)",
+                             m_targetPath)
+                   : errorFromErrno(err, m_targetPath);
+    sub.aheadName.clear();
+    if (auto entered = openTarget(sub.name, true, false); !entered)
+        return entered.error();
+    return true;
+}
+
+Result<void> CopyEngine::copyTree(PlannedFolder &folder, bool targetIsNew)
 {
     for (const PlannedFile &file : folder.files)
-        if (auto copied = copyEntry(file, sourceFd, targetFd, targetIsNew); !copied)
+        if (auto copied = copyEntry(file, m_source.fd(), m_target.fd(), targetIsNew); !copied)
             return copied;
-    for (const PlannedFolder &sub : folder.folders)
-        if (auto copied = copyFolderEntry(sub, sourceFd, targetFd); !copied)
+    for (PlannedFolder &sub : folder.folders)
+        if (auto copied = copyFolderEntry(sub); !copied)
             return copied;
     return {};
 }
 
-Result<void> CopyEngine::copyFolderEntry(const PlannedFolder &sub, int sourceFd, int targetFd)
+Result<void> CopyEngine::copyFolderEntry(PlannedFolder &sub)
 {
     if (stopRequested())
         return Stopped;
     const PathStep sourceStep(m_sourcePath, sub.name);
     const PathStep targetStep(m_targetPath, sub.name);
-    Fd subSource(::openat(sourceFd, sub.name.c_str(), OpenFolderFlags));
-    if (!subSource.valid())
-        return errno == ENOENT ? Result<void>() // removed since the tree was read
-                               : Result<void>(errorFromErrno(errno, m_sourcePath));
     struct stat st;
-    if (::fstat(subSource.get(), &st) != 0)
-        return errorFromErrno(errno, m_sourcePath);
-    Result<Destination> target = enterFolder(targetFd, sub.name, m_targetPath, st.st_mode);
-    if (!target)
-        return target.error();
-    const bool isNew = target->isNew || sub.created;
-    if (auto copied = copyTree(sub, subSource.get(), target->fd.get(), isNew); !copied)
-        return copied;
-    keepAttributes(target->fd.get(), st);
-    return {};
-}
-
-Result<void> CopyEngine::makeFolders(PlannedFolder &folder, int targetFd)
-{
-    for (PlannedFolder &sub : folder.folders) {
-        const PathStep targetStep(m_targetPath, sub.name);
-        // Owner-only until its files are in and its own bits are set.
-        Result<Destination> target = enterFolder(targetFd, sub.name, m_targetPath, S_IRWXU);
-        if (!target)
-            return target.error();
-        sub.created = target->isNew;
-        if (auto made = makeFolders(sub, target->fd.get()); !made)
-            return made;
+    if (const int err = m_source.enter(sub.name, st)) {
+        if (!changedKind(err))
+            return errorFromErrno(err, m_sourcePath);
+        tidy(sub); // no longer a folder to copy: nothing made for it may stay
+        return {};
     }
+    const Result<bool> made = sub.aheadName.empty() ? enterTarget(sub.name, st.st_mode, !m_madeAhead)
+                                                    : placeAhead(sub);
+    if (!made)
+        return made.error();
+    sub.created = *made;
+    // Its own bits at once, kept writable for us until its files are in:
+    // a copy killed meanwhile leaves it as the source has it.
+    if (sub.created)
+        (void)::fchmod(m_target.fd(), (st.st_mode & 07777) | S_IRWXU);
+    if (auto copied = copyTree(sub, sub.created); !copied)
+        return copied;
+    keepAttributes(m_target.fd(), st);
+    sub.filled = true;
+    if (const int err = m_source.leave())
+        return errorFromErrno(err, m_sourcePath);
+    if (const int err = m_target.leave())
+        return errorFromErrno(err, m_targetPath);
     return {};
 }
 
@@ -258,29 +346,29 @@ Result<void> CopyEngine::copyEntry(const PlannedFile &file, int sourceFd, int ta
     // the look; the rename below still refuses to replace what appears meanwhile.
     if (!m_overwrite && !targetIsNew && exists(targetFd, file.name))
         return errorAt(ErrorNumber::FileAlreadyExists, "File already exists", targetPathOf(file.name));
-    return file.isLink ? copyLink(file, sourceFd, targetFd) : copyFile(file, sourceFd, targetFd);
+    return file.isLink ? copyLink(file, sourceFd, targetFd) : copyFile(file, sourceFd, targetFd, FollowLink::No);
 }
 
-Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int targetFd)
+Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int targetFd, FollowLink follow)
 {
-    Fd in(::openat(sourceFd, file.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (!in.valid())
-        return errno == ENOENT ? Result<void>() : Result<void>(errorFromErrno(errno, sourcePathOf(file.name)));
     struct stat st;
-    if (::fstat(in.get(), &st) != 0)
-        return errorFromErrno(errno, sourcePathOf(file.name));
-    if (!S_ISREG(st.st_mode))
-        return {}; // replaced by something that is not copied
+    const Result<Fd> in = openRegularFile(sourceFd, file.name, follow == FollowLink::Yes, st,
+                                          sourcePathOf(file.name));
+    if (!in)
+        return in.error();
+    if (!in->valid())
+        return {}; // gone, or replaced by something that is not copied
 
     Fd out;
-    const Result<std::string> temporary = createTemporary(targetPathOf(file.name), [&](const char *name) {
-        out = Fd(::openat(targetFd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777));
-        return out.valid() ? 0 : errno;
-    });
+    const Result<std::string> temporary =
+        createTemporary(WriteFaults::Step::CreateFile, targetPathOf(file.name), [&](const char *name) {
+            out = Fd(::openat(targetFd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777));
+            return out.valid() ? 0 : errno;
+        });
     if (!temporary)
         return temporary.error();
 
-    Result<void> done = copyData(in.get(), out.get(), qint64(st.st_size), file.name);
+    Result<void> done = copyData(in->get(), out.get(), qint64(st.st_size), file.name);
     if (done) {
         // Created with its permission bits already; only what the umask
         // took away or the special bits need another call.
@@ -311,9 +399,19 @@ Result<void> CopyEngine::copyLink(const PlannedFile &file, int sourceFd, int tar
         return errorFromErrno(errno, sourcePathOf(file.name));
     const std::string linkTarget(m_buffer.data(), size_t(length));
 
-    const Result<std::string> temporary = createTemporary(targetPathOf(file.name), [&](const char *name) {
-        return ::symlinkat(linkTarget.c_str(), targetFd, name) == 0 ? 0 : errno;
-    });
+    bool noLinks = false;
+    const Result<std::string> temporary =
+        createTemporary(WriteFaults::Step::CreateFile, targetPathOf(file.name), [&](const char *name) {
+            int err = fault(WriteFaults::Step::CreateLink, targetPathOf(file.name));
+            if (err == 0 && ::symlinkat(linkTarget.c_str(), targetFd, name) != 0)
+                err = errno;
+            noLinks = holdsNoLinks(err);
+            return err;
+        });
+    // Where links cannot be made, the file a link names is copied in its
+    // place; a link to a folder or to nothing is left out.
+    if (noLinks)
+        return copyFile(file, sourceFd, targetFd, FollowLink::Yes);
     if (!temporary)
         return temporary.error();
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
@@ -386,17 +484,16 @@ Result<void> CopyEngine::copyDataByReading(int in, int out, qint64 remaining, co
 }
 
 template <typename Create>
-Result<std::string> CopyEngine::createTemporary(const std::string &target, Create create)
+Result<std::string> CopyEngine::createTemporary(WriteFaults::Step step, const std::string &target,
+                                                Create create)
 {
-    if (const int err = fault(WriteFaults::Step::CreateFile, target))
+    if (const int err = fault(step, target))
         return errorFromErrno(err, target);
     for (int attempt = 0; attempt < TemporaryAttempts; ++attempt) {
-        char name[32];
-        std::snprintf(name, sizeof name, ".txtmp-%016llx",
-                      static_cast<unsigned long long>(m_temporaryBase + m_temporaryCount++));
-        const int err = create(name);
+        std::string name = copyTemporaryName(m_temporaryBase + m_temporaryCount++);
+        const int err = create(name.c_str());
         if (err == 0)
-            return std::string(name);
+            return name;
         if (err != EEXIST)
             return errorFromErrno(err, target);
     }
@@ -406,22 +503,53 @@ Result<std::string> CopyEngine::createTemporary(const std::string &target, Creat
 Result<void> CopyEngine::putInPlace(int targetFd, const std::string &temporary, const std::string &name)
 {
     // The rename replaces a link that stands there, never what it points to.
-    if (m_overwrite) {
-        if (::renameat(targetFd, temporary.c_str(), targetFd, name.c_str()) == 0)
-            return {};
-    } else if (renameNoReplace(targetFd, temporary, name) == 0) {
+    const int err = m_overwrite ? (::renameat(targetFd, temporary.c_str(), targetFd, name.c_str()) == 0 ? 0 : errno)
+                                : renameNoReplace(targetFd, temporary, name, targetPathOf(name));
+    if (err == 0)
         return {};
-    } else if (errno == EINVAL) { // a file system without no-replace renames
-        if (exists(targetFd, name))
-            errno = EEXIST;
-        else if (::renameat(targetFd, temporary.c_str(), targetFd, name.c_str()) == 0)
-            return {};
-    }
-    const int err = errno;
     if (err == EISDIR || err == ENOTEMPTY || (m_overwrite && err == EEXIST))
         return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (a folder is in the way)",
                        targetPathOf(name));
     return errorFromErrno(err, targetPathOf(name));
+}
+
+// After a stop, in the destination folder the walk stands in: the folders
+// made for sub and not filled go when they hold nothing, the others get
+// their own bits; folders made ahead and never reached go.
+void CopyEngine::tidy(PlannedFolder &sub)
+{
+    if (!sub.aheadName.empty()) {
+        removeTemporaryFolder(sub.aheadName);
+        return;
+    }
+    struct stat st;
+    if (sub.filled || m_target.enter(sub.name, st) != 0)
+        return;
+    for (PlannedFolder &inner : sub.folders)
+        tidy(inner);
+    if (sub.created)
+        (void)::fchmod(m_target.fd(), sub.mode & 07777);
+    if (m_target.leave() == 0 && sub.created)
+        (void)::unlinkat(m_target.fd(), sub.name.c_str(), AT_REMOVEDIR); // only when empty
+}
+
+// Removes the copy temporaries in the destination folder the walk stands
+// in; folders among them hold only more of them.
+void CopyEngine::removeTemporaries()
+{
+    for (const std::string &name : copyTemporariesIn(m_target.fd()))
+        if (::unlinkat(m_target.fd(), name.c_str(), 0) != 0 && errno == EISDIR)
+            removeTemporaryFolder(name);
+}
+
+void CopyEngine::removeTemporaryFolder(const std::string &name)
+{
+    struct stat st;
+    if (m_target.enter(name, st) != 0)
+        return;
+    removeTemporaries();
+    if (m_target.leave() == 0)
+        (void)::unlinkat(m_target.fd(), name.c_str(), AT_REMOVEDIR);
 }
 
 // The two calls below fail as a test asks, as they would on a file system
@@ -435,13 +563,18 @@ ssize_t CopyEngine::copyRange(int in, int out, size_t length, const std::string 
     return ::copy_file_range(in, nullptr, out, nullptr, length, 0);
 }
 
-int CopyEngine::renameNoReplace(int targetFd, const std::string &temporary, const std::string &name) const
+// 0, or the errno of a rename that never replaces what stands at to (path).
+int CopyEngine::renameNoReplace(int dirFd, const std::string &from, const std::string &to,
+                                const std::string &path) const
 {
-    if (const int err = fault(WriteFaults::Step::RenameNoReplace, targetPathOf(name))) {
-        errno = err;
-        return -1;
-    }
-    return ::renameat2(targetFd, temporary.c_str(), targetFd, name.c_str(), RENAME_NOREPLACE);
+    int err = fault(WriteFaults::Step::RenameNoReplace, path);
+    if (err == 0)
+        err = ::renameat2(dirFd, from.c_str(), dirFd, to.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
+    if (err != EINVAL) // a file system without no-replace renames
+        return err;
+    if (exists(dirFd, to))
+        return EEXIST;
+    return ::renameat(dirFd, from.c_str(), dirFd, to.c_str()) == 0 ? 0 : errno;
 }
 
 int CopyEngine::fault(WriteFaults::Step step, const std::string &path) const

@@ -2,6 +2,7 @@
 
 #include "platform/FileSystemService.h"
 #include "runs/FolderPlan.h"
+#include "runs/FolderWalk.h"
 
 #include <string>
 #include <sys/stat.h>
@@ -13,7 +14,7 @@ class WriteFaults {
 public:
     // CopyRange and RenameNoReplace stand for the kernel refusing a call
     // that some file systems lack (EXDEV, EINVAL), so the fallbacks run.
-    enum class Step { CreateFolder, CreateFile, WriteData, CopyRange, RenameNoReplace };
+    enum class Step { CreateFolder, CreateFile, CreateLink, WriteData, CopyRange, RenameNoReplace };
     virtual ~WriteFaults() = default;
     // The errno with which writing destinationPath at this step fails, or 0.
     virtual int failure(Step step, const std::string &destinationPath) const = 0;
@@ -23,6 +24,9 @@ public:
 // created or merged into, files of a folder before its subfolders in name
 // order, each file written under a temporary name and renamed into place,
 // modification times and permission bits kept, links copied as links.
+// Folders are made ahead of the files under temporary names and take their
+// own names when reached; a stop leaves none of them behind, and a run
+// removes the temporaries a killed one left in the folders it enters.
 class CopyEngine {
 public:
     CopyEngine(bool overwrite, CopyObserver *observer, const WriteFaults *faults);
@@ -30,28 +34,30 @@ public:
     Result<void> copyFolder(const QString &source, const QString &destination);
 
 private:
-    struct Destination {
-        Fd fd;
-        bool isNew = false; // created by this copy, so it held nothing before
-    };
+    enum class FollowLink { No, Yes };
 
     Result<void> refuseOwnSubtree(int sourceFd, int parentFd, const std::string &name,
                                   const std::string &destination);
-    Result<Destination> enterFolder(int parentFd, const std::string &name, const std::string &path,
-                                    mode_t mode);
-    Result<void> makeFolders(PlannedFolder &folder, int targetFd);
-    Result<void> copyTree(const PlannedFolder &folder, int sourceFd, int targetFd, bool targetIsNew);
-    Result<void> copyFolderEntry(const PlannedFolder &sub, int sourceFd, int targetFd);
+    Result<bool> enterTarget(const std::string &name, mode_t mode, bool removeLeftovers);
+    Result<void> openTarget(const std::string &name, bool made, bool removeLeftovers);
+    Result<void> makeFolders(PlannedFolder &folder);
+    Result<void> makeAhead(PlannedFolder &sub);
+    Result<bool> placeAhead(PlannedFolder &sub);
+    Result<void> copyTree(PlannedFolder &folder, bool targetIsNew);
+    Result<void> copyFolderEntry(PlannedFolder &sub);
     Result<void> copyEntry(const PlannedFile &file, int sourceFd, int targetFd, bool targetIsNew);
-    Result<void> copyFile(const PlannedFile &file, int sourceFd, int targetFd);
+    Result<void> copyFile(const PlannedFile &file, int sourceFd, int targetFd, FollowLink follow);
     Result<void> copyLink(const PlannedFile &file, int sourceFd, int targetFd);
     Result<void> copyData(int in, int out, qint64 size, const std::string &name);
     Result<void> copyDataByReading(int in, int out, qint64 remaining, const std::string &name);
     ssize_t copyRange(int in, int out, size_t length, const std::string &name) const;
-    int renameNoReplace(int targetFd, const std::string &temporary, const std::string &name) const;
+    int renameNoReplace(int dirFd, const std::string &from, const std::string &to, const std::string &path) const;
     template <typename Create>
-    Result<std::string> createTemporary(const std::string &target, Create create);
+    Result<std::string> createTemporary(WriteFaults::Step step, const std::string &target, Create create);
     Result<void> putInPlace(int targetFd, const std::string &temporary, const std::string &name);
+    void tidy(PlannedFolder &sub);
+    void removeTemporaries();
+    void removeTemporaryFolder(const std::string &name);
     int fault(WriteFaults::Step step, const std::string &path) const;
     bool stopRequested() const { return m_observer && m_observer->stopRequested(); }
 
@@ -63,6 +69,9 @@ private:
     const WriteFaults *const m_faults;
     const mode_t m_umask;
     std::set<FolderId> m_sourceFolders;
+    FolderWalk m_source; // where the copy stands in the source tree
+    FolderWalk m_target; // and in the destination
+    bool m_madeAhead = false;
     std::string m_sourcePath; // the folder being copied, for errors and the observer
     std::string m_targetPath;
     quint64 m_temporaryBase = 0;

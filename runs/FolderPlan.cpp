@@ -1,37 +1,47 @@
 #include "runs/FolderPlan.h"
 
+#include "runs/FolderWalk.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <memory>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
+constexpr std::string_view TemporaryPrefix = ".txtmp-";
+constexpr size_t TemporaryDigits = 16;
+
 class PlanReader {
 public:
-    explicit PlanReader(FolderPlan &plan) : m_plan(plan) {}
+    PlanReader(FolderPlan &plan, int root) : m_plan(plan), m_walk(root) {}
 
-    // Reads the folder open as fd (path for errors) into folder.
-    Result<void> readFolder(int fd, PlannedFolder &folder, std::string &path)
+    // Reads the folder the walk stands in, whose status is st (path for
+    // errors), into folder.
+    Result<void> readFolder(const struct stat &st, PlannedFolder &folder, std::string &path)
     {
-        struct stat st;
-        if (::fstat(fd, &st) != 0)
-            return errorFromErrno(errno, path);
         m_plan.folderIds.insert(FolderId::of(st));
+        folder.mode = st.st_mode;
 
-        if (auto listed = listEntries(fd, folder, path); !listed)
+        if (auto listed = listEntries(m_walk.fd(), folder, path); !listed)
             return listed;
         for (PlannedFolder &sub : folder.folders) {
             const size_t length = path.size();
             path += '/';
             path += sub.name;
-            Fd subFd(::openat(fd, sub.name.c_str(), OpenFolderFlags));
-            Result<void> read = subFd.valid() ? readFolder(subFd.get(), sub, path)
-                                 : errno == ENOENT ? Result<void>() // gone since listing
-                                                   : Result<void>(errorFromErrno(errno, path));
+            struct stat subStat;
+            const int err = m_walk.enter(sub.name, subStat);
+            Result<void> read = err == 0        ? readFolder(subStat, sub, path)
+                                : err == ENOENT ? Result<void>() // gone since listing
+                                                : Result<void>(errorFromErrno(err, path));
+            if (err == 0 && read)
+                if (const int left = m_walk.leave())
+                    read = errorFromErrno(left, path);
             path.resize(length);
             if (!read)
                 return read;
@@ -63,7 +73,7 @@ private:
 
     Result<void> addEntry(int fd, const char *name, PlannedFolder &folder, const std::string &path)
     {
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0 || isCopyTemporary(name))
             return {};
         struct stat st;
         if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -72,7 +82,7 @@ private:
             return errorFromErrno(errno, path + '/' + name);
         }
         if (S_ISDIR(st.st_mode)) {
-            folder.folders.push_back(PlannedFolder{name, {}, {}, false});
+            folder.folders.emplace_back().name = name;
         } else if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
             const bool isLink = S_ISLNK(st.st_mode);
             const qint64 size = isLink ? 0 : qint64(st.st_size);
@@ -84,6 +94,7 @@ private:
     }
 
     FolderPlan &m_plan;
+    FolderWalk m_walk;
     alignas(struct dirent64) char m_buffer[64 * 1024];
 };
 
@@ -92,9 +103,42 @@ private:
 Result<FolderPlan> FolderPlan::read(int dirFd, const std::string &path)
 {
     FolderPlan plan;
-    auto reader = std::make_unique<PlanReader>(plan);
+    struct stat st;
+    if (::fstat(dirFd, &st) != 0)
+        return errorFromErrno(errno, path);
+    auto reader = std::make_unique<PlanReader>(plan, dirFd);
     std::string walked = path;
-    if (auto read = reader->readFolder(dirFd, plan.root, walked); !read)
+    if (auto read = reader->readFolder(st, plan.root, walked); !read)
         return read.error();
     return plan;
+}
+
+std::string copyTemporaryName(quint64 number)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "%s%016llx", TemporaryPrefix.data(),
+                  static_cast<unsigned long long>(number));
+    return name;
+}
+
+bool isCopyTemporary(std::string_view name)
+{
+    return name.size() == TemporaryPrefix.size() + TemporaryDigits && name.starts_with(TemporaryPrefix)
+           && name.find_first_not_of("0123456789abcdef", TemporaryPrefix.size()) == std::string_view::npos;
+}
+
+std::vector<std::string> copyTemporariesIn(int dirFd)
+{
+    std::vector<std::string> names;
+    std::vector<char> buffer(32 * 1024);
+    (void)::lseek(dirFd, 0, SEEK_SET);
+    ssize_t n;
+    while ((n = ::getdents64(dirFd, buffer.data(), buffer.size())) > 0)
+        for (ssize_t offset = 0; offset < n;) {
+            const auto *entry = reinterpret_cast<const struct dirent64 *>(buffer.data() + offset);
+            offset += entry->d_reclen;
+            if (isCopyTemporary(entry->d_name))
+                names.emplace_back(entry->d_name);
+        }
+    return names;
 }

@@ -4,6 +4,8 @@
 
 #include <set>
 #include <string>
+#include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 // A file or symbolic link found in a folder.
@@ -19,7 +21,12 @@ struct PlannedFolder {
     std::string name;
     std::vector<PlannedFile> files; // regular files and links
     std::vector<PlannedFolder> folders;
-    bool created = false; // made in the destination ahead of the files
+    mode_t mode = 0; // of the source folder
+    // What the copy did with it in the destination: made it ahead of the
+    // files under a temporary name, not yet reached; made it; filled it.
+    std::string aheadName;
+    bool created = false;
+    bool filled = false;
 };
 
 // The whole tree below a folder, read before anything is written: it gives
@@ -32,7 +39,15 @@ struct FolderPlan {
     std::set<FolderId> folderIds;
 
     // Reads the tree of the open folder dirFd whose path is path (for
-    // errors). Symbolic links are listed, never followed; sockets, FIFOs
-    // and devices are left out.
+    // errors). Symbolic links are listed, never followed; sockets, FIFOs,
+    // devices and the copy's own temporaries are left out.
     static Result<FolderPlan> read(int dirFd, const std::string &path);
 };
+
+// A copy writes each file under a temporary name in its folder first, and
+// makes folders ahead under such names: ".txtmp-" and 16 hex digits. Found
+// in a tree, they are what a killed copy left.
+std::string copyTemporaryName(quint64 number);
+bool isCopyTemporary(std::string_view name);
+// The names of such temporaries in the open folder dirFd.
+std::vector<std::string> copyTemporariesIn(int dirFd);

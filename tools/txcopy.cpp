@@ -3,6 +3,7 @@
 // 76, ...) after printing the error to standard error. --progress counts
 // what the copy reports, as the progress window does, and prints the totals.
 
+#include "core/PosixIo.h"
 #include "platform/LinuxDriveTable.h"
 #include "runs/DriveFileSystem.h"
 
@@ -32,6 +33,7 @@ private:
 
 int main(int argc, char *argv[])
 {
+    raiseDescriptorLimit();
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool overwrite = args.removeAll(QStringLiteral("--overwrite")) > 0;

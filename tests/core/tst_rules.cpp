@@ -26,6 +26,8 @@ void TstRules::baseNameIsTheLastElementWithoutExtension_data()
     QTest::newRow("D:\\Data") << "/media/D/Data" << "Data";
     QTest::newRow("dot-folder") << "/home/u/.config" << ".config";
     QTest::newRow("dot-folder with extension") << "/home/u/.local.old" << ".local";
+    QTest::newRow("two leading dots") << "/a/..config" << "..config";
+    QTest::newRow("two leading dots with extension") << "/a/..config.old" << "..config";
     QTest::newRow("only the last extension goes") << "/a/backup.tar.gz" << "backup.tar";
     QTest::newRow("trailing separator") << "/a/Data/" << "Data";
     QTest::newRow("trailing separators") << "/a/Data//" << "Data";

@@ -54,6 +54,8 @@ Result<qint64> FakeDriveTable::freeSpace(const DriveEntry &drive) const
 int FakeDriveTable::failure(Step step, const std::string &destinationPath) const
 {
     const QString path = QFile::decodeName(QByteArray::fromStdString(destinationPath));
+    if (step == Step::RenameNoReplace && m_beforeRename)
+        m_beforeRename(path);
     for (const DriveEntry &d : m_drives) {
         if (!(path + QLatin1Char('/')).startsWith(d.root))
             continue;
@@ -62,6 +64,8 @@ int FakeDriveTable::failure(Step step, const std::string &destinationPath) const
             return m_refused.value({letter, step}, 0);
         if (step == Step::WriteData)
             return m_writeError.value(letter, 0);
+        if (step == Step::CreateLink)
+            return m_linkError.value(letter, 0);
         return m_readOnly.value(letter, false) ? EROFS : 0;
     }
     return 0;

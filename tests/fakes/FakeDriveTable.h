@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <utility>
 
 // A drive table over folders of a temporary directory. C: exists from the
@@ -29,6 +30,11 @@ public:
     void setWriteError(const QString &letter, int err) { m_writeError[letter.left(1).toUpper()] = err; }
     // The kernel refuses step (CopyRange, RenameNoReplace) on the drive with err.
     void setRefused(const QString &letter, Step step, int err) { m_refused[{letter.left(1).toUpper(), step}] = err; }
+    // Making symbolic links on the drive fails with err, as on FAT (EPERM).
+    void setLinkError(const QString &letter, int err) { m_linkError[letter.left(1).toUpper()] = err; }
+    // Runs action with a file's real path just before the copy renames the
+    // file into place, as another program writing there meanwhile would.
+    void setBeforeRename(std::function<void(const QString &)> action) { m_beforeRename = std::move(action); }
 
     QList<DriveEntry> drives() const override;
     bool isReady(const DriveEntry &drive) const override;
@@ -44,5 +50,7 @@ private:
     QMap<QString, bool> m_readOnly;
     QMap<QString, int> m_writeError;
     QMap<std::pair<QString, Step>, int> m_refused;
+    QMap<QString, int> m_linkError;
+    std::function<void(const QString &)> m_beforeRename;
     QString m_current = QStringLiteral("C:");
 };

@@ -1,10 +1,13 @@
 // The Linux drive table: which mounted file systems become drives, and in
 // which order.
 
+#include "fakes/Ext4Image.h"
 #include "fakes/Trees.h"
 #include "platform/LinuxDriveTable.h"
 
 #include <QtTest>
+
+#include <sys/statvfs.h>
 
 using namespace Trees;
 
@@ -36,6 +39,7 @@ private slots:
     void skipsVirtualAndSystemFileSystems();
     void runsOutOfLettersAtY();
     void readsTheMountTableAndTheFoldersAfresh();
+    void freeSpaceLeavesOutRootsReserve();
 };
 
 void TstLinuxDriveTable::keepsDataFileSystemsInMountOrder()
@@ -129,6 +133,20 @@ void TstLinuxDriveTable::readsTheMountTableAndTheFoldersAfresh()
     const QString current = table.currentDrive();
     QDir::setCurrent(workingFolder);
     QCOMPARE(current, QStringLiteral("C:"));
+}
+
+void TstLinuxDriveTable::freeSpaceLeavesOutRootsReserve()
+{
+    QTemporaryDir folder;
+    const Ext4Image disk(folder.path());
+    if (!disk.mounted())
+        QSKIP("mounting a loop device is not permitted here");
+    struct statvfs fs;
+    QCOMPARE(::statvfs(QFile::encodeName(disk.mountPoint()).constData(), &fs), 0);
+    QVERIFY(fs.f_bfree > fs.f_bavail); // the image keeps blocks for root
+
+    const DriveEntry drive{QStringLiteral("D:"), QStringLiteral("ext4"), disk.mountPoint() + QLatin1Char('/')};
+    QCOMPARE(LinuxDriveTable().freeSpace(drive).value(), qint64(fs.f_bavail * fs.f_frsize));
 }
 
 QTEST_GUILESS_MAIN(TstLinuxDriveTable)

@@ -8,10 +8,18 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <condition_variable>
 #include <fcntl.h>
+#include <functional>
+#include <linux/capability.h>
 #include <memory>
+#include <mutex>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace Trees;
 
@@ -24,13 +32,20 @@ public:
     qint64 plannedBytes = -1;
     qint64 bytes = 0;
     int chunks = 0;
+    // Runs as each file is reached, after the tree was read.
+    std::function<void(const QString &)> beforeFile;
 
     void copyPlanned(qint64 files, qint64 total) override
     {
         events << QStringLiteral("plan %1").arg(files);
         plannedBytes = total;
     }
-    void fileStarted(const QString &sourcePath) override { events << sourcePath; }
+    void fileStarted(const QString &sourcePath) override
+    {
+        events << sourcePath;
+        if (beforeFile)
+            beforeFile(sourcePath);
+    }
     void bytesCopied(qint64 n) override
     {
         bytes += n;
@@ -105,6 +120,91 @@ void setMode(const QString &path, mode_t mode)
         qFatal("cannot chmod %s", qPrintable(path));
 }
 
+// Root reads and writes whatever the permission bits say; without these
+// two capabilities the bits count for it as for a user.
+class PermissionBitsCount {
+public:
+    PermissionBitsCount()
+    {
+        if (::syscall(SYS_capget, &m_header, m_saved) != 0)
+            qFatal("capget failed");
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        if (::syscall(SYS_capset, &m_header, reduced) != 0)
+            qFatal("capset failed");
+    }
+    ~PermissionBitsCount() { (void)::syscall(SYS_capset, &m_header, m_saved); }
+    PermissionBitsCount(const PermissionBitsCount &) = delete;
+    PermissionBitsCount &operator=(const PermissionBitsCount &) = delete;
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+};
+
+// A lower soft limit of open descriptors while it lives.
+class DescriptorLimit {
+public:
+    explicit DescriptorLimit(rlim_t soft)
+    {
+        ::getrlimit(RLIMIT_NOFILE, &m_saved);
+        const struct rlimit lowered = {soft, m_saved.rlim_max};
+        if (::setrlimit(RLIMIT_NOFILE, &lowered) != 0)
+            qFatal("cannot lower the descriptor limit");
+    }
+    ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &m_saved); }
+    DescriptorLimit(const DescriptorLimit &) = delete;
+    DescriptorLimit &operator=(const DescriptorLimit &) = delete;
+
+private:
+    struct rlimit m_saved{};
+};
+
+// A copy that opens a FIFO for reading waits for a writer for ever. After
+// a grace time this plays the writer, so such a copy comes back and the
+// test fails instead of hanging.
+class FifoWriter {
+public:
+    explicit FifoWriter(const QString &fifo) : m_thread([this, path = QFile::encodeName(fifo)] { run(path); }) {}
+    ~FifoWriter() { finish(); }
+    FifoWriter(const FifoWriter &) = delete;
+    FifoWriter &operator=(const FifoWriter &) = delete;
+
+    // True when a reader waited and was let go.
+    bool finish()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_wake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_released;
+    }
+
+private:
+    void run(const QByteArray &path)
+    {
+        std::unique_lock lock(m_mutex);
+        if (m_wake.wait_for(lock, std::chrono::seconds(10), [this] { return m_finished; }))
+            return;
+        while (!m_wake.wait_for(lock, std::chrono::milliseconds(100), [this] { return m_finished; })) {
+            const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) {
+                m_released = true;
+                ::close(fd);
+            }
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_finished = false;
+    bool m_released = false;
+    std::thread m_thread;
+};
+
 } // namespace
 
 class TstCopyEngine : public QObject {
@@ -148,6 +248,18 @@ private slots:
     void badPathsGiveNumberedErrorsAndWriteNothing();
     void readOnlyMountIs70();
     void fullDiskIs61AndKeepsTheOldFile();
+    void entryThatChangedKindIsSkipped_data();
+    void entryThatChangedKindIsSkipped();
+    void stopLeavesOnlyFilledFoldersWithTheirBits_data();
+    void stopLeavesOnlyFilledFoldersWithTheirBits();
+    void temporariesOfAKilledCopyGoAndAreNeverCopied_data();
+    void temporariesOfAKilledCopyGoAndAreNeverCopied();
+    void deepTreeNeedsFewDescriptors();
+    void linksBecomeFilesWhereTheDestinationHoldsNone_data();
+    void linksBecomeFilesWhereTheDestinationHoldsNone();
+    void readingRefusedOnTheSourceIs75_data();
+    void readingRefusedOnTheSourceIs75();
+    void fileAppearingJustBeforeTheRenameIsKept();
 
 private:
     Result<void> copy(const QString &source, const QString &destination, bool overwrite,
@@ -239,8 +351,13 @@ void TstCopyEngine::mergesIntoExistingFolders()
     writeFile(source + QStringLiteral("/sub/new.txt"), "sub new");
     writeFile(m_d + QStringLiteral("Docs/mine.txt"), "mine");
     writeFile(m_d + QStringLiteral("Docs/sub/mine.txt"), "sub mine");
+    setMode(source, 0755);
+    setMode(m_d + QStringLiteral("Docs"), 0700);
 
     QVERIFY(copy(source, m_d + QStringLiteral("Docs"), false).ok());
+
+    // The folder that was there is the user's: its own bits stay.
+    QCOMPARE(statOf(m_d + QStringLiteral("Docs")).st_mode & 07777, 0700u);
 
     QCOMPARE(listing(m_d + QStringLiteral("Docs")),
              QStringList({QStringLiteral("d sub"), QStringLiteral("f mine.txt = mine"),
@@ -546,25 +663,31 @@ void TstCopyEngine::observerHearsThePlanThenEachFileInOrder()
     const QString source = m_c + QStringLiteral("Docs");
     writeFile(source + QStringLiteral("/b.txt"), "bb");
     writeFile(source + QStringLiteral("/a.txt"), "a");
-    writeFile(source + QStringLiteral("/A folder/z.txt"), "zzz");
+    // Made in neither name order nor its reverse, so the folder's own
+    // order cannot pass for name order.
+    writeFile(source + QStringLiteral("/m folder/m.txt"), "m");
     writeFile(source + QStringLiteral("/z folder/deep/d.txt"), "dddd");
     writeFile(source + QStringLiteral("/z folder/c.txt"), "ccccc");
+    writeFile(source + QStringLiteral("/A folder/z.txt"), "zzz");
+    writeFile(source + QStringLiteral("/q folder/q.txt"), "q");
     makeLink(QStringLiteral("a.txt"), source + QStringLiteral("/c link"));
     RecordingObserver observer;
 
     QVERIFY(copy(source, m_d + QStringLiteral("Docs"), false, &observer).ok());
 
     // Files of a folder before its subfolders, each list in name order.
-    const QStringList expected = {QStringLiteral("plan 6"),
+    const QStringList expected = {QStringLiteral("plan 8"),
                                   source + QStringLiteral("/a.txt"),
                                   source + QStringLiteral("/b.txt"),
                                   source + QStringLiteral("/c link"),
                                   source + QStringLiteral("/A folder/z.txt"),
+                                  source + QStringLiteral("/m folder/m.txt"),
+                                  source + QStringLiteral("/q folder/q.txt"),
                                   source + QStringLiteral("/z folder/c.txt"),
                                   source + QStringLiteral("/z folder/deep/d.txt")};
     QCOMPARE(observer.events, expected);
-    QCOMPARE(observer.plannedBytes, 15);
-    QCOMPARE(observer.bytes, 15);
+    QCOMPARE(observer.plannedBytes, 17);
+    QCOMPARE(observer.bytes, 17);
 }
 
 void TstCopyEngine::largeFileArrivesWholeInChunks()
@@ -705,6 +828,8 @@ void TstCopyEngine::badPathsGiveNumberedErrorsAndWriteNothing_data()
         << "C/Docs" << QStringLiteral("D/") + QChar(0xd800) << 75;
     QTest::newRow("very long destination name") << "C/Docs" << QStringLiteral("D/") + longName << 75;
     QTest::newRow("very long destination path") << "C/Docs" << QStringLiteral("D") + deepPath << 75;
+    QTest::newRow("destination ending in ..") << "C/Docs" << "D/.." << 75;
+    QTest::newRow("destination ending in .") << "C/Docs" << "D/." << 75;
 }
 
 void TstCopyEngine::badPathsGiveNumberedErrorsAndWriteNothing()
@@ -715,7 +840,8 @@ void TstCopyEngine::badPathsGiveNumberedErrorsAndWriteNothing()
     writeFile(m_c + QStringLiteral("Docs/a.txt"), "a");
     writeFile(m_c + QStringLiteral("file.txt"), "file");
     writeFile(m_d + QStringLiteral("file"), "file");
-    const QStringList before = listing(m_d);
+    const QString allDrives = QFileInfo(m_d + QStringLiteral("..")).canonicalFilePath();
+    const QStringList before = listing(allDrives);
     auto onDrive = [this](const QString &path) {
         if (path.startsWith(QStringLiteral("C/")))
             return m_c + path.mid(2);
@@ -728,7 +854,7 @@ void TstCopyEngine::badPathsGiveNumberedErrorsAndWriteNothing()
         const Result<void> copied = copy(onDrive(source), onDrive(destination), overwrite);
         QVERIFY(!copied.ok());
         QCOMPARE(copied.error().number, number);
-        QCOMPARE(listing(m_d), before);
+        QCOMPARE(listing(allDrives), before);
     }
 }
 
@@ -762,6 +888,212 @@ void TstCopyEngine::fullDiskIs61AndKeepsTheOldFile()
     QVERIFY(!copied.ok());
     QCOMPARE(copied.error().number, 61);
     QCOMPARE(listing(stick), QStringList({"d Docs", "f Docs/a.bin = old"}));
+}
+
+void TstCopyEngine::entryThatChangedKindIsSkipped_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("becomes");
+    QTest::newRow("file became a FIFO") << "b.txt" << "fifo";
+    QTest::newRow("file became a link") << "b.txt" << "link";
+    QTest::newRow("file vanished") << "b.txt" << "nothing";
+    QTest::newRow("folder became a link") << "sub" << "link";
+    QTest::newRow("folder vanished") << "sub" << "nothing";
+}
+
+void TstCopyEngine::entryThatChangedKindIsSkipped()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, becomes);
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "a");
+    writeFile(source + QStringLiteral("/b.txt"), "b");
+    writeFile(source + QStringLiteral("/sub/deeper/c.txt"), "c");
+    makeFolder(source + QStringLiteral("/sub/empty"));
+    writeFile(m_c + QStringLiteral("elsewhere/x.txt"), "x");
+    const QString changed = source + QLatin1Char('/') + entry;
+    RecordingObserver observer;
+    observer.beforeFile = [&](const QString &path) {
+        if (!path.endsWith(QStringLiteral("/a.txt")))
+            return;
+        if (QFileInfo(changed).isDir())
+            QDir(changed).removeRecursively();
+        else
+            QFile::remove(changed);
+        if (becomes == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(changed).constData(), 0644), 0);
+        else if (becomes == QLatin1String("link"))
+            makeLink(m_c + QStringLiteral("elsewhere"), changed);
+    };
+    FifoWriter writer(changed);
+
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), false, &observer);
+
+    QVERIFY2(!writer.finish(), "the copy waited for a writer on the FIFO");
+    QVERIFY2(copied.ok(), qPrintable(copied.error().description));
+    QStringList expected = {"d sub", "d sub/deeper", "d sub/empty", "f a.txt = a", "f b.txt = b",
+                            "f sub/deeper/c.txt = c"};
+    expected.removeIf([&](const QString &line) {
+        const QString path = line.mid(2).section(QStringLiteral(" = "), 0, 0);
+        return path == entry || path.startsWith(entry + QLatin1Char('/'));
+    });
+    QCOMPARE(listing(m_d + QStringLiteral("Docs")), expected);
+    QVERIFY(temporaries(m_d).isEmpty());
+}
+
+void TstCopyEngine::stopLeavesOnlyFilledFoldersWithTheirBits_data()
+{
+    QTest::addColumn<int>("err");
+    QTest::addColumn<int>("number");
+    QTest::newRow("disk full") << ENOSPC << 61;
+    QTest::newRow("device error") << EIO << 57;
+}
+
+void TstCopyEngine::stopLeavesOnlyFilledFoldersWithTheirBits()
+{
+    QFETCH(int, err);
+    QFETCH(int, number);
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "a");
+    writeFile(source + QStringLiteral("/p/1.txt"), "1");
+    writeFile(source + QStringLiteral("/p/q/2.txt"), "2");
+    writeFile(source + QStringLiteral("/r/3.txt"), "3");
+    makeFolder(source + QStringLiteral("/r/s"));
+    setMode(source, 0751);
+    setMode(source + QStringLiteral("/p"), 0750);
+    RecordingObserver observer;
+    observer.beforeFile = [&](const QString &path) {
+        if (path.endsWith(QStringLiteral("/q/2.txt")))
+            m_drives->setWriteError(QStringLiteral("D"), err);
+    };
+
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), false, &observer);
+
+    QVERIFY(!copied.ok());
+    QCOMPARE(copied.error().number, number);
+    // q was reached and stayed empty; r and r/s were made ahead, never reached.
+    QCOMPARE(listing(m_d + QStringLiteral("Docs")), QStringList({"d p", "f a.txt = a", "f p/1.txt = 1"}));
+    QCOMPARE(statOf(m_d + QStringLiteral("Docs")).st_mode & 07777, 0751u);
+    QCOMPARE(statOf(m_d + QStringLiteral("Docs/p")).st_mode & 07777, 0750u);
+    QVERIFY(temporaries(m_d).isEmpty());
+}
+
+void TstCopyEngine::temporariesOfAKilledCopyGoAndAreNeverCopied_data()
+{
+    QTest::addColumn<bool>("overwrite");
+    QTest::newRow("merging") << false;
+    QTest::newRow("overwriting") << true;
+}
+
+void TstCopyEngine::temporariesOfAKilledCopyGoAndAreNeverCopied()
+{
+    QFETCH(bool, overwrite);
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "a");
+    writeFile(source + QStringLiteral("/sub/b.txt"), "b");
+    writeFile(source + QStringLiteral("/.txtmp-1111111111111111"), "left by a copy into C:");
+    writeFile(source + QStringLiteral("/.txtmp-not-a-copy"), "mine");
+    const QString target = m_d + QStringLiteral("Docs");
+    writeFile(target + QStringLiteral("/.txtmp-0123456789abcdef"), "half");
+    writeFile(target + QStringLiteral("/sub/.txtmp-fedcba9876543210"), "half");
+    makeFolder(target + QStringLiteral("/.txtmp-00000000000000aa/.txtmp-00000000000000bb"));
+    writeFile(target + QStringLiteral("/.txtmp-0123456789ABCDEF"), "not the copy's way of writing");
+
+    QVERIFY(copy(source, target, overwrite).ok());
+
+    QCOMPARE(listing(target), QStringList({"d sub", "f .txtmp-0123456789ABCDEF = not the copy's way of writing",
+                                           "f .txtmp-not-a-copy = mine", "f a.txt = a", "f sub/b.txt = b"}));
+    QCOMPARE(m_fs->Size(Folder{source}).value(), 6);
+}
+
+void TstCopyEngine::deepTreeNeedsFewDescriptors()
+{
+    const QString source = m_c + QStringLiteral("Deep");
+    const QString deep = QStringLiteral("/d").repeated(300);
+    writeFile(source + deep + QStringLiteral("/bottom.txt"), "bottom");
+    writeFile(source + QStringLiteral("/d/d/top.txt"), "top");
+    makeFolder(source + deep.left(200) + QStringLiteral("/side"));
+
+    Result<void> copied = [&] {
+        // Far fewer than the tree has levels.
+        const DescriptorLimit limit(64);
+        return copy(source, m_d + QStringLiteral("Deep"), false);
+    }();
+
+    QVERIFY2(copied.ok(), qPrintable(copied.error().description));
+    QCOMPARE(listing(m_d + QStringLiteral("Deep")), listing(source));
+}
+
+void TstCopyEngine::linksBecomeFilesWhereTheDestinationHoldsNone_data()
+{
+    QTest::addColumn<int>("err");
+    QTest::newRow("EPERM (FAT, exFAT in the kernel)") << EPERM;
+    QTest::newRow("ENOSYS (exFAT through FUSE)") << ENOSYS;
+    QTest::newRow("EOPNOTSUPP") << EOPNOTSUPP;
+}
+
+void TstCopyEngine::linksBecomeFilesWhereTheDestinationHoldsNone()
+{
+    QFETCH(int, err);
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/b target.txt"), "T");
+    setMode(source + QStringLiteral("/b target.txt"), 0640);
+    setTimes(source + QStringLiteral("/b target.txt"), 981173106, 5000);
+    writeFile(m_c + QStringLiteral("outside.txt"), "outside");
+    makeLink(QStringLiteral("b target.txt"), source + QStringLiteral("/a link"));
+    makeLink(m_c + QStringLiteral("outside.txt"), source + QStringLiteral("/c outside"));
+    makeLink(QStringLiteral("sub"), source + QStringLiteral("/d folder link"));
+    makeLink(QStringLiteral("nowhere"), source + QStringLiteral("/e dangling"));
+    writeFile(source + QStringLiteral("/f.txt"), "F");
+    writeFile(source + QStringLiteral("/sub/g.txt"), "G");
+    m_drives->setLinkError(QStringLiteral("D"), err);
+
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), false);
+
+    QVERIFY2(copied.ok(), qPrintable(copied.error().description));
+    QCOMPARE(listing(m_d + QStringLiteral("Docs")),
+             QStringList({"d sub", "f a link = T", "f b target.txt = T", "f c outside = outside", "f f.txt = F",
+                          "f sub/g.txt = G"}));
+    const struct stat linked = statOf(m_d + QStringLiteral("Docs/a link"));
+    QCOMPARE(linked.st_mode, S_IFREG | 0640u);
+    QCOMPARE(linked.st_mtim.tv_sec, 981173106);
+    QCOMPARE(linked.st_mtim.tv_nsec, 5000);
+}
+
+void TstCopyEngine::readingRefusedOnTheSourceIs75_data()
+{
+    QTest::addColumn<QString>("unreadable");
+    QTest::newRow("a file") << "sub/b.txt";
+    QTest::newRow("a folder") << "sub";
+}
+
+void TstCopyEngine::readingRefusedOnTheSourceIs75()
+{
+    QFETCH(QString, unreadable);
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "a");
+    writeFile(source + QStringLiteral("/sub/b.txt"), "b");
+    setMode(source + QLatin1Char('/') + unreadable, 0);
+
+    const PermissionBitsCount asAUser;
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), false);
+
+    QVERIFY(!copied.ok());
+    QCOMPARE(copied.error().number, 75);
+}
+
+void TstCopyEngine::fileAppearingJustBeforeTheRenameIsKept()
+{
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "new");
+    makeFolder(m_d + QStringLiteral("Docs"));
+    m_drives->setBeforeRename([](const QString &path) { writeFile(path, "another program's"); });
+
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), false);
+
+    QVERIFY(!copied.ok());
+    QCOMPARE(copied.error().number, 58);
+    QCOMPARE(listing(m_d + QStringLiteral("Docs")), QStringList{"f a.txt = another program's"});
 }
 
 QTEST_GUILESS_MAIN(TstCopyEngine)

@@ -1,6 +1,7 @@
 // The drive side of the file-system component and its folder queries, over
 // a drive table of temporary folders.
 
+#include "fakes/Ext4Image.h"
 #include "fakes/Trees.h"
 #include "fakes/FakeDriveTable.h"
 #include "runs/DriveFileSystem.h"
@@ -28,6 +29,7 @@ private slots:
     void getFolderAndSizeOfWhatIsNoFolder();
     void flushWorksOnTheNearestExistingFolder();
     void flushOfNoPathFails();
+    void flushPutsWrittenDataOnTheDevice();
 
 private:
     // "E/Work" becomes the native path under drive E:'s folder.
@@ -184,6 +186,23 @@ void TstDriveFileSystem::flushOfNoPathFails()
         QVERIFY(!flushed.ok());
         QVERIFY(flushed.error().number != 0);
     }
+}
+
+void TstDriveFileSystem::flushPutsWrittenDataOnTheDevice()
+{
+    QTemporaryDir folder;
+    const Ext4Image disk(folder.path());
+    if (!disk.mounted())
+        QSKIP("mounting a loop device is not permitted here");
+    // ext4 allocates a new file's blocks late: its data stays in memory,
+    // not in the image, until something flushes it.
+    const QByteArray data = "on the device " + QByteArray::number(QRandomGenerator::global()->generate64());
+    writeFile(disk.mountPoint() + QStringLiteral("/Docs/a.txt"), data);
+    QVERIFY(!readFile(disk.imagePath()).contains(data));
+
+    QVERIFY(m_fs->FlushToDevice(disk.mountPoint() + QStringLiteral("/Docs")).ok());
+
+    QVERIFY(readFile(disk.imagePath()).contains(data));
 }
 
 QTEST_GUILESS_MAIN(TstDriveFileSystem)

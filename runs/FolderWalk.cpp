@@ -1,0 +1,46 @@
+#include "runs/FolderWalk.h"
+
+#include <cerrno>
+#include <fcntl.h>
+
+namespace {
+
+// Levels kept open below the current folder. Most trees are shallower, so
+// reopening is rare; deeper ones cost one open on the way back per level.
+constexpr size_t OpenLevels = 16;
+
+} // namespace
+
+int FolderWalk::enter(const std::string &name, struct stat &st)
+{
+    Fd opened(::openat(fd(), name.c_str(), OpenFolderFlags));
+    if (!opened.valid())
+        return errno;
+    if (::fstat(opened.get(), &st) != 0)
+        return errno;
+    m_levels.push_back(Level{std::move(opened), FolderId::of(st)});
+    if (m_levels.size() > OpenLevels)
+        m_levels[m_levels.size() - 1 - OpenLevels].fd = Fd();
+    return 0;
+}
+
+int FolderWalk::leave()
+{
+    const size_t depth = m_levels.size();
+    const int err = depth >= 2 && !m_levels[depth - 2].fd.valid() ? reopen(m_levels[depth - 2]) : 0;
+    // Left either way: after a failure every call on the parent fails too.
+    m_levels.pop_back();
+    return err;
+}
+
+int FolderWalk::reopen(Level &parent) const
+{
+    Fd up(::openat(m_levels.back().fd.get(), "..", OpenFolderFlags));
+    struct stat st;
+    if (!up.valid() || ::fstat(up.get(), &st) != 0)
+        return errno;
+    if (FolderId::of(st) != parent.id)
+        return ESTALE;
+    parent.fd = std::move(up);
+    return 0;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/PosixIo.h"
+
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+// The folder a walk down a tree has reached, open, and the way back up.
+// However deep the tree, only the nearest levels stay open, so a deep tree
+// never runs out of descriptors: a folder further up is closed on the way
+// down and reopened through ".." on the way back, where it must prove to be
+// the same folder. Folders are entered by name, never through a link.
+class FolderWalk {
+public:
+    FolderWalk() = default;
+    // Starts at the open folder root, which the caller keeps open.
+    explicit FolderWalk(int root) : m_root(root) {}
+
+    int fd() const { return m_levels.empty() ? m_root : m_levels.back().fd.get(); }
+    // Back to the folder the walk started at.
+    void restart() { m_levels.clear(); }
+
+    // Opens the subfolder name of the current folder and makes it current;
+    // 0, or the errno of the failed open (ELOOP or ENOTDIR where a link or
+    // a file stands). st receives the folder's status.
+    int enter(const std::string &name, struct stat &st);
+    // Makes the parent current again; 0, or an errno (ESTALE when the folder
+    // found there is not the one left, the tree having been moved meanwhile).
+    int leave();
+
+private:
+    struct Level {
+        Fd fd;
+        FolderId id;
+    };
+    int reopen(Level &parent) const;
+
+    int m_root = -1;
+    std::vector<Level> m_levels; // below the root, the deepest last
+};
