@@ -34,7 +34,7 @@ Result<Fd> openFolder(const std::string &path)
 {
     Fd fd(::open(path.c_str(), OpenFolderFlags & ~O_NOFOLLOW));
     if (!fd.valid())
-        return errorFromErrno(errno, path);
+        return errorFromErrno(errno, path, Side::Source);
     return fd;
 }
 
@@ -71,9 +71,9 @@ Error errorAt(int number, const char *what, const std::string &path)
     return Error{number, QString::fromUtf8(what) + QStringLiteral(": ") + displayPath(path)};
 }
 
-Error errorFromErrno(int err, const std::string &path)
+Error errorFromErrno(int err, const std::string &path, Side side)
 {
-    return errorAt(errorNumberFor(err), std::strerror(err), path);
+    return errorAt(errorNumberFor(err, side), std::strerror(err), path);
 }
 
 std::pair<std::string, std::string> splitLast(const std::string &path)

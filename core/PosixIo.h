@@ -38,8 +38,9 @@ private:
 // the folder should be is never followed, so a copy stays inside its tree.
 constexpr int OpenFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-// Opens a folder the user named, for reading. Unlike the folders inside it,
-// it may be reached through links, as the user typed it.
+// Opens a folder the user named, for reading (a refusal is the source's,
+// 75). Unlike the folders inside it, it may be reached through links, as
+// the user typed it.
 Result<Fd> openFolder(const std::string &path);
 
 // Identity of a folder on the machine, to tell whether two paths meet.
@@ -60,8 +61,8 @@ Result<std::string> nativePath(const QString &path);
 // The text of native bytes, for messages and the progress window.
 QString displayPath(const std::string &path);
 
-// The program's error for a failed system call on path.
-Error errorFromErrno(int err, const std::string &path);
+// The program's error for a failed system call on path, on side of a copy.
+Error errorFromErrno(int err, const std::string &path, Side side = Side::Destination);
 
 // Error with the given number and a description naming path.
 Error errorAt(int number, const char *what, const std::string &path);

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-int errorNumberFor(int err)
+int errorNumberFor(int err, Side side)
 {
     switch (err) {
     case ENOENT:
@@ -12,6 +12,7 @@ int errorNumberFor(int err)
         return ErrorNumber::FileAlreadyExists;
     case EACCES:
     case EPERM:
+        return side == Side::Source ? ErrorNumber::PathFileAccess : ErrorNumber::PermissionDenied;
     case EROFS:
         return ErrorNumber::PermissionDenied;
     case ENOSPC:

@@ -21,8 +21,13 @@ constexpr int PathFileAccess = 75;
 constexpr int PathNotFound = 76;
 } // namespace ErrorNumber
 
-// The number the program reports for errno err of a failed system call.
-int errorNumberFor(int err);
+// Which side of a copy a failed call was on: reading refused on the source
+// must not pass for a destination that refuses writing.
+enum class Side { Source, Destination };
+
+// The number the program reports for errno err of a failed system call:
+// refused access is 70 where something is written, 75 on a source.
+int errorNumberFor(int err, Side side = Side::Destination);
 
 // A failure with its number and a description for logs and txcopy.
 struct Error {

@@ -48,6 +48,14 @@ void keepAttributes(int fd, const struct stat &source)
     keepTimes(fd, source);
 }
 
+// A folder this copy made takes its own bits at once, kept writable for us
+// until its files are in: a copy killed meanwhile leaves it as the source
+// has it.
+void keepBitsWritable(int fd, mode_t mode)
+{
+    (void)::fchmod(fd, (mode & 07777) | S_IRWXU);
+}
+
 // The process's umask, read without changing it (which would race with
 // other threads); all bits when it cannot be read, so nothing is assumed.
 mode_t currentUmask()
@@ -102,9 +110,9 @@ Result<Fd> openRegularFile(int dirFd, const std::string &name, bool followLink, 
     const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
     Fd fd(::openat(dirFd, name.c_str(), flags));
     if (!fd.valid())
-        return changedKind(errno) ? Result<Fd>(Fd()) : Result<Fd>(errorFromErrno(errno, path));
+        return changedKind(errno) ? Result<Fd>(Fd()) : Result<Fd>(errorFromErrno(errno, path, Side::Source));
     if (::fstat(fd.get(), &st) != 0)
-        return errorFromErrno(errno, path);
+        return errorFromErrno(errno, path, Side::Source);
     if (!S_ISREG(st.st_mode))
         return Fd();
     (void)::fcntl(fd.get(), F_SETFL, O_RDONLY);
@@ -150,7 +158,7 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
 
     struct stat sourceStat;
     if (::fstat(sourceFd->get(), &sourceStat) != 0)
-        return errorFromErrno(errno, *sourcePath);
+        return errorFromErrno(errno, *sourcePath, Side::Source);
     PlannedFolder &root = plan.value().root;
     root.name = name;
     m_sourcePath = *sourcePath == "/" ? std::string() : *sourcePath;
@@ -161,6 +169,8 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     if (!made)
         return made.error();
     root.created = *made;
+    if (*made)
+        keepBitsWritable(m_target.fd(), root.mode);
     // ext4 places a folder's files far better (two to three times faster
     // on many small files) when the folders are made before the files. Only
     // where no existing file can stop the copy, so a stop at error 58 still
@@ -311,7 +321,7 @@ Result<void> CopyEngine::copyFolderEntry(PlannedFolder &sub)
     struct stat st;
     if (const int err = m_source.enter(sub.name, st)) {
         if (!changedKind(err))
-            return errorFromErrno(err, m_sourcePath);
+            return errorFromErrno(err, m_sourcePath, Side::Source);
         tidy(sub); // no longer a folder to copy: nothing made for it may stay
         return {};
     }
@@ -320,16 +330,14 @@ Result<void> CopyEngine::copyFolderEntry(PlannedFolder &sub)
     if (!made)
         return made.error();
     sub.created = *made;
-    // Its own bits at once, kept writable for us until its files are in:
-    // a copy killed meanwhile leaves it as the source has it.
     if (sub.created)
-        (void)::fchmod(m_target.fd(), (st.st_mode & 07777) | S_IRWXU);
+        keepBitsWritable(m_target.fd(), st.st_mode);
     if (auto copied = copyTree(sub, sub.created); !copied)
         return copied;
     keepAttributes(m_target.fd(), st);
     sub.filled = true;
     if (const int err = m_source.leave())
-        return errorFromErrno(err, m_sourcePath);
+        return errorFromErrno(err, m_sourcePath, Side::Source);
     if (const int err = m_target.leave())
         return errorFromErrno(err, m_targetPath);
     return {};
@@ -396,7 +404,7 @@ Result<void> CopyEngine::copyLink(const PlannedFile &file, int sourceFd, int tar
            == ssize_t(m_buffer.size()))
         m_buffer.resize(m_buffer.size() * 2);
     if (length < 0)
-        return errorFromErrno(errno, sourcePathOf(file.name));
+        return errorFromErrno(errno, sourcePathOf(file.name), Side::Source);
     const std::string linkTarget(m_buffer.data(), size_t(length));
 
     bool noLinks = false;
@@ -466,7 +474,7 @@ Result<void> CopyEngine::copyDataByReading(int in, int out, qint64 remaining, co
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return errorFromErrno(errno, sourcePathOf(name));
+            return errorFromErrno(errno, sourcePathOf(name), Side::Source);
         }
         for (ssize_t written = 0; written < n;) {
             const ssize_t w = ::write(out, m_buffer.data() + written, size_t(n - written));

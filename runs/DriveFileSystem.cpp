@@ -79,7 +79,7 @@ Result<Folder> DriveFileSystem::GetFolder(const QString &path)
         return native.error();
     struct stat st;
     if (::stat(native->c_str(), &st) != 0)
-        return errorFromErrno(errno, *native);
+        return errorFromErrno(errno, *native, Side::Source);
     if (!S_ISDIR(st.st_mode))
         return errorAt(ErrorNumber::PathNotFound, "Path not found (not a folder)", *native);
     return Folder{displayPath(*native)};

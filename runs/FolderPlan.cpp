@@ -38,10 +38,10 @@ public:
             const int err = m_walk.enter(sub.name, subStat);
             Result<void> read = err == 0        ? readFolder(subStat, sub, path)
                                 : err == ENOENT ? Result<void>() // gone since listing
-                                                : Result<void>(errorFromErrno(err, path));
+                                                : Result<void>(errorFromErrno(err, path, Side::Source));
             if (err == 0 && read)
                 if (const int left = m_walk.leave())
-                    read = errorFromErrno(left, path);
+                    read = errorFromErrno(left, path, Side::Source);
             path.resize(length);
             if (!read)
                 return read;
@@ -57,7 +57,7 @@ private:
             if (n == 0)
                 break;
             if (n < 0)
-                return errorFromErrno(errno, path);
+                return errorFromErrno(errno, path, Side::Source);
             for (ssize_t offset = 0; offset < n;) {
                 const auto *entry = reinterpret_cast<const struct dirent64 *>(m_buffer + offset);
                 offset += entry->d_reclen;
@@ -79,7 +79,7 @@ private:
         if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno == ENOENT)
                 return {}; // removed while we looked
-            return errorFromErrno(errno, path + '/' + name);
+            return errorFromErrno(errno, path + '/' + name, Side::Source);
         }
         if (S_ISDIR(st.st_mode)) {
             folder.folders.emplace_back().name = name;
@@ -105,7 +105,7 @@ Result<FolderPlan> FolderPlan::read(int dirFd, const std::string &path)
     FolderPlan plan;
     struct stat st;
     if (::fstat(dirFd, &st) != 0)
-        return errorFromErrno(errno, path);
+        return errorFromErrno(errno, path, Side::Source);
     auto reader = std::make_unique<PlanReader>(plan, dirFd);
     std::string walked = path;
     if (auto read = reader->readFolder(st, plan.root, walked); !read)

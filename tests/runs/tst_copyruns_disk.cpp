@@ -58,6 +58,7 @@ private slots:
     void backupThroughTheProgressWindow();
     void historyOnAFullDiskIsNoSuccess();
     void restoreLandsBehindTheDoubledSeparator();
+    void restoreKeepsTheLeadingDotsOfTheName();
     void overwriteQuestionNo();
     void overwriteQuestionYes();
     void neverCopiesIntoItself_data();
@@ -133,6 +134,18 @@ void tst_CopyRunsDisk::restoreLandsBehindTheDoubledSeparator()
     QCOMPARE(readFile(world.c + QStringLiteral("Data/kept.txt")), QByteArray("from the stick"));
     QVERIFY(!QFileInfo::exists(world.c + QStringLiteral("Data/Data")));
     QVERIFY(world.history.text.endsWith(QStringLiteral("  復旧先") + world.c + QStringLiteral("/Data")));
+}
+
+void tst_CopyRunsDisk::restoreKeepsTheLeadingDotsOfTheName()
+{
+    DiskWorld world;
+    std::swap(world.mainWindow.dir1, world.mainWindow.dir2); // back from D: to C:
+    world.mainWindow.folderName = QStringLiteral("..config");
+    writeFile(world.d + QStringLiteral("..config/settings"), "from the stick");
+    QVERIFY(!world.run(RunHukyuu));
+    QCOMPARE(world.boxTexts(), QStringList{QStringLiteral("復旧が完了しました。")});
+    QCOMPARE(readFile(world.c + QStringLiteral("..config/settings")), QByteArray("from the stick"));
+    QVERIFY(!QFileInfo::exists(world.c + QStringLiteral("settings")));
 }
 
 void tst_CopyRunsDisk::overwriteQuestionNo()
