@@ -2,6 +2,7 @@
 
 #include "platform/DesktopServices.h"
 #include "platform/LinuxDriveTable.h"
+#include "platform/LinuxMountWatch.h"
 #include "platform/LinuxServices.h"
 #include "platform/Platform.h"
 #include "platform/ProgressWindow.h"
@@ -13,7 +14,7 @@ public:
     Platform platform()
     {
         return Platform{messageBoxes, busyPointer, clipboard, programs, ender,
-                        dataDirectory, clock, registry, fileSystem, copyProgress};
+                        dataDirectory, clock, registry, fileSystem, copyProgress, mounts};
     }
 
 private:
@@ -28,4 +29,5 @@ private:
     LinuxDriveTable drives;
     DriveFileSystem fileSystem{drives};
     ProgressWindow copyProgress;
+    LinuxMountWatch mounts;
 };

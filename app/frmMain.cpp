@@ -62,9 +62,10 @@ struct frmMain::Controls {
     QPushButton *cmdCancel = nullptr;
     QPushButton *cmdVr = nullptr;
     // The hidden folders of the two drives: the only thing kept of a
-    // directory list is its path, a native root folder such as "/home/user/".
-    QString Dir1;
-    QString Dir2;
+    // directory list is its path, a native root folder such as
+    // "/home/user/", and the mount it lay on when its drive was chosen.
+    DriveEntry Dir1;
+    DriveEntry Dir2;
 };
 
 frmMain::frmMain(AppContext &app) : Form(app) {}
@@ -115,7 +116,7 @@ QWidget *frmMain::createWindow()
 
     // Both lists start on the current drive; that is no change, so no check runs.
     const auto driveList = [&](const QString &name, QRect where) {
-        auto *list = new DriveList(fileSystem, window);
+        auto *list = new DriveList(fileSystem, app().platform().mounts, window);
         list->setDrive(fileSystem.CurrentDrive());
         return placeLine(list, name, where);
     };
@@ -167,8 +168,8 @@ void frmMain::Form_Load()
     c->lblSetsumei2->setText(QStringLiteral("バックアップする先のドライブを指定してください。"));
     c->lblSetsumei3->setText(QStringLiteral("復旧元ドライブを指定してください。"));
     c->lblSetsumei4->setText(QStringLiteral("復旧先ドライブを指定してください。"));
-    strStartDrive1 = c->Drive1->drive();
-    strStartDrive2 = c->Drive1->drive();
+    strStartDrive1 = c->Drive1->shownDrive();
+    strStartDrive2 = c->Drive1->shownDrive();
     c->cmdHenko->setText(LockedCaption);
 
     const Result<void> started = pointFoldersAtDriveC();
@@ -184,7 +185,7 @@ void frmMain::Form_Load()
 // Start-up steps that may fail: the folders at C:, the name from Path.dat.
 Result<void> frmMain::pointFoldersAtDriveC()
 {
-    for (QString *folder : {&c->Dir1, &c->Dir2})
+    for (DriveEntry *folder : {&c->Dir1, &c->Dir2})
         if (Result<void> set = setFolder(*folder, QStringLiteral("C:")); !set)
             return set;
     Result<SequentialReader> file = SequentialReader::open(PathDatFile);
@@ -227,7 +228,8 @@ void frmMain::Drive1_Change()
         return;
     if (userRetries()) {
         Drive1_Change();
-        (void)setFolder(c->Dir1, c->Drive1->drive());
+        const DriveEntry shown = c->Drive1->shownDrive();
+        c->Dir1 = app().platform().fileSystem.IsReady(shown) ? shown : DriveEntry{};
         return;
     }
     showStartDrive(*c->Drive1, strStartDrive1);
@@ -244,14 +246,15 @@ void frmMain::Drive2_Change()
     // Cancel: the list stays on the drive that is not ready, Dir2 unchanged.
 }
 
-bool frmMain::driveReady(const DriveList &list, QString &folder)
+bool frmMain::driveReady(const DriveList &list, DriveEntry &folder)
 {
-    const QString strCheckDrive = list.drive();
-    // A drive that left the table since the list was filled is not ready either.
-    const Result<DriveEntry> objDrive = readyDrive(strCheckDrive);
-    if (objDrive)
-        folder = objDrive->root;
-    return objDrive.ok();
+    // The entry names its mount: a drive that left is not ready, whatever
+    // holds its letter now.
+    const DriveEntry strCheckDrive = list.shownDrive();
+    if (!app().platform().fileSystem.IsReady(strCheckDrive))
+        return false;
+    folder = strCheckDrive;
+    return true;
 }
 
 bool frmMain::userRetries()
@@ -261,28 +264,22 @@ bool frmMain::userRetries()
            == MsgAnswer::Retry;
 }
 
-void frmMain::showStartDrive(DriveList &list, const QString &startDrive)
+void frmMain::showStartDrive(DriveList &list, const DriveEntry &startDrive)
 {
     if (!list.setDrive(startDrive) && !list.setDrive(QStringLiteral("A")))
         list.setDrive(QStringLiteral("C"));
 }
 
-Result<void> frmMain::setFolder(QString &folder, const QString &drive)
-{
-    const Result<DriveEntry> entry = readyDrive(drive);
-    folder = entry ? entry->root : QString();
-    if (!entry)
-        return entry.error();
-    return {};
-}
-
-Result<DriveEntry> frmMain::readyDrive(const QString &drive)
+Result<void> frmMain::setFolder(DriveEntry &folder, const QString &drive)
 {
     FileSystemService &fileSystem = app().platform().fileSystem;
     Result<DriveEntry> entry = fileSystem.GetDrive(fileSystem.GetDriveName(drive));
     if (entry && !fileSystem.IsReady(*entry))
-        return Error{ErrorNumber::DeviceUnavailable, QStringLiteral("Drive not ready: ") + drive};
-    return entry;
+        entry = Error{ErrorNumber::DeviceUnavailable, QStringLiteral("Drive not ready: ") + drive};
+    folder = entry ? *entry : DriveEntry{};
+    if (!entry)
+        return entry.error();
+    return {};
 }
 
 void frmMain::cmdOK_Click()
@@ -306,13 +303,13 @@ void frmMain::Command1_Click()
     app().frmEstablish().Show(this);
 }
 
-QString frmMain::Dir1Path()
+DriveEntry frmMain::Dir1Drive()
 {
     Load();
     return c->Dir1;
 }
 
-QString frmMain::Dir2Path()
+DriveEntry frmMain::Dir2Drive()
 {
     Load();
     return c->Dir2;

@@ -19,8 +19,8 @@ public:
     explicit frmMain(AppContext &app);
     ~frmMain() override;
 
-    QString Dir1Path() override;
-    QString Dir2Path() override;
+    DriveEntry Dir1Drive() override;
+    DriveEntry Dir2Drive() override;
     QString txtBackupText() override;
     int selectedPage() override;
 
@@ -41,19 +41,17 @@ private:
     void cmdVr_Click();
     void Command1_Click();
 
-    // Sets a hidden folder to the root of a drive; a drive that does not
-    // exist or cannot be read leaves the folder empty.
-    Result<void> setFolder(QString &folder, const QString &drive);
+    // Sets a hidden folder to the root of the drive that holds a letter; a
+    // drive that does not exist or cannot be read leaves the folder empty.
+    Result<void> setFolder(DriveEntry &folder, const QString &drive);
     // The readiness check shared by both lists: true, with the folder set,
     // when the shown drive is ready; false once the user was told it is not.
-    bool driveReady(const DriveList &list, QString &folder);
-    // The drive named by a list text or drive name, when it exists and can be read.
-    Result<DriveEntry> readyDrive(const QString &drive);
+    bool driveReady(const DriveList &list, DriveEntry &folder);
     bool userRetries();
-    static void showStartDrive(DriveList &list, const QString &startDrive);
+    static void showStartDrive(DriveList &list, const DriveEntry &startDrive);
     bool saveFolderName(const QString &name);
 
     std::unique_ptr<Controls> c;
-    QString strStartDrive1;
-    QString strStartDrive2;
+    DriveEntry strStartDrive1;
+    DriveEntry strStartDrive2;
 };

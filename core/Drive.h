@@ -8,6 +8,15 @@ struct DriveEntry {
     QString name;  // letter and colon: "C:"
     QString label; // volume label or folder: "ホーム", "USBSTICK", "/"
     QString root;  // native folder with a trailing '/': "/home/user/"
+    // The mount the entry names, never whatever holds its letter later.
+    quint64 mountId = 0; // mountinfo's first field; 0: none
+    QString mountPoint{}; // where that file system is mounted: "/home"
+
+    // Home and root may share a mount, so the letter counts too.
+    bool sameDrive(const DriveEntry &other) const
+    {
+        return name == other.name && mountId == other.mountId && mountPoint == other.mountPoint;
+    }
 
     // The text a drive list shows: "C: [ホーム]".
     QString text() const { return name + QStringLiteral(" [") + label + QLatin1Char(']'); }

@@ -49,7 +49,8 @@ QWidget *FolderPicker::createWindow()
     auto *cmdExit = place(new QPushButton(QStringLiteral("閉じる"), window), "cmdExit",
                           twips(5040, m_setup.cmdExitTop, 1215, 495));
     // Until Form_Load moves them, the lists show where the process stands.
-    c.Drive1 = place(new DriveList(fileSystem, window), "Drive1", twips(120, 960, 4335, 300));
+    c.Drive1 = place(new DriveList(fileSystem, app().platform().mounts, window), "Drive1",
+                     twips(120, 960, 4335, 300));
     c.Drive1->setDrive(fileSystem.CurrentDrive());
     c.Dir1 = place(new DirectoryList(window), "Dir1", twips(120, 1440, 4335, m_setup.Dir1Height));
     const auto current = fileSystem.GetDrive(fileSystem.CurrentDrive());
@@ -82,7 +83,7 @@ void FolderPicker::Form_Load()
 
 void FolderPicker::Drive1_Change()
 {
-    if (openDrive(m_c->Drive1->drive()))
+    if (openDrive(m_c->Drive1->shownDrive()))
         return;
     app().platform().messageBoxes.MsgBox(
         QStringLiteral("デバイスの準備が出来ていません！！　準備が出来てから､再度実行してください。"));
@@ -115,15 +116,13 @@ void FolderPicker::cmdExit_Click()
     Unload();
 }
 
-// Opens the drive's current folder in Dir1; false when there is no such
-// drive or it is not ready, and Dir1 then keeps what it showed.
-bool FolderPicker::openDrive(const QString &driveText)
+// Opens the drive's current folder in Dir1; false when the drive is not
+// ready or has left, and Dir1 then keeps what it showed.
+bool FolderPicker::openDrive(const DriveEntry &drive)
 {
-    FileSystemService &fileSystem = app().platform().fileSystem;
-    const auto drive = fileSystem.GetDrive(fileSystem.GetDriveName(driveText));
-    if (!drive || !fileSystem.IsReady(*drive))
+    if (!app().platform().fileSystem.IsReady(drive))
         return false;
-    return m_c->Dir1->setPath(currentFolderOn(drive->name, drive->root), drive->root);
+    return m_c->Dir1->setPath(currentFolderOn(drive.name, drive.root), drive.root);
 }
 
 // A drive's current folder is the working directory when it lies on that

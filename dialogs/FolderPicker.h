@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms/Form.h"
+#include "platform/FileSystemService.h"
 
 #include <QString>
 
@@ -48,7 +49,7 @@ private:
     void cmdOpen_Click();
     void cmdExit_Click();
 
-    bool openDrive(const QString &driveText);
+    bool openDrive(const DriveEntry &drive);
     QString currentFolderOn(const QString &driveName, const QString &root) const;
     void reportFatalError();
 

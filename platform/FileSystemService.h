@@ -31,12 +31,15 @@ public:
 class DriveTable {
 public:
     virtual ~DriveTable() = default;
-    // Read afresh on every call, so a stick plugged in later appears.
-    virtual QList<DriveEntry> drives() const = 0;
+    // Read afresh on every call, so a stick plugged in later appears; a
+    // drive keeps its letter for as long as it stays mounted.
+    virtual QList<DriveEntry> drives() = 0;
+    // True when the drive's folder can be read now and still lies on the
+    // drive's mount: a drive that left is not ready.
     virtual bool isReady(const DriveEntry &drive) const = 0;
     virtual Result<qint64> freeSpace(const DriveEntry &drive) const = 0;
     // The drive that holds the working directory, else C:.
-    virtual QString currentDrive() const = 0;
+    virtual QString currentDrive() = 0;
 };
 
 // Drive queries and folder copies. Failures carry the numbers of
@@ -55,7 +58,8 @@ public:
     virtual QString GetDriveName(const QString &pathOrEntry) = 0;
     // 68 when there is no such drive.
     virtual Result<DriveEntry> GetDrive(const QString &driveName) = 0;
-    // True when the drive's folder exists and can be read now.
+    // True when the drive's folder can be read now and still lies on the
+    // mount the entry names.
     virtual bool IsReady(const DriveEntry &drive) = 0;
     // Bytes available to the user; 71 when the drive is not ready.
     virtual Result<qint64> FreeSpace(const DriveEntry &drive) = 0;

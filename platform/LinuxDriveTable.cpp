@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QMap>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -69,6 +70,52 @@ QByteArray native(const DriveEntry &drive)
     return QFile::encodeName(drive.root);
 }
 
+// One line of mountinfo: mount ID, mount point, file system type.
+struct MountLine {
+    Mount mount;
+    QByteArray type;
+};
+
+QList<MountLine> mountLines(const QByteArray &mountInfo)
+{
+    QList<MountLine> lines;
+    for (const QByteArray &line : mountInfo.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        const qsizetype separator = fields.indexOf("-");
+        bool isNumber = false;
+        const quint64 id = fields.value(0).toULongLong(&isNumber);
+        if (fields.size() < 5 || !isNumber || separator < 0 || separator + 1 >= fields.size())
+            continue;
+        lines.append({{id, unescape(fields[4])}, fields[separator + 1]});
+    }
+    return lines;
+}
+
+QString mountPointOf(const QList<MountLine> &lines, quint64 id)
+{
+    for (const MountLine &line : lines)
+        if (line.mount.id == id)
+            return line.mount.point;
+    return QString();
+}
+
+// The mounts a user keeps data on, by mount path, leaving out the root and
+// the home folder's own mount.
+QList<Mount> dataMounts(const QList<MountLine> &lines, const QString &homeFolder)
+{
+    // By mount point; of file systems mounted over one another the last
+    // listed is the one on top.
+    QMap<QString, Mount> mounts;
+    for (const MountLine &line : lines) {
+        const QString &point = line.mount.point;
+        if (isVirtual(line.type) || isSystemPlace(point) || point == QStringLiteral("/")
+            || point == homeFolder)
+            continue;
+        mounts.insert(point, line.mount);
+    }
+    return mounts.values();
+}
+
 } // namespace
 
 LinuxDriveTable::LinuxDriveTable()
@@ -81,44 +128,33 @@ LinuxDriveTable::LinuxDriveTable(QString home, QString mountInfoPath)
 {
 }
 
-QList<DriveEntry> LinuxDriveTable::tableFrom(const QString &home, const QByteArray &mountInfo)
-{
-    const QString homeFolder = QDir::cleanPath(home);
-    // By mount point, so a file system mounted over another counts once.
-    QMap<QString, QString> mounts;
-    for (const QByteArray &line : mountInfo.split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        const qsizetype separator = fields.indexOf("-");
-        if (fields.size() < 5 || separator < 0 || separator + 1 >= fields.size())
-            continue;
-        const QString mountPoint = unescape(fields[4]);
-        if (isVirtual(fields[separator + 1]) || isSystemPlace(mountPoint)
-            || mountPoint == QStringLiteral("/") || mountPoint == homeFolder)
-            continue;
-        mounts.insert(mountPoint, mountPoint.section(QLatin1Char('/'), -1));
-    }
-
-    QList<DriveEntry> table{{QStringLiteral("C:"), HomeLabel, withTrailingSlash(homeFolder)}};
-    char letter = 'D';
-    for (auto it = mounts.cbegin(); it != mounts.cend() && letter < 'Z'; ++it, ++letter)
-        table.append({QString(QLatin1Char(letter)) + QLatin1Char(':'), it.value(), withTrailingSlash(it.key())});
-    table.append({QStringLiteral("Z:"), QStringLiteral("/"), QStringLiteral("/")});
-    return table;
-}
-
-QList<DriveEntry> LinuxDriveTable::drives() const
+QList<DriveEntry> LinuxDriveTable::drives()
 {
     QFile file(m_mountInfoPath);
     // Without a mount table there are still home and root.
     const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    return tableFrom(m_home, text);
+    const QList<MountLine> lines = mountLines(text);
+    const QString homeFolder = QDir::cleanPath(m_home);
+    m_letters = holdLetters(m_letters, dataMounts(lines, homeFolder));
+
+    const quint64 homeMount = mountIdOf(homeFolder);
+    const quint64 rootMount = mountIdOf(QStringLiteral("/"));
+    QList<DriveEntry> table{{QStringLiteral("C:"), HomeLabel, withTrailingSlash(homeFolder), homeMount,
+                             mountPointOf(lines, homeMount)}};
+    for (auto it = m_letters.cbegin(); it != m_letters.cend(); ++it)
+        table.append({it.key() + QStringLiteral(":"), it->point.section(QLatin1Char('/'), -1),
+                      withTrailingSlash(it->point), it->id, it->point});
+    table.append({QStringLiteral("Z:"), QStringLiteral("/"), QStringLiteral("/"), rootMount,
+                  QStringLiteral("/")});
+    return table;
 }
 
 bool LinuxDriveTable::isReady(const DriveEntry &drive) const
 {
     struct stat st;
     const QByteArray root = native(drive);
-    return ::stat(root.constData(), &st) == 0 && S_ISDIR(st.st_mode)
+    return drive.mountId != 0 && mountIdOf(drive.root) == drive.mountId
+           && ::stat(root.constData(), &st) == 0 && S_ISDIR(st.st_mode)
            && ::access(root.constData(), R_OK | X_OK) == 0;
 }
 
@@ -130,8 +166,17 @@ Result<qint64> LinuxDriveTable::freeSpace(const DriveEntry &drive) const
     return qint64(fs.f_bavail) * qint64(fs.f_frsize);
 }
 
-QString LinuxDriveTable::currentDrive() const
+QString LinuxDriveTable::currentDrive()
 {
     const QString drive = driveHolding(drives(), QDir::currentPath());
     return drive.isEmpty() ? QStringLiteral("C:") : drive;
+}
+
+quint64 mountIdOf(const QString &folder)
+{
+    struct statx st;
+    if (::statx(AT_FDCWD, QFile::encodeName(folder).constData(), 0, STATX_MNT_ID, &st) != 0
+        || !(st.stx_mask & STATX_MNT_ID))
+        return 0;
+    return st.stx_mnt_id;
 }

@@ -7,6 +7,7 @@
 #include "platform/DataDirectory.h"
 #include "platform/FileSystemService.h"
 #include "platform/MessageBoxes.h"
+#include "platform/MountWatch.h"
 #include "platform/ProcessEnder.h"
 #include "platform/ProgramStarter.h"
 #include "platform/Registry.h"
@@ -24,4 +25,5 @@ struct Platform {
     Registry &registry;
     FileSystemService &fileSystem;
     CopyProgressRunner &copyProgress;
+    MountWatch &mounts;
 };

@@ -58,9 +58,9 @@ void CopyRun::Stopped()
 
 Result<void> CopyRun::Steps()
 {
-    const QString dir2 = m_context.mainWindow.Dir2Path();
+    const DriveEntry dir2 = m_context.mainWindow.Dir2Drive();
     // Also fails early when the destination drive is missing or not ready.
-    const Result<qint64> freeBefore = DestinationFreeSpace(dir2);
+    const Result<qint64> freeBefore = DestinationFreeSpace(dir2.root);
     if (!freeBefore)
         return freeBefore.error();
     // Read before the first option, which may load the settings dialog.
@@ -102,17 +102,23 @@ Result<qint64> CopyRun::DestinationFreeSpace(const QString &dir2)
     return fileSystem.FreeSpace(*drive);
 }
 
-bool CopyRun::BuildPaths(const QString &dir2)
+bool CopyRun::BuildPaths(const DriveEntry &dir2)
 {
     RunOptions &options = m_context.options;
+    m_roots.clear();
     const bool separateSource = isOn(options.chkFolder1());
-    if (separateSource)
+    if (separateSource) {
         m_source = options.txtFolderPath1();
-    else
-        m_source = m_context.mainWindow.Dir1Path() + m_folderName;
+    } else {
+        const DriveEntry dir1 = m_context.mainWindow.Dir1Drive();
+        m_roots.append(dir1);
+        m_source = dir1.root + m_folderName;
+    }
     const bool separateDestination = isOn(options.chkFolder2());
+    if (!separateDestination)
+        m_roots.append(dir2);
     m_baseName = GetBaseName(m_source);
-    const DestinationParts parts{.dir2 = dir2,
+    const DestinationParts parts{.dir2 = dir2.root,
                                  .separateDestination = separateDestination,
                                  .txtFolderPath2 = separateDestination ? options.txtFolderPath2()
                                                                        : QString(),
@@ -129,8 +135,21 @@ bool CopyRun::BuildPaths(const QString &dir2)
     return true;
 }
 
+// A stick pulled after its drive was chosen leaves its bare mount point
+// behind, on the disk below: nothing may be written there, and nothing
+// read from there as if it were the stick.
+Result<void> CopyRun::RootsStillMounted()
+{
+    for (const DriveEntry &drive : std::as_const(m_roots))
+        if (!m_context.platform.fileSystem.IsReady(drive))
+            return Error{ErrorNumber::DiskNotReady, QStringLiteral("Disk not ready: ") + drive.root};
+    return {};
+}
+
 Result<void> CopyRun::CopyFolder()
 {
+    if (Result<void> mounted = RootsStillMounted(); !mounted)
+        return mounted;
     const bool overwrite = isOn(m_context.options.chkUwa());
     FileSystemService &fileSystem = m_context.platform.fileSystem;
     const QString source = m_source;

@@ -51,7 +51,9 @@ private:
     void Stopped();
     Result<qint64> DestinationFreeSpace(const QString &dir2);
     // False, after telling the user, when a name would leave its folder.
-    bool BuildPaths(const QString &dir2);
+    bool BuildPaths(const DriveEntry &dir2);
+    // 71 when a root taken from Dir1 or Dir2 no longer lies on its mount.
+    Result<void> RootsStillMounted();
     Result<void> CopyFolder();
     Result<bool> EnoughFreeSpace(qint64 freeBefore);
     Result<void> AddHistoryEntry();
@@ -68,4 +70,5 @@ private:
     QString m_source;
     QString m_baseName; // of m_source
     QString m_destination;
+    QList<DriveEntry> m_roots; // the drives of Dir1 and Dir2 the paths start from
 };

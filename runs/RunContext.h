@@ -10,8 +10,10 @@
 class MainWindowInputs {
 public:
     virtual ~MainWindowInputs() = default;
-    virtual QString Dir1Path() = 0;    // source drive's root folder, "/home/user/"
-    virtual QString Dir2Path() = 0;    // destination drive's root folder
+    // The drives of the hidden folders, with the mount each lay on when it
+    // was chosen; the root is the folder: "/home/user/".
+    virtual DriveEntry Dir1Drive() = 0; // source
+    virtual DriveEntry Dir2Drive() = 0; // destination
     virtual QString txtBackupText() = 0; // the folder name, as typed
     virtual int selectedPage() = 0;    // 0 Backup, 1 Restore
 };

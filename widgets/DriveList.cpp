@@ -1,6 +1,8 @@
 #include "widgets/DriveList.h"
 
-#include "platform/FileSystemService.h"
+#include "platform/MountWatch.h"
+
+#include <algorithm>
 
 namespace {
 QString letterOf(const QString &drive)
@@ -9,45 +11,65 @@ QString letterOf(const QString &drive)
 }
 } // namespace
 
-DriveList::DriveList(FileSystemService &fileSystem, QWidget *parent)
+DriveList::DriveList(FileSystemService &fileSystem, MountWatch &mounts, QWidget *parent)
     : QComboBox(parent), m_fileSystem(fileSystem)
 {
-    refill();
-    m_reported = letterOf(drive());
+    refresh();
+    m_reported = shownDrive();
     connect(this, &QComboBox::currentIndexChanged, this, [this] {
-        if (!m_refreshing)
+        if (!m_refreshing) {
+            m_shownLeft = false;
             reportChange();
+        }
     });
+    // Picking the entry shown already changes nothing, unless its drive has
+    // left: then the check must run and tell the user.
+    connect(this, &QComboBox::activated, this, [this] {
+        if (m_shownLeft)
+            emit driveChanged();
+    });
+    connect(&mounts, &MountWatch::changed, this, &DriveList::refresh);
+}
+
+DriveEntry DriveList::shownDrive() const
+{
+    const int index = currentIndex();
+    return index >= 0 ? m_entries.value(index) : DriveEntry{};
 }
 
 void DriveList::reportChange()
 {
-    const QString shown = letterOf(drive());
-    if (shown == m_reported)
+    const DriveEntry shown = shownDrive();
+    if (shown.sameDrive(m_reported))
         return;
     m_reported = shown;
     emit driveChanged();
 }
 
-// A shown drive that left the table gives way to the first one, and that
-// is a change like any other: whoever follows the list must hear of it.
 void DriveList::refresh()
 {
-    refill();
-    reportChange();
-}
+    const DriveEntry shown = shownDrive();
+    QList<DriveEntry> entries = m_fileSystem.Drives();
+    const auto sameAsShown = [&](const DriveEntry &d) { return d.sameDrive(shown); };
+    m_shownLeft = count() > 0 && std::none_of(entries.cbegin(), entries.cend(), sameAsShown);
+    if (m_shownLeft) {
+        // The left drive keeps its place; a new drive that came under the
+        // same text waits until another entry is picked.
+        entries.removeIf([&](const DriveEntry &d) { return d.text() == shown.text(); });
+        const auto after = std::find_if(entries.cbegin(), entries.cend(),
+                                        [&](const DriveEntry &d) { return d.name > shown.name; });
+        entries.insert(after - entries.cbegin(), shown);
+    }
 
-void DriveList::refill()
-{
-    const QString shown = letterOf(drive());
     m_refreshing = true;
     clear();
-    for (const DriveEntry &entry : m_fileSystem.Drives())
-        addItem(entry.text(), entry.name);
+    m_entries = entries;
     int index = -1;
-    for (int i = 0; i < count(); ++i)
-        if (letterOf(itemText(i)) == shown)
+    for (int i = 0; i < m_entries.size(); ++i) {
+        addItem(m_entries[i].text());
+        if (sameAsShown(m_entries[i]))
             index = i;
+    }
     setCurrentIndex(index >= 0 ? index : (count() ? 0 : -1));
     m_refreshing = false;
 }
@@ -55,18 +77,37 @@ void DriveList::refill()
 bool DriveList::setDrive(const QString &drive)
 {
     const QString wanted = letterOf(drive);
-    if (wanted.isEmpty())
-        return false;
-    refill();
+    return !wanted.isEmpty()
+           && showMounted([&](const DriveEntry &entry) { return letterOf(entry.name) == wanted; });
+}
+
+bool DriveList::setDrive(const DriveEntry &drive)
+{
+    return showMounted([&](const DriveEntry &entry) { return entry.sameDrive(drive); });
+}
+
+bool DriveList::showMounted(const std::function<bool(const DriveEntry &)> &matches)
+{
+    refresh();
     for (int i = 0; i < count(); ++i) {
-        if (letterOf(itemText(i)) == wanted) {
-            setCurrentIndex(i);
-            reportChange(); // once, and only when it is another drive
+        if (i == currentIndex() && m_shownLeft)
+            continue;
+        if (matches(m_entries[i])) {
+            show(i);
             return true;
         }
     }
-    reportChange(); // the shown drive may have left the table
     return false;
+}
+
+void DriveList::show(int index)
+{
+    if (index != currentIndex()) {
+        // The left drive gives way; the next refresh drops its entry.
+        setCurrentIndex(index);
+        return; // reported through currentIndexChanged
+    }
+    reportChange();
 }
 
 void DriveList::showPopup()

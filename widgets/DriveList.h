@@ -1,24 +1,35 @@
 #pragma once
 
+#include "platform/FileSystemService.h"
+
 #include <QComboBox>
 
-class FileSystemService;
+#include <functional>
 
-// A drive list: the machine's drives as "C: [ホーム]", one selected. The
-// table is read afresh whenever the list opens, so a stick plugged in later
-// appears. driveChanged() fires whenever another drive is shown, by the
+class MountWatch;
+
+// A drive list: the machine's drives as "C: [ホーム]", one selected. Each
+// entry names its mount, so an entry never stands for another file system.
+// The list reads the table again when a mount comes or goes and whenever
+// it opens, keeping the shown drive; if that drive has left, its entry stays
+// shown, not ready, until another is picked, and picking it again counts as
+// a change. driveChanged() fires whenever another drive is shown, by the
 // user or by setDrive(), at once and nested inside the caller.
 class DriveList : public QComboBox {
     Q_OBJECT
 public:
-    DriveList(FileSystemService &fileSystem, QWidget *parent = nullptr);
+    DriveList(FileSystemService &fileSystem, MountWatch &mounts, QWidget *parent = nullptr);
 
     // The text of the shown drive, "C: [ホーム]"; empty when none.
     QString drive() const { return currentText(); }
-    // Shows the drive named by a letter, "C:", or an entry text. False (and
-    // no change) when the machine has no such drive.
+    // The shown drive with its mount; it may have left since.
+    DriveEntry shownDrive() const;
+    // Shows the drive that holds a letter now, named by "C:", "C" or an
+    // entry text. False (and no change) when no drive holds it.
     bool setDrive(const QString &drive);
-    // Reads the drive table again, keeping the shown drive.
+    // Shows that very drive. False (and no change) once it has left.
+    bool setDrive(const DriveEntry &drive);
+    // Reads the drive table again, keeping the shown drive; reports nothing.
     void refresh();
 
 signals:
@@ -28,11 +39,16 @@ protected:
     void showPopup() override;
 
 private:
-    void refill();
+    // Shows the first entry of a drive still mounted that matches.
+    bool showMounted(const std::function<bool(const DriveEntry &)> &matches);
+    // Shows the entry at index, reporting a change when it is another drive.
+    void show(int index);
     // Raises driveChanged when the shown drive is not the one last reported.
     void reportChange();
 
     FileSystemService &m_fileSystem;
+    QList<DriveEntry> m_entries; // one per item
     bool m_refreshing = false;
-    QString m_reported; // letter of the drive last reported as shown
+    bool m_shownLeft = false;    // the shown drive is no longer mounted
+    DriveEntry m_reported;       // the drive last reported as shown
 };

@@ -7,6 +7,7 @@
 #include "settings/frmEstablish.h"
 #include "widgets/DriveList.h"
 
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -27,29 +28,15 @@ using Trees::readFile;
 using Trees::writeFile;
 
 const QString Default = QStringLiteral("TX(Tandemix)Ver.3");
+const QString NotReady = QStringLiteral("デバイスの準備が出来ていません！");
 
-// The fake drive table, with drives that can vanish from the machine, as a
-// stick that is pulled out does.
-class VanishingDriveTable final : public DriveTable {
-public:
-    explicit VanishingDriveTable(FakeDriveTable &inner) : m_inner(inner) {}
-    QStringList gone;
-
-    QList<DriveEntry> drives() const override
-    {
-        QList<DriveEntry> present;
-        for (const DriveEntry &d : m_inner.drives())
-            if (!gone.contains(d.name.left(1)))
-                present << d;
-        return present;
-    }
-    bool isReady(const DriveEntry &d) const override { return m_inner.isReady(d); }
-    Result<qint64> freeSpace(const DriveEntry &d) const override { return m_inner.freeSpace(d); }
-    QString currentDrive() const override { return m_inner.currentDrive(); }
-
-private:
-    FakeDriveTable &m_inner;
-};
+QStringList itemTexts(const QComboBox *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->itemText(i);
+    return texts;
+}
 
 // The fake boxes, with a hook that runs while a box is up (the user inserts
 // the medium before answering).
@@ -74,8 +61,7 @@ private:
 // A program run over the fakes, in a fresh working directory.
 struct Program {
     FakePlatform fake;
-    VanishingDriveTable table{fake.drives};
-    DriveFileSystem fileSystem{table};
+    DriveFileSystem fileSystem{fake.drives};
     HookedMessageBoxes boxes{fake.messageBoxes};
     QTemporaryDir work;
     QString previousDir = QDir::currentPath();
@@ -88,7 +74,8 @@ struct Program {
         QDir::setCurrent(work.path());
         app = std::make_unique<AppContext>(
             Platform{boxes, fake.busyPointer, fake.clipboard, fake.programs, fake.ender,
-                     fake.dataDirectory, fake.clock, fake.registry, fileSystem, fake.copyProgress});
+                     fake.dataDirectory, fake.clock, fake.registry, fileSystem, fake.copyProgress,
+                     fake.drives.mounts});
         app->onLastWindowGone = [this] { ++programQuit; };
     }
     ~Program()
@@ -125,8 +112,8 @@ private slots:
         QCOMPARE(p.txtBackup()->text(), Default);
         QVERIFY(!p.txtBackup()->isEnabled());
         QCOMPARE(p.cmdHenko()->text(), QStringLiteral("変更"));
-        QCOMPARE(form.Dir1Path(), p.root("C"));
-        QCOMPARE(form.Dir2Path(), p.root("C"));
+        QCOMPARE(form.Dir1Drive().root, p.root("C"));
+        QCOMPARE(form.Dir2Drive().root, p.root("C"));
         QCOMPARE(form.selectedPage(), 0);
         QVERIFY(p.fake.messageBoxes.boxes.isEmpty());
         QVERIFY(!QFile::exists(p.pathDat()));
@@ -169,8 +156,8 @@ private slots:
         QVERIFY(p.fake.messageBoxes.boxes.isEmpty());
         // A file that cannot be read leaves both folders pointing nowhere.
         const QString folder = foldersAtC ? p.root("C") : QString();
-        QCOMPARE(form.Dir1Path(), folder);
-        QCOMPARE(form.Dir2Path(), folder);
+        QCOMPARE(form.Dir1Drive().root, folder);
+        QCOMPARE(form.Dir2Drive().root, folder);
 
         // Saving writes back the name as read, in the locale's encoding.
         p.cmdHenko()->click();
@@ -198,8 +185,8 @@ private slots:
         form.Show();
         QVERIFY(form.window()->isVisible());
         QCOMPARE(p.txtBackup()->text(), Default);
-        QCOMPARE(form.Dir1Path(), QString());
-        QCOMPARE(form.Dir2Path(), QString());
+        QCOMPARE(form.Dir1Drive().root, QString());
+        QCOMPARE(form.Dir2Drive().root, QString());
         QVERIFY(p.fake.messageBoxes.boxes.isEmpty());
     }
 
@@ -228,8 +215,8 @@ private slots:
         writeFile(p.pathDat(), "Docs\r\n");
         p.fake.drives.setReady("C", false);
         frmMain &form = p.main();
-        QCOMPARE(form.Dir1Path(), QString());
-        QCOMPARE(form.Dir2Path(), QString());
+        QCOMPARE(form.Dir1Drive().root, QString());
+        QCOMPARE(form.Dir2Drive().root, QString());
         QCOMPARE(p.txtBackup()->text(), Default);
         QVERIFY(p.fake.messageBoxes.boxes.isEmpty());
     }
@@ -360,42 +347,130 @@ private slots:
         DriveList *drives = p.drive(list);
         QCOMPARE(drives->drive().left(2), QStringLiteral("E:"));
         if (startDriveGone)
-            p.table.gone << "E";
+            p.fake.drives.removeDrive("E");
         QSignalSpy changes(drives, &DriveList::driveChanged);
 
         QVERIFY(drives->setDrive("D"));
 
         QCOMPARE(drives->drive().left(1), shows);
-        QCOMPARE(list == 1 ? form.Dir1Path() : form.Dir2Path(), p.root(folder));
+        QCOMPARE(list == 1 ? form.Dir1Drive().root : form.Dir2Drive().root, p.root(folder));
         QCOMPARE(changes.size(), drivesShown);
         QCOMPARE(p.fake.messageBoxes.boxes.size(), answers.size());
         for (const FakeMessageBoxes::Box &box : p.fake.messageBoxes.boxes) {
-            QCOMPARE(box.text, QStringLiteral("デバイスの準備が出来ていません！"));
+            QCOMPARE(box.text, NotReady);
             QCOMPARE(box.title, QStringLiteral("BK(Brightkeep)Vr.2"));
             QCOMPARE(box.buttons, MsgButtons::RetryCancel);
             QCOMPARE(box.icon, MsgIcon::Exclamation);
         }
         // The other list and its folder are left alone.
         QCOMPARE(p.drive(3 - list)->drive().left(1), QStringLiteral("E"));
-        QCOMPARE(list == 1 ? form.Dir2Path() : form.Dir1Path(), p.root("C"));
+        QCOMPARE(list == 1 ? form.Dir2Drive().root : form.Dir1Drive().root, p.root("C"));
     }
 
-    void shownDriveVanishing()
+    // Drives D:, E: and F: are mounted; the destination list shows E:. The
+    // lists hear of mounts through the watch, without being opened.
+    void mountsComingAndGoing_data()
+    {
+        QTest::addColumn<QString>("leaves");
+        QTest::addColumn<QString>("arrives");
+        QTest::addColumn<QStringList>("offered");
+        const QString c = "C: [ホーム]", d = "D: [USBSTICK]", e = "E: [DATA]", f = "F: [BACKUP]";
+        QTest::newRow("a drive before the shown one leaves") << "D" << "" << QStringList{c, e, f};
+        QTest::newRow("a drive after the shown one leaves") << "F" << "" << QStringList{c, d, e};
+        QTest::newRow("the shown drive leaves: its entry stays")
+            << "E" << "" << QStringList{c, d, e, f};
+        QTest::newRow("a drive arrives") << "" << "G" << QStringList{c, d, e, f, "G: [NEW]"};
+    }
+    void mountsComingAndGoing()
+    {
+        QFETCH(QString, leaves);
+        QFETCH(QString, arrives);
+        QFETCH(QStringList, offered);
+        Program p;
+        p.fake.drives.addDrive("D", "USBSTICK");
+        p.fake.drives.addDrive("E", "DATA");
+        p.fake.drives.addDrive("F", "BACKUP");
+        frmMain &form = p.main();
+        DriveList *list = p.drive(2);
+        QVERIFY(list->setDrive("E"));
+        const DriveEntry chosen = form.Dir2Drive();
+        QSignalSpy changes(list, &DriveList::driveChanged);
+
+        if (!leaves.isEmpty())
+            p.fake.drives.removeDrive(leaves);
+        if (!arrives.isEmpty())
+            p.fake.drives.addDrive(arrives, "NEW");
+
+        QTRY_COMPARE(itemTexts(list), offered);
+        QCOMPARE(list->drive(), QStringLiteral("E: [DATA]"));
+        QVERIFY(form.Dir2Drive().sameDrive(chosen));
+        QCOMPARE(changes.size(), 0);
+        QVERIFY(p.fake.messageBoxes.boxes.isEmpty());
+    }
+
+    // The shown drive has left; picking its entry again is a change, and the
+    // answers work as for any drive that is not ready.
+    void pickingALeftDriveAgain_data()
+    {
+        QTest::addColumn<int>("list");
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QString>("shows");
+        QTest::addColumn<QString>("folder"); // empty: the left drive's, kept
+        QTest::newRow("source Cancel: back to the start drive")
+            << 1 << QStringList{"Cancel"} << "C: [ホーム]" << "C";
+        QTest::newRow("destination Cancel: stays, folder kept")
+            << 2 << QStringList{"Cancel"} << "D: [USBSTICK]" << "";
+        QTest::newRow("destination Retry: still not ready, then the start drive")
+            << 2 << QStringList{"Retry", "Cancel"} << "C: [ホーム]" << "C";
+    }
+    void pickingALeftDriveAgain()
+    {
+        QFETCH(int, list);
+        QFETCH(QStringList, answers);
+        QFETCH(QString, shows);
+        QFETCH(QString, folder);
+        Program p;
+        p.fake.drives.addDrive("D", "USBSTICK");
+        frmMain &form = p.main();
+        DriveList *drives = p.drive(list);
+        QVERIFY(drives->setDrive("D"));
+        p.fake.drives.removeDrive("D");
+        // A new drive comes under the same letter, as the first free one.
+        p.fake.drives.addDrive("D", "OTHER");
+        QTRY_VERIFY(itemTexts(drives).contains("D: [OTHER]"));
+        QCOMPARE(drives->drive(), QStringLiteral("D: [USBSTICK]"));
+        QVERIFY(p.fake.messageBoxes.boxes.isEmpty());
+        for (const QString &answer : answers)
+            p.fake.messageBoxes.answerNext(answer == "Retry" ? MsgAnswer::Retry : MsgAnswer::Cancel);
+
+        QComboBox *shown = drives;
+        shown->showPopup();
+        QTest::keyClick(shown->view(), Qt::Key_Return);
+
+        QCOMPARE(p.fake.messageBoxes.boxes.size(), answers.size());
+        QCOMPARE(p.fake.messageBoxes.boxes.first().text, NotReady);
+        QCOMPARE(drives->drive(), shows);
+        const QString dir = list == 1 ? form.Dir1Drive().root : form.Dir2Drive().root;
+        QCOMPARE(dir, p.root(folder.isEmpty() ? "D" : folder));
+    }
+
+    // The stick at D: is pulled and another takes D:; before the list hears
+    // of it, the user presses "D" in the destination list.
+    void entryPickedByKeyAfterItsDriveLeft()
     {
         Program p;
         p.fake.drives.addDrive("D", "USBSTICK");
         frmMain &form = p.main();
-        QVERIFY(p.drive(1)->setDrive("D"));
-        QCOMPARE(form.Dir1Path(), p.root("D"));
+        DriveList *list = p.drive(2);
+        p.fake.drives.removeDrive("D");
+        p.fake.drives.addDrive("D", "OTHER");
+        p.fake.messageBoxes.answerNext(MsgAnswer::Cancel);
 
-        // The stick is pulled; opening the list reads the drives again.
-        p.table.gone << "D";
-        QComboBox *list = p.drive(1);
-        list->showPopup();
-        list->hidePopup();
-        QCOMPARE(p.drive(1)->drive().left(1), QStringLiteral("C"));
-        QCOMPARE(form.Dir1Path(), p.root("C"));
-        QVERIFY(p.fake.messageBoxes.boxes.isEmpty());
+        QTest::keyClick(list, Qt::Key_D);
+
+        QCOMPARE(p.fake.messageBoxes.texts(), QStringList{NotReady});
+        QCOMPARE(list->drive(), QStringLiteral("D: [USBSTICK]"));
+        QCOMPARE(form.Dir2Drive().root, p.root("C"));
     }
 
     void versionRoundTripLoadsAfresh()
@@ -409,7 +484,7 @@ private slots:
         p.cmdHenko()->click();
         p.txtBackup()->setText(QStringLiteral("Unsaved"));
         QVERIFY(p.drive(1)->setDrive("D"));
-        QCOMPARE(form.Dir1Path(), p.root("D"));
+        QCOMPARE(form.Dir1Drive().root, p.root("D"));
 
         p.control<QPushButton>("cmdVr")->click();
         QVERIFY(!form.isLoaded());
@@ -425,8 +500,8 @@ private slots:
         QVERIFY(!p.txtBackup()->isEnabled());
         QCOMPARE(p.cmdHenko()->text(), QStringLiteral("変更"));
         QCOMPARE(p.drive(1)->drive().left(2), QStringLiteral("C:"));
-        QCOMPARE(form.Dir1Path(), p.root("C"));
-        QCOMPARE(form.Dir2Path(), p.root("C"));
+        QCOMPARE(form.Dir1Drive().root, p.root("C"));
+        QCOMPARE(form.Dir2Drive().root, p.root("C"));
         QCOMPARE(readFile(p.pathDat()), QByteArray("Docs\r\n"));
     }
 

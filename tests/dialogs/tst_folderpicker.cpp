@@ -31,10 +31,10 @@ public:
     QString root(const QString &letter) const { return m_tmp.path() + "/drive" + letter + "/"; }
     void setReady(const QString &letter, bool ready) { m_notReady[letter] = !ready; }
 
-    QList<DriveEntry> drives() const override { return m_drives; }
+    QList<DriveEntry> drives() override { return m_drives; }
     bool isReady(const DriveEntry &drive) const override { return !m_notReady.value(drive.name.left(1)); }
     Result<qint64> freeSpace(const DriveEntry &) const override { return qint64(0); }
-    QString currentDrive() const override { return m_drives.last().name; }
+    QString currentDrive() override { return m_drives.last().name; }
 
 private:
     QTemporaryDir m_tmp;
@@ -81,6 +81,7 @@ private slots:
     void openingOnCLeavesThePathBoxEmpty();
     void driveChangeRunsTheChainInOrder();
     void notReadyDriveGoesBackToC();
+    void leftDriveOpensNoOtherDrive();
     void notReadyCAtOpeningAsksOnce();
     void missingCFallsBackToA();
     void neitherCNorAEndsTheProgram();
@@ -244,6 +245,22 @@ void TestFolderPicker::notReadyDriveGoesBackToC()
     QCOMPARE(c.txtFileName->text(), m_rootC);
 }
 
+// The stick at D: is pulled and another takes D:; before the picker's list
+// hears of it, the user presses "D".
+void TestFolderPicker::leftDriveOpensNoOtherDrive()
+{
+    m_app->frmCopy1().Show(&m_app->frmEstablish());
+    const PickerControls c = controlsOf(m_app->frmCopy1());
+    m_fake->drives.removeDrive("D");
+    m_fake->drives.addDrive("D", "OTHER");
+
+    QTest::keyClick(c.Drive1, Qt::Key_D);
+
+    QCOMPARE(m_fake->messageBoxes.texts(), QStringList{NotReady});
+    QCOMPARE(driveLetter(c.Drive1), QStringLiteral("C:"));
+    QVERIFY(!m_app->frmCopy1().strFileName().startsWith(m_rootD));
+}
+
 void TestFolderPicker::notReadyCAtOpeningAsksOnce()
 {
     m_fake->drives.setCurrentDrive("D:");
@@ -262,7 +279,8 @@ void TestFolderPicker::missingCFallsBackToA()
     DriveFileSystem fileSystem(drives);
     FakePlatform &f = *m_fake;
     AppContext app(Platform{f.messageBoxes, f.busyPointer, f.clipboard, f.programs, f.ender,
-                            f.dataDirectory, f.clock, f.registry, fileSystem, f.copyProgress});
+                            f.dataDirectory, f.clock, f.registry, fileSystem, f.copyProgress,
+                            f.drives.mounts});
     app.onLastWindowGone = [] {};
 
     // At opening: no C:, so A:.
@@ -286,7 +304,8 @@ void TestFolderPicker::neitherCNorAEndsTheProgram()
     DriveFileSystem fileSystem(drives);
     FakePlatform &f = *m_fake;
     AppContext app(Platform{f.messageBoxes, f.busyPointer, f.clipboard, f.programs, f.ender,
-                            f.dataDirectory, f.clock, f.registry, fileSystem, f.copyProgress});
+                            f.dataDirectory, f.clock, f.registry, fileSystem, f.copyProgress,
+                            f.drives.mounts});
     app.onLastWindowGone = [] {};
 
     QVERIFY_THROWS_EXCEPTION(ProgramEnded, app.frmCopy1());

@@ -308,7 +308,8 @@ void TestFrmAbout::noRegistryMeansNotAvailable()
     NoRegistry registry;
     FakePlatform &f = *m_fake;
     AppContext app(Platform{f.messageBoxes, f.busyPointer, f.clipboard, f.programs, f.ender,
-                            f.dataDirectory, f.clock, registry, f.fileSystem, f.copyProgress});
+                            f.dataDirectory, f.clock, registry, f.fileSystem, f.copyProgress,
+                            f.drives.mounts});
     app.onLastWindowGone = [] {};
     app.frmAbout().StartSysInfo();
     QVERIFY(f.programs.started.isEmpty());

@@ -18,10 +18,12 @@ QString FakeDriveTable::addDrive(const QString &letter, const QString &label)
     const QString l = letter.left(1).toUpper();
     const QString dir = m_tmp.path() + QStringLiteral("/drive") + l;
     QDir().mkpath(dir);
-    DriveEntry entry{l + QLatin1Char(':'), label.isEmpty() ? dir : label, dir + QLatin1Char('/')};
+    DriveEntry entry{l + QLatin1Char(':'), label.isEmpty() ? dir : label, dir + QLatin1Char('/'),
+                     ++m_lastMountId, dir};
     m_drives.append(entry);
     std::sort(m_drives.begin(), m_drives.end(),
               [](const DriveEntry &a, const DriveEntry &b) { return a.name < b.name; });
+    announce();
     return entry.root;
 }
 
@@ -34,14 +36,31 @@ QString FakeDriveTable::root(const QString &letter) const
     return QString();
 }
 
-QList<DriveEntry> FakeDriveTable::drives() const
+void FakeDriveTable::removeDrive(const QString &letter)
 {
-    return m_drives;
+    const QString name = letter.left(1).toUpper() + QLatin1Char(':');
+    m_drives.removeIf([&](const DriveEntry &d) { return d.name == name; });
+    announce();
+}
+
+// Like the kernel's event, the news reaches the watch through the event loop.
+void FakeDriveTable::announce()
+{
+    QMetaObject::invokeMethod(&mounts, &MountWatch::changed, Qt::QueuedConnection);
+}
+
+quint64 FakeDriveTable::mountIdOf(const QString &root) const
+{
+    for (const DriveEntry &d : m_drives)
+        if (d.root == root)
+            return d.mountId;
+    return 0;
 }
 
 bool FakeDriveTable::isReady(const DriveEntry &drive) const
 {
-    return !m_notReady.value(drive.name.left(1).toUpper(), false) && QDir(drive.root).exists();
+    return !m_notReady.value(drive.name.left(1).toUpper(), false) && QDir(drive.root).exists()
+           && drive.mountId != 0 && mountIdOf(drive.root) == drive.mountId;
 }
 
 Result<qint64> FakeDriveTable::freeSpace(const DriveEntry &drive) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileSystemService.h"
+#include "platform/MountWatch.h"
 #include "runs/CopyEngine.h"
 
 #include <QMap>
@@ -10,15 +11,20 @@
 #include <utility>
 
 // A drive table over folders of a temporary directory. C: exists from the
-// start; drives can be added, marked not ready and given a free-space figure.
+// start; drives can be mounted and unmounted, marked not ready and given a
+// free-space figure. Each mounting is a mount of its own, with a new mount ID.
 // As WriteFaults (pass it to DriveFileSystem) a drive can refuse writing,
 // like a write-protected card, or fail while data is written, like a full disk.
 class FakeDriveTable final : public DriveTable, public WriteFaults {
 public:
     FakeDriveTable();
 
-    // Adds drive letter (e.g. "D") with a fresh folder; returns its root.
+    // Mounts drive letter (e.g. "D") on its folder, made when missing;
+    // returns its root.
     QString addDrive(const QString &letter, const QString &label = QString());
+    // The drive leaves, as a stick pulled out: its folder stays behind as a
+    // bare mount point, and the watch hears of it once the event loop runs.
+    void removeDrive(const QString &letter);
     // The native root of a drive, with a trailing '/'.
     QString root(const QString &letter) const;
     void setReady(const QString &letter, bool ready) { m_notReady[letter.left(1).toUpper()] = !ready; }
@@ -36,14 +42,21 @@ public:
     // file into place, as another program writing there meanwhile would.
     void setBeforeRename(std::function<void(const QString &)> action) { m_beforeRename = std::move(action); }
 
-    QList<DriveEntry> drives() const override;
+    QList<DriveEntry> drives() override { return m_drives; }
     bool isReady(const DriveEntry &drive) const override;
     Result<qint64> freeSpace(const DriveEntry &drive) const override;
-    QString currentDrive() const override { return m_current; }
+    QString currentDrive() override { return m_current; }
     int failure(Step step, const std::string &destinationPath) const override;
 
+    MountWatch mounts;
+
 private:
+    // The mount a folder lies on now, as statx tells it.
+    quint64 mountIdOf(const QString &root) const;
+    void announce();
+
     QTemporaryDir m_tmp;
+    quint64 m_lastMountId = 100;
     QList<DriveEntry> m_drives;
     QMap<QString, bool> m_notReady;
     QMap<QString, qint64> m_freeSpace;

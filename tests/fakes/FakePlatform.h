@@ -149,7 +149,8 @@ public:
     FakeCopyProgressRunner copyProgress;
 
     Platform platform() { return Platform{messageBoxes, busyPointer, clipboard, programs, ender,
-                                          dataDirectory, clock, registry, fileSystem, copyProgress}; }
+                                          dataDirectory, clock, registry, fileSystem, copyProgress,
+                                          drives.mounts}; }
 
 private:
     QTemporaryDir m_tmp;

@@ -1,13 +1,17 @@
-// The Linux drive table: which mounted file systems become drives, and in
-// which order.
+// The Linux drive table: which mounted file systems become drives, which
+// letters they hold while mounts come and go, and the watch on the kernel's
+// mount table.
 
 #include "fakes/Ext4Image.h"
 #include "fakes/Trees.h"
 #include "platform/LinuxDriveTable.h"
+#include "platform/LinuxMountWatch.h"
 
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <sys/statvfs.h>
+#include <sys/mount.h>
 
 using namespace Trees;
 
@@ -28,6 +32,25 @@ QStringList texts(const QList<DriveEntry> &drives)
     return result;
 }
 
+// A drive table over a mount table file that the test rewrites.
+struct FakeMountTable {
+    QTemporaryDir tmp;
+    QString path = tmp.filePath(QStringLiteral("mountinfo"));
+    LinuxDriveTable table{QStringLiteral("/home/u"), path};
+
+    QList<DriveEntry> drivesAfter(const QByteArray &mountInfo)
+    {
+        Trees::writeFile(path, mountInfo);
+        return table.drives();
+    }
+};
+
+QList<DriveEntry> tableFrom(const QByteArray &mountInfo)
+{
+    FakeMountTable mounts;
+    return mounts.drivesAfter(mountInfo);
+}
+
 } // namespace
 
 class TstLinuxDriveTable : public QObject {
@@ -38,8 +61,10 @@ private slots:
     void skipsVirtualAndSystemFileSystems_data();
     void skipsVirtualAndSystemFileSystems();
     void runsOutOfLettersAtY();
+    void lettersHoldStill();
     void readsTheMountTableAndTheFoldersAfresh();
     void freeSpaceLeavesOutRootsReserve();
+    void watchHearsMountsComeAndGo();
 };
 
 void TstLinuxDriveTable::keepsDataFileSystemsInMountOrder()
@@ -52,7 +77,7 @@ void TstLinuxDriveTable::keepsDataFileSystemsInMountOrder()
                                  + mountLine(7, "/media/u/USBSTICK", "vfat")
                                  + "broken line\n";
 
-    const QList<DriveEntry> drives = LinuxDriveTable::tableFrom(QStringLiteral("/home/u"), mountInfo);
+    const QList<DriveEntry> drives = tableFrom(mountInfo);
 
     QCOMPARE(texts(drives), QStringList({"C: [ホーム] /home/u/", "D: [USBSTICK] /media/u/USBSTICK/",
                                          "E: [data] /mnt/data/", "F: [My Disk] /run/media/u/My Disk/",
@@ -81,7 +106,7 @@ void TstLinuxDriveTable::skipsVirtualAndSystemFileSystems()
     QFETCH(QByteArray, mountPoint);
     QFETCH(QByteArray, type);
     const QList<DriveEntry> drives
-        = LinuxDriveTable::tableFrom(QStringLiteral("/home/u"), mountLine(1, "/", "ext4") + mountLine(2, mountPoint, type));
+        = tableFrom(mountLine(1, "/", "ext4") + mountLine(2, mountPoint, type));
     QCOMPARE(texts(drives), QStringList({"C: [ホーム] /home/u/", "Z: [/] /"}));
 }
 
@@ -90,12 +115,36 @@ void TstLinuxDriveTable::runsOutOfLettersAtY()
     QByteArray mountInfo;
     for (int i = 0; i < 30; ++i)
         mountInfo += mountLine(i, "/mnt/d" + QByteArray::number(10 + i), "ext4");
-    const QList<DriveEntry> drives = LinuxDriveTable::tableFrom(QStringLiteral("/root"), mountInfo);
+    const QList<DriveEntry> drives = tableFrom(mountInfo);
 
     QCOMPARE(drives.size(), 1 + 22 + 1);
     QCOMPARE(drives[1].name, QStringLiteral("D:"));
     QCOMPARE(drives[22].name, QStringLiteral("Y:"));
     QCOMPARE(drives.last().name, QStringLiteral("Z:"));
+}
+
+// Mounts leave before and after others and new ones arrive: no letter
+// shifts, and a newcomer takes the first letter no mount holds.
+void TstLinuxDriveTable::lettersHoldStill()
+{
+    const QByteArray a = mountLine(11, "/mnt/a", "ext4"), b = mountLine(12, "/mnt/b", "ext4"),
+                     c = mountLine(13, "/mnt/c", "ext4"), d = mountLine(14, "/mnt/d", "vfat"),
+                     e = mountLine(15, "/mnt/e", "vfat"), aAgain = mountLine(16, "/mnt/a", "ext4");
+    const auto lettered = [](const QList<DriveEntry> &drives) {
+        QStringList result;
+        for (const DriveEntry &drive : drives.mid(1, drives.size() - 2))
+            result << drive.name + drive.mountPoint + QLatin1Char('#') + QString::number(drive.mountId);
+        return result;
+    };
+    FakeMountTable mounts;
+    QCOMPARE(lettered(mounts.drivesAfter(c + b + a)),
+             QStringList({"D:/mnt/a#11", "E:/mnt/b#12", "F:/mnt/c#13"}));
+    QCOMPARE(lettered(mounts.drivesAfter(b + c)), QStringList({"E:/mnt/b#12", "F:/mnt/c#13"}));
+    QCOMPARE(lettered(mounts.drivesAfter(b)), QStringList({"E:/mnt/b#12"}));
+    QCOMPARE(lettered(mounts.drivesAfter(b + d)), QStringList({"D:/mnt/d#14", "E:/mnt/b#12"}));
+    // Mounted again, a's folder is another mount, and takes what is free.
+    QCOMPARE(lettered(mounts.drivesAfter(b + d + e + aAgain)),
+             QStringList({"D:/mnt/d#14", "E:/mnt/b#12", "F:/mnt/a#16", "G:/mnt/e#15"}));
 }
 
 void TstLinuxDriveTable::readsTheMountTableAndTheFoldersAfresh()
@@ -111,13 +160,26 @@ void TstLinuxDriveTable::readsTheMountTableAndTheFoldersAfresh()
     QCOMPARE(table.drives().size(), 2);
 
     // A stick plugged in after the start appears on the next look.
-    writeFile(mountInfoPath, mountLine(1, "/", "ext4") + mountLine(2, QFile::encodeName(stick), "vfat"));
+    const auto stickLine = [&](quint64 id) {
+        return mountLine(int(id), QFile::encodeName(stick), "vfat");
+    };
+    const quint64 folderMount = mountIdOf(stick);
+    QVERIFY(folderMount != 0);
+    writeFile(mountInfoPath, mountLine(1, "/", "ext4") + stickLine(folderMount));
     const QList<DriveEntry> drives = table.drives();
     QCOMPARE(drives.size(), 3);
     const DriveEntry stickDrive = drives[1];
     QCOMPARE(stickDrive.root, stick + QLatin1Char('/'));
     QVERIFY(table.isReady(stickDrive));
     QVERIFY(table.freeSpace(stickDrive).value() > 0);
+
+    // An entry naming another mount than the one its folder lies on now is
+    // a bare mount point: the stick has left, whatever the folder holds.
+    writeFile(mountInfoPath, mountLine(1, "/", "ext4") + stickLine(folderMount + 1000));
+    const DriveEntry leftDrive = table.drives()[1];
+    QCOMPARE(leftDrive.root, stickDrive.root);
+    QVERIFY(!table.isReady(leftDrive));
+    QCOMPARE(table.freeSpace(leftDrive).error().number, 71);
 
     // Pulled out: the folder is gone.
     QVERIFY(QDir(stick).removeRecursively());
@@ -145,8 +207,26 @@ void TstLinuxDriveTable::freeSpaceLeavesOutRootsReserve()
     QCOMPARE(::statvfs(QFile::encodeName(disk.mountPoint()).constData(), &fs), 0);
     QVERIFY(fs.f_bfree > fs.f_bavail); // the image keeps blocks for root
 
-    const DriveEntry drive{QStringLiteral("D:"), QStringLiteral("ext4"), disk.mountPoint() + QLatin1Char('/')};
+    const DriveEntry drive{QStringLiteral("D:"), QStringLiteral("ext4"),
+                           disk.mountPoint() + QLatin1Char('/'), mountIdOf(disk.mountPoint()),
+                           disk.mountPoint()};
     QCOMPARE(LinuxDriveTable().freeSpace(drive).value(), qint64(fs.f_bavail * fs.f_frsize));
+}
+
+void TstLinuxDriveTable::watchHearsMountsComeAndGo()
+{
+    LinuxMountWatch watch;
+    QSignalSpy changes(&watch, &MountWatch::changed);
+    QTemporaryDir tmp;
+    const QByteArray folder = QFile::encodeName(tmp.path());
+    if (::mount("tmpfs", folder.constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("mounting a tmpfs is refused here");
+    auto unmount = qScopeGuard([&] { ::umount2(folder.constData(), MNT_DETACH); });
+    QTRY_VERIFY(changes.size() >= 1);
+    const qsizetype afterMount = changes.size();
+    unmount.dismiss();
+    QCOMPARE(::umount2(folder.constData(), MNT_DETACH), 0);
+    QTRY_VERIFY(changes.size() > afterMount);
 }
 
 QTEST_GUILESS_MAIN(TstLinuxDriveTable)

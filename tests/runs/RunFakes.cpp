@@ -79,7 +79,8 @@ RunWorld::RunWorld(Engine engine)
                fakes.registry,
                engine == Engine::Real ? static_cast<FileSystemService &>(fakes.fileSystem)
                                       : static_cast<FileSystemService &>(fileSystem),
-               fakes.copyProgress}
+               fakes.copyProgress,
+               fakes.drives.mounts}
 {
 }
 

@@ -54,13 +54,13 @@ private:
 class FakeMainWindow final : public MainWindowInputs {
 public:
     explicit FakeMainWindow(QStringList &log) : m_log(log) {}
-    QString dir1 = QStringLiteral("/home/u/");
-    QString dir2 = QStringLiteral("/media/u/STICK/");
+    DriveEntry dir1{QStringLiteral("C:"), QStringLiteral("ホーム"), QStringLiteral("/home/u/")};
+    DriveEntry dir2{QStringLiteral("E:"), QStringLiteral("STICK"), QStringLiteral("/media/u/STICK/")};
     QString folderName = QStringLiteral("Data");
     int page = 0;
 
-    QString Dir1Path() override { m_log << QStringLiteral("Dir1"); return dir1; }
-    QString Dir2Path() override { m_log << QStringLiteral("Dir2"); return dir2; }
+    DriveEntry Dir1Drive() override { m_log << QStringLiteral("Dir1"); return dir1; }
+    DriveEntry Dir2Drive() override { m_log << QStringLiteral("Dir2"); return dir2; }
     QString txtBackupText() override { m_log << QStringLiteral("txtBackup"); return folderName; }
     int selectedPage() override { return page; }
 

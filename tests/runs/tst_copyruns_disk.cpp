@@ -39,8 +39,8 @@ struct DiskWorld : RunWorld {
     {
         c = fakes.drives.root(QStringLiteral("C"));
         d = fakes.drives.addDrive(QStringLiteral("D"), QStringLiteral("STICK"));
-        mainWindow.dir1 = c;
-        mainWindow.dir2 = d;
+        mainWindow.dir1 = fakes.fileSystem.GetDrive(QStringLiteral("C:")).value();
+        mainWindow.dir2 = fakes.fileSystem.GetDrive(QStringLiteral("D:")).value();
         options.end = 0;
         writeFile(c + QStringLiteral("Data/1.txt"), "one");
         writeFile(c + QStringLiteral("Data/2.txt"), "two");
@@ -66,6 +66,8 @@ private slots:
     void missingSource();
     void stoppedRun_data();
     void stoppedRun();
+    void driveLeftAfterItWasChosen_data();
+    void driveLeftAfterItWasChosen();
 };
 
 void tst_CopyRunsDisk::initTestCase()
@@ -96,7 +98,7 @@ void tst_CopyRunsDisk::backupThroughTheProgressWindow()
     ProgressWindow window(std::chrono::milliseconds(0));
     Platform &p = world.platform;
     Platform withWindow{p.messageBoxes, p.busyPointer, p.clipboard, p.programs,   p.ender,
-                        p.dataDirectory, p.clock,     p.registry,  p.fileSystem, window};
+                        p.dataDirectory, p.clock,     p.registry,  p.fileSystem, window, p.mounts};
     RunContext context{withWindow, world.mainWindow, world.options, world.history, world.gate};
     RunBackup(context);
     QCOMPARE(world.boxTexts(), QStringList{QStringLiteral("バックアップが完了しました。")});
@@ -248,6 +250,43 @@ void tst_CopyRunsDisk::stoppedRun()
     QCOMPARE(readFile(copy + QStringLiteral("3.txt")), QByteArray("three"));
     QVERIFY(!QFileInfo::exists(copy + QStringLiteral("big.bin")));
     QCOMPARE(Trees::temporaries(world.d), QStringList());
+}
+
+using RunProcedure = void (*)(RunContext &);
+Q_DECLARE_METATYPE(RunProcedure)
+
+void tst_CopyRunsDisk::driveLeftAfterItWasChosen_data()
+{
+    QTest::addColumn<RunProcedure>("run");
+    QTest::addColumn<bool>("sourceLeaves");
+    QTest::newRow("backup, destination pulled") << RunProcedure(RunBackup) << false;
+    QTest::newRow("backup, source pulled") << RunProcedure(RunBackup) << true;
+    QTest::newRow("restore, destination pulled") << RunProcedure(RunHukyuu) << false;
+    QTest::newRow("restore, source pulled") << RunProcedure(RunHukyuu) << true;
+}
+
+// The stick is pulled while the run starts, after its drive was chosen:
+// its bare mount point stays behind, and nothing may land there or be
+// taken from there.
+void tst_CopyRunsDisk::driveLeftAfterItWasChosen()
+{
+    QFETCH(RunProcedure, run);
+    QFETCH(bool, sourceLeaves);
+    DiskWorld world;
+    if (sourceLeaves) {
+        std::swap(world.mainWindow.dir1, world.mainWindow.dir2);
+        writeFile(world.d + QStringLiteral("Data/left.txt"), "left behind");
+    }
+    const QString drives = QDir::cleanPath(world.c + QStringLiteral(".."));
+    const QMap<QString, QByteArray> before = tree(drives);
+    world.options.onFirstRead = [&] { world.fakes.drives.removeDrive(QStringLiteral("D")); };
+
+    QVERIFY(!world.run(run));
+
+    QCOMPARE(world.boxTexts(), (QStringList{Unexpected, AddressCopied}));
+    QCOMPARE(world.fakes.clipboard.text, AppInfo::ContactAddress);
+    QCOMPARE(tree(drives), before);
+    QCOMPARE(world.historyFile(), QString());
 }
 
 QTEST_MAIN(tst_CopyRunsDisk)
