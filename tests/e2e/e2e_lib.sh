@@ -62,12 +62,15 @@ start_app() {
     APP_PID=$!
 }
 
+# The xdotool name pattern that matches exactly the title $1.
+title_pattern() {
+    printf '^%s$' "$(printf '%s' "$1" | sed 's/[][\.*^$()+?{}|]/\\&/g')"
+}
+
 # Prints the id of the first visible window whose title is exactly $1, waiting for it.
 wait_window() {
     local title=$1 id
-    local pattern
-    pattern="^$(printf '%s' "$title" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$"
-    id=$(timeout "$WAIT_SECONDS" xdotool search --sync --onlyvisible --name "$pattern" 2>/dev/null | head -n 1) ||
+    id=$(timeout "$WAIT_SECONDS" xdotool search --sync --onlyvisible --name "$(title_pattern "$title")" 2>/dev/null | head -n 1) ||
         fail "no window titled '$title'"
     [ -n "$id" ] || fail "no window titled '$title'"
     echo "$id"
@@ -92,6 +95,11 @@ type_text() {
 click_twips() {
     local window=$1 x=$(($2 / 15)) y=$(($3 / 15))
     xdotool mousemove --window "$window" --sync "$x" "$y" click 1
+}
+
+# True while a window titled exactly $1 is shown.
+window_shown() {
+    xdotool search --onlyvisible --name "$(title_pattern "$1")" >/dev/null 2>&1
 }
 
 # Waits until the program has ended; fails if it is still running.

@@ -40,13 +40,6 @@ mount_stick() {
         { echo "SKIP [$SCENARIO]: mounting is refused here"; exit $SKIP; }
 }
 
-# True while a window titled exactly $1 is shown.
-window_shown() {
-    local pattern
-    pattern="^$(printf '%s' "$1" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$"
-    xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1
-}
-
 mount_stick v1
 mount_stick v2
 mkdir -p "$HOME/Docs"
