@@ -55,24 +55,24 @@ start_app
 main=$(wait_window "TX(Tandemix)Ver.3")
 focus "$main"
 click_twips "$main" 4200 1110                           # opens Drive2
-sleep 0.5
+sleep 1.5
 keys Up Return                                          # picks v1
-sleep 0.5
+sleep 1.5
 window_shown "BK(Brightkeep)Vr.2" && fail "v1 was taken as not ready"
 
 umount "$MNT/v1"
-sleep 1
+sleep 2
 window_shown "BK(Brightkeep)Vr.2" && fail "a box popped up by itself"
 window_shown "TX(Tandemix)Vr.3" && fail "a box popped up by itself"
 
 focus "$main"
 click_twips "$main" 4200 1110                           # v1's entry again
-sleep 0.5
+sleep 1.5
 keys Return
 box=$(wait_window "BK(Brightkeep)Vr.2")
 focus "$box"
 keys Escape                                             # Cancel: the list stays on v1
-sleep 0.5
+sleep 1.5
 
 focus "$main"
 keys alt+o                                              # Start
