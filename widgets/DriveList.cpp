@@ -2,6 +2,8 @@
 
 #include "platform/MountWatch.h"
 
+#include <QAbstractItemView>
+
 #include <algorithm>
 
 namespace {
@@ -28,7 +30,12 @@ DriveList::DriveList(FileSystemService &fileSystem, MountWatch &mounts, QWidget 
         if (m_shownLeft)
             emit driveChanged();
     });
-    connect(&mounts, &MountWatch::changed, this, &DriveList::refresh);
+    // Rebuilding the items would close an open popup under the user's
+    // pointer; it was filled as it opened, and every entry names its mount.
+    connect(&mounts, &MountWatch::changed, this, [this] {
+        if (!view()->isVisible())
+            refresh();
+    });
 }
 
 DriveEntry DriveList::shownDrive() const
