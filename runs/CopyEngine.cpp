@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,16 +37,11 @@ private:
 
 // Permission bits and times are kept where the destination can hold them;
 // a stick formatted FAT cannot, and that must not fail the copy.
-void keepTimes(int fd, const struct stat &source)
-{
-    const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    (void)::futimens(fd, times);
-}
-
 void keepAttributes(int fd, const struct stat &source)
 {
     (void)::fchmod(fd, source.st_mode & 07777);
-    keepTimes(fd, source);
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    (void)::futimens(fd, times);
 }
 
 // A folder this copy made takes its own bits at once, kept writable for us
@@ -117,6 +113,37 @@ Result<Fd> openRegularFile(int dirFd, const std::string &name, bool followLink, 
         return Fd();
     (void)::fcntl(fd.get(), F_SETFL, O_RDONLY);
     return fd;
+}
+
+constexpr qint64 NanosecondsPerSecond = 1'000'000'000;
+
+qint64 nanoseconds(const struct timespec &t)
+{
+    return qint64(t.tv_sec) * NanosecondsPerSecond + t.tv_nsec;
+}
+
+// Whether two times are the same to step nanoseconds: a destination that
+// keeps whole seconds stores 12:00:05.7 as 12:00:05 (and Windows rounds up
+// to 12:00:06 on FAT), so anything less than a step apart is the same.
+bool sameTime(const struct timespec &a, const struct timespec &b, qint64 step)
+{
+    const time_t seconds = a.tv_sec - b.tv_sec;
+    if (seconds > 2 || seconds < -2) // no step is longer, and no overflow below
+        return false;
+    const qint64 apart = qint64(seconds) * NanosecondsPerSecond + (a.tv_nsec - b.tv_nsec);
+    return apart < step && apart > -step;
+}
+
+// The target of the link name in dirFd, or nullopt when it is no link (any more).
+std::optional<std::string> linkText(int dirFd, const std::string &name, std::vector<char> &buffer)
+{
+    buffer.resize(std::max<size_t>(buffer.size(), 256));
+    ssize_t length;
+    while ((length = ::readlinkat(dirFd, name.c_str(), buffer.data(), buffer.size())) == ssize_t(buffer.size()))
+        buffer.resize(buffer.size() * 2);
+    if (length < 0)
+        return std::nullopt;
+    return std::string(buffer.data(), size_t(length));
 }
 
 } // namespace
@@ -354,7 +381,44 @@ Result<void> CopyEngine::copyEntry(const PlannedFile &file, int sourceFd, int ta
     // the look; the rename below still refuses to replace what appears meanwhile.
     if (!m_overwrite && !targetIsNew && exists(targetFd, file.name))
         return errorAt(ErrorNumber::FileAlreadyExists, "File already exists", targetPathOf(file.name));
+    if (m_overwrite && !targetIsNew && leftInPlace(file, sourceFd, targetFd))
+        return {};
     return file.isLink ? copyLink(file, sourceFd, targetFd) : copyFile(file, sourceFd, targetFd, FollowLink::No);
+}
+
+// A repeat run finds most entries as the last run left them. Rewriting
+// those would cost as much as the first copy (ext4 even flushes each file
+// renamed over another) and wear a stick for nothing, so an entry of the
+// same kind, size and time (a link: the same target) stays, its bits
+// corrected, and counts as copied. What the plan read of the source is
+// enough: the source file is not opened again.
+bool CopyEngine::leftInPlace(const PlannedFile &file, int sourceFd, int targetFd)
+{
+    struct stat st;
+    if (::fstatat(targetFd, file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    if (file.isLink)
+        return S_ISLNK(st.st_mode) && sameLinkTarget(file, sourceFd, targetFd);
+    if (!S_ISREG(st.st_mode) || qint64(st.st_size) != file.size)
+        return false;
+    const bool exactTime = nanoseconds(st.st_mtim) == nanoseconds(file.modified);
+    const bool sameBits = (st.st_mode & 07777) == file.mode;
+    if (!exactTime || !sameBits) {
+        const Keeping &keeping = keepingOf(targetFd, st.st_dev);
+        if (!exactTime && !sameTime(st.st_mtim, file.modified, keeping.timeStep))
+            return false;
+        if (!sameBits && keeping.bits)
+            (void)::fchmodat(targetFd, file.name.c_str(), file.mode, 0);
+    }
+    if (m_observer && file.size > 0)
+        m_observer->bytesCopied(file.size);
+    return true;
+}
+
+bool CopyEngine::sameLinkTarget(const PlannedFile &file, int sourceFd, int targetFd)
+{
+    const std::optional<std::string> source = linkText(sourceFd, file.name, m_buffer);
+    return source && source == linkText(targetFd, file.name, m_buffer);
 }
 
 Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int targetFd, FollowLink follow)
@@ -382,7 +446,7 @@ Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int tar
         // took away or the special bits need another call.
         if ((st.st_mode & 07777) != (st.st_mode & 0777 & ~m_umask))
             (void)::fchmod(out.get(), st.st_mode & 07777);
-        keepTimes(out.get(), st);
+        setTimes(out.get(), st.st_atim, st.st_mtim, *temporary);
         if (const int err = out.close())
             done = errorFromErrno(err, targetPathOf(file.name));
     }
@@ -399,19 +463,15 @@ Result<void> CopyEngine::copyLink(const PlannedFile &file, int sourceFd, int tar
     if (::fstatat(sourceFd, file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode))
         return {}; // removed or replaced since the tree was read
     m_buffer.resize(std::max<size_t>(m_buffer.size(), size_t(st.st_size) + 1));
-    ssize_t length;
-    while ((length = ::readlinkat(sourceFd, file.name.c_str(), m_buffer.data(), m_buffer.size()))
-           == ssize_t(m_buffer.size()))
-        m_buffer.resize(m_buffer.size() * 2);
-    if (length < 0)
+    const std::optional<std::string> linkTarget = linkText(sourceFd, file.name, m_buffer);
+    if (!linkTarget)
         return errorFromErrno(errno, sourcePathOf(file.name), Side::Source);
-    const std::string linkTarget(m_buffer.data(), size_t(length));
 
     bool noLinks = false;
     const Result<std::string> temporary =
         createTemporary(WriteFaults::Step::CreateFile, targetPathOf(file.name), [&](const char *name) {
             int err = fault(WriteFaults::Step::CreateLink, targetPathOf(file.name));
-            if (err == 0 && ::symlinkat(linkTarget.c_str(), targetFd, name) != 0)
+            if (err == 0 && ::symlinkat(linkTarget->c_str(), targetFd, name) != 0)
                 err = errno;
             noLinks = holdsNoLinks(err);
             return err;
@@ -583,6 +643,62 @@ int CopyEngine::renameNoReplace(int dirFd, const std::string &from, const std::s
     if (exists(dirFd, to))
         return EEXIST;
     return ::renameat(dirFd, from.c_str(), dirFd, to.c_str()) == 0 ? 0 : errno;
+}
+
+void CopyEngine::setTimes(int fd, struct timespec accessed, struct timespec modified,
+                          const std::string &name) const
+{
+    if (m_faults && m_faults->keepsWholeSeconds(targetPathOf(name)))
+        accessed.tv_nsec = modified.tv_nsec = 0;
+    const struct timespec times[2] = {accessed, modified};
+    (void)::futimens(fd, times);
+}
+
+const CopyEngine::Keeping &CopyEngine::keepingOf(int targetFd, dev_t device)
+{
+    auto known = m_keeping.find(device);
+    if (known == m_keeping.end())
+        known = m_keeping.emplace(device, learnKeeping(targetFd)).first;
+    return known->second;
+}
+
+// The file system's name cannot tell how exactly it keeps times: a
+// "fuseblk" mount may be exFAT (whole seconds through exfat-fuse) or NTFS
+// (100 ns), the kernel's exFAT keeps 10 ms, FAT 2 s, ext4, btrfs and xfs
+// nanoseconds, and a mount or driver can differ from what its format could
+// hold. So a probe file is given a time with nanoseconds and bits, and
+// what it reads back is what this destination keeps. Where the probe cannot
+// be written, times are compared exactly: a copy too many, never one left out.
+CopyEngine::Keeping CopyEngine::learnKeeping(int targetFd)
+{
+    Keeping keeping;
+    Fd probe;
+    const Result<std::string> temporary = createTemporary(WriteFaults::Step::CreateFile, m_targetPath, [&](const char *name) {
+        probe = Fd(::openat(targetFd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        return probe.valid() ? 0 : errno;
+    });
+    if (!temporary)
+        return keeping;
+    // An odd second and the last nanosecond of it tell each step apart.
+    constexpr struct timespec given = {1'000'000'001, 999'999'999};
+    constexpr mode_t givenBits = 0640;
+    (void)::fchmod(probe.get(), givenBits);
+    setTimes(probe.get(), given, given, *temporary);
+    struct stat st;
+    if (::fstat(probe.get(), &st) == 0) {
+        keeping.bits = (st.st_mode & 07777) == givenBits;
+        // The drivers cut the time down to their step; one that does
+        // something else is compared exactly.
+        for (const qint64 step : {qint64(1), qint64(100), qint64(1'000), qint64(1'000'000),
+                                  qint64(10'000'000), NanosecondsPerSecond, 2 * NanosecondsPerSecond})
+            if (nanoseconds(st.st_mtim) == nanoseconds(given) / step * step) {
+                keeping.timeStep = step;
+                break;
+            }
+    }
+    probe.close();
+    (void)::unlinkat(targetFd, temporary->c_str(), 0);
+    return keeping;
 }
 
 int CopyEngine::fault(WriteFaults::Step step, const std::string &path) const

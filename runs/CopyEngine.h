@@ -4,6 +4,7 @@
 #include "runs/FolderPlan.h"
 #include "runs/FolderWalk.h"
 
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -18,6 +19,9 @@ public:
     virtual ~WriteFaults() = default;
     // The errno with which writing destinationPath at this step fails, or 0.
     virtual int failure(Step step, const std::string &destinationPath) const = 0;
+    // True where the drive keeps only whole seconds of the times set on
+    // destinationPath, as exFAT through exfat-fuse does.
+    virtual bool keepsWholeSeconds(const std::string &destinationPath) const = 0;
 };
 
 // Copies a folder tree the way CopyFolder promises: the destination is
@@ -27,6 +31,8 @@ public:
 // Folders are made ahead of the files under temporary names and take their
 // own names when reached; a stop leaves none of them behind, and a run
 // removes the temporaries a killed one left in the folders it enters.
+// When overwriting, an entry the destination already holds as it should be
+// is left in place.
 class CopyEngine {
 public:
     CopyEngine(bool overwrite, CopyObserver *observer, const WriteFaults *faults);
@@ -46,7 +52,9 @@ private:
     Result<void> copyTree(PlannedFolder &folder, bool targetIsNew);
     Result<void> copyFolderEntry(PlannedFolder &sub);
     Result<void> copyEntry(const PlannedFile &file, int sourceFd, int targetFd, bool targetIsNew);
-    Result<void> copyFile(const PlannedFile &file, int sourceFd, int targetFd, FollowLink follow);
+    bool leftInPlace(const PlannedFile &file, int sourceFd, int targetFd);
+    bool sameLinkTarget(const PlannedFile &file, int sourceFd, int targetFd);
+        Result<void> copyFile(const PlannedFile &file, int sourceFd, int targetFd, FollowLink follow);
     Result<void> copyLink(const PlannedFile &file, int sourceFd, int targetFd);
     Result<void> copyData(int in, int out, qint64 size, const std::string &name);
     Result<void> copyDataByReading(int in, int out, qint64 remaining, const std::string &name);
@@ -58,6 +66,16 @@ private:
     void tidy(PlannedFolder &sub);
     void removeTemporaries();
     void removeTemporaryFolder(const std::string &name);
+    void setTimes(int fd, struct timespec accessed, struct timespec modified, const std::string &name) const;
+
+    // What a destination file system keeps of the times and bits given to
+    // its files.
+    struct Keeping {
+        qint64 timeStep = 1; // nanoseconds; 1 where times are kept exactly
+        bool bits = true;
+    };
+    const Keeping &keepingOf(int targetFd, dev_t device);
+    Keeping learnKeeping(int targetFd);
     int fault(WriteFaults::Step step, const std::string &path) const;
     bool stopRequested() const { return m_observer && m_observer->stopRequested(); }
 
@@ -72,6 +90,7 @@ private:
     FolderWalk m_source; // where the copy stands in the source tree
     FolderWalk m_target; // and in the destination
     bool m_madeAhead = false;
+    std::map<dev_t, Keeping> m_keeping; // learned once per destination file system
     std::string m_sourcePath; // the folder being copied, for errors and the observer
     std::string m_targetPath;
     quint64 m_temporaryBase = 0;

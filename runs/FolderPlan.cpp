@@ -86,7 +86,7 @@ private:
         } else if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
             const bool isLink = S_ISLNK(st.st_mode);
             const qint64 size = isLink ? 0 : qint64(st.st_size);
-            folder.files.push_back(PlannedFile{name, isLink, size});
+            folder.files.push_back(PlannedFile{name, isLink, size, st.st_mtim, st.st_mode & 07777});
             ++m_plan.files;
             m_plan.bytes += size;
         }

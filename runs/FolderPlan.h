@@ -8,11 +8,14 @@
 #include <sys/types.h>
 #include <vector>
 
-// A file or symbolic link found in a folder.
+// A file or symbolic link found in a folder, with what a repeat run
+// compares against the destination without opening the file again.
 struct PlannedFile {
     std::string name;
     bool isLink = false;
     qint64 size = 0; // bytes of a regular file, 0 for a link
+    struct timespec modified = {};
+    mode_t mode = 0; // permission bits
 };
 
 // A folder with what it holds, each list in name order (byte order of the

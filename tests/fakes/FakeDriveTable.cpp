@@ -70,22 +70,30 @@ Result<qint64> FakeDriveTable::freeSpace(const DriveEntry &drive) const
     return m_freeSpace.value(drive.name.left(1).toUpper(), std::numeric_limits<qint64>::max() / 4);
 }
 
+QString FakeDriveTable::letterOf(const std::string &nativePath) const
+{
+    const QString path = QFile::decodeName(QByteArray::fromStdString(nativePath)) + QLatin1Char('/');
+    for (const DriveEntry &d : m_drives)
+        if (path.startsWith(d.root))
+            return d.name.left(1);
+    return QString();
+}
+
 int FakeDriveTable::failure(Step step, const std::string &destinationPath) const
 {
-    const QString path = QFile::decodeName(QByteArray::fromStdString(destinationPath));
+    const QString letter = letterOf(destinationPath);
     if (step == Step::RenameNoReplace && m_beforeRename)
-        m_beforeRename(path);
-    for (const DriveEntry &d : m_drives) {
-        if (!(path + QLatin1Char('/')).startsWith(d.root))
-            continue;
-        const QString letter = d.name.left(1);
-        if (step == Step::CopyRange || step == Step::RenameNoReplace)
-            return m_refused.value({letter, step}, 0);
-        if (step == Step::WriteData)
-            return m_writeError.value(letter, 0);
-        if (step == Step::CreateLink)
-            return m_linkError.value(letter, 0);
-        return m_readOnly.value(letter, false) ? EROFS : 0;
-    }
-    return 0;
+        m_beforeRename(QFile::decodeName(QByteArray::fromStdString(destinationPath)));
+    if (step == Step::CopyRange || step == Step::RenameNoReplace)
+        return m_refused.value({letter, step}, 0);
+    if (step == Step::WriteData)
+        return m_writeError.value(letter, 0);
+    if (step == Step::CreateLink)
+        return m_linkError.value(letter, 0);
+    return m_readOnly.value(letter, false) ? EROFS : 0;
+}
+
+bool FakeDriveTable::keepsWholeSeconds(const std::string &destinationPath) const
+{
+    return m_wholeSeconds.value(letterOf(destinationPath), false);
 }

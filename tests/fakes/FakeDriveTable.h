@@ -14,7 +14,8 @@
 // start; drives can be mounted and unmounted, marked not ready and given a
 // free-space figure. Each mounting is a mount of its own, with a new mount ID.
 // As WriteFaults (pass it to DriveFileSystem) a drive can refuse writing,
-// like a write-protected card, or fail while data is written, like a full disk.
+// like a write-protected card, or fail while data is written, like a full
+// disk, and keep times to whole seconds, like exFAT through exfat-fuse.
 class FakeDriveTable final : public DriveTable, public WriteFaults {
 public:
     FakeDriveTable();
@@ -41,12 +42,15 @@ public:
     // Runs action with a file's real path just before the copy renames the
     // file into place, as another program writing there meanwhile would.
     void setBeforeRename(std::function<void(const QString &)> action) { m_beforeRename = std::move(action); }
+    // The drive keeps only whole seconds of the times the copy sets.
+    void setWholeSeconds(const QString &letter, bool whole) { m_wholeSeconds[letter.left(1).toUpper()] = whole; }
 
     QList<DriveEntry> drives() override { return m_drives; }
     bool isReady(const DriveEntry &drive) const override;
     Result<qint64> freeSpace(const DriveEntry &drive) const override;
     QString currentDrive() override { return m_current; }
     int failure(Step step, const std::string &destinationPath) const override;
+    bool keepsWholeSeconds(const std::string &destinationPath) const override;
 
     MountWatch mounts;
 
@@ -54,6 +58,8 @@ private:
     // The mount a folder lies on now, as statx tells it.
     quint64 mountIdOf(const QString &root) const;
     void announce();
+    // The letter of the drive holding nativePath, empty when none does.
+    QString letterOf(const std::string &nativePath) const;
 
     QTemporaryDir m_tmp;
     quint64 m_lastMountId = 100;
@@ -65,5 +71,6 @@ private:
     QMap<std::pair<QString, Step>, int> m_refused;
     QMap<QString, int> m_linkError;
     std::function<void(const QString &)> m_beforeRename;
+    QMap<QString, bool> m_wholeSeconds;
     QString m_current = QStringLiteral("C:");
 };

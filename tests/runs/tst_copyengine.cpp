@@ -236,6 +236,10 @@ private slots:
     void failedWriteKeepsTheOldFile();
     void refusedWritingIs70_data();
     void refusedWritingIs70();
+    void repeatRewritesOnlyWhatChanged_data();
+    void repeatRewritesOnlyWhatChanged();
+    void repeatReplacesOnlyLinksWhoseTargetChanged();
+    void repeatOnWholeSecondTimesLeavesUnchangedFiles();
     void observerHearsThePlanThenEachFileInOrder();
     void largeFileArrivesWholeInChunks();
     void refusedKernelCopyFallsBackToReading_data();
@@ -385,13 +389,15 @@ void TstCopyEngine::overwriteReplacesFilesAndKeepsTheRest()
 void TstCopyEngine::withoutOverwriteStopsAtTheFirstExistingFile_data()
 {
     // Source: a b c in the folder, then sub/x sub/y. What stands in the
-    // destination first ("f:" file, "d:" folder, "l:" link), and what the
+    // destination first ("f:" file, "c:" the source file with its time,
+    // "d:" folder, "l:" link), and what the
     // destination holds when the copy has stopped.
     QTest::addColumn<QString>("existing");
     QTest::addColumn<QStringList>("after");
 
     QTest::newRow("first file") << "f:a" << QStringList{"f a = old"};
     QTest::newRow("second file") << "f:b" << QStringList{"f a = A", "f b = old"};
+    QTest::newRow("a current copy of the second file") << "c:b" << QStringList{"f a = A", "f b = B"};
     QTest::newRow("file in a subfolder, after all files above it")
         << "f:sub/y"
         << QStringList{"d sub", "f a = A", "f b = B", "f c = C", "f sub/x = X", "f sub/y = old"};
@@ -410,6 +416,11 @@ void TstCopyEngine::withoutOverwriteStopsAtTheFirstExistingFile()
     const QString existingPath = target + existing.mid(2);
     if (existing.startsWith(QLatin1Char('f')))
         writeFile(existingPath, "old");
+    else if (existing.startsWith(QLatin1Char('c'))) {
+        const struct stat from = statOf(source + QLatin1Char('/') + existing.mid(2));
+        writeFile(existingPath, readFile(source + QLatin1Char('/') + existing.mid(2)));
+        setTimes(existingPath, from.st_mtim.tv_sec, from.st_mtim.tv_nsec);
+    }
     else if (existing.startsWith(QLatin1Char('d')))
         makeFolder(existingPath);
     else
@@ -656,6 +667,91 @@ void TstCopyEngine::refusedWritingIs70()
     QVERIFY(!copied.ok());
     QCOMPARE(copied.error().number, 70);
     QCOMPARE(listing(m_d), before);
+}
+
+void TstCopyEngine::repeatRewritesOnlyWhatChanged_data()
+{
+    // How the source file changes after the first copy, and whether the
+    // repeat must write the destination file anew.
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<qint64>("nanosecondsLater");
+    QTest::addColumn<mode_t>("mode");
+    QTest::addColumn<bool>("rewritten");
+    QTest::newRow("unchanged") << QByteArray("alpha") << 0LL << mode_t(0644) << false;
+    QTest::newRow("same size, new time") << QByteArray("ALPHA") << 3'000'000'000LL << mode_t(0644) << true;
+    QTest::newRow("same size, one nanosecond later") << QByteArray("ALPHA") << 1LL << mode_t(0644) << true;
+    QTest::newRow("same time, other size") << QByteArray("alphabet") << 0LL << mode_t(0644) << true;
+    QTest::newRow("permission bits alone") << QByteArray("alpha") << 0LL << mode_t(0600) << false;
+}
+
+void TstCopyEngine::repeatRewritesOnlyWhatChanged()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(qint64, nanosecondsLater);
+    QFETCH(mode_t, mode);
+    QFETCH(bool, rewritten);
+    const QString source = m_c + QStringLiteral("Docs/a.txt");
+    const QString target = m_d + QStringLiteral("Docs/a.txt");
+    writeFile(source, "alpha");
+    writeFile(m_c + QStringLiteral("Docs/sub/b.txt"), "unchanged");
+    setMode(source, 0644);
+    const qint64 seconds = 1700000000;
+    const long nanoseconds = 400000000;
+    setTimes(source, seconds, nanoseconds);
+    QVERIFY(copy(m_c + QStringLiteral("Docs"), m_d + QStringLiteral("Docs"), false).ok());
+    const ino_t inode = statOf(target).st_ino;
+
+    writeFile(source, content);
+    setMode(source, mode);
+    const qint64 later = nanoseconds + nanosecondsLater;
+    setTimes(source, seconds + later / 1'000'000'000, long(later % 1'000'000'000));
+    RecordingObserver observer;
+    QVERIFY(copy(m_c + QStringLiteral("Docs"), m_d + QStringLiteral("Docs"), true, &observer).ok());
+
+    QCOMPARE(listing(m_d + QStringLiteral("Docs")), listing(m_c + QStringLiteral("Docs")));
+    QCOMPARE(statOf(target).st_ino != inode, rewritten);
+    QCOMPARE(statOf(target).st_mode, statOf(source).st_mode);
+    QCOMPARE(statOf(target).st_mtim.tv_nsec, statOf(source).st_mtim.tv_nsec);
+    // What was left in place counts as done, so the bar reaches its end.
+    QCOMPARE(observer.events.size(), 3);
+    QCOMPARE(observer.bytes, observer.plannedBytes);
+}
+
+void TstCopyEngine::repeatReplacesOnlyLinksWhoseTargetChanged()
+{
+    const QString source = m_c + QStringLiteral("Docs");
+    makeLink(QStringLiteral("a.txt"), source + QStringLiteral("/same"));
+    makeLink(QStringLiteral("a.txt"), source + QStringLiteral("/moved"));
+    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), false).ok());
+    const ino_t same = statOf(m_d + QStringLiteral("Docs/same")).st_ino;
+    QVERIFY(QFile::remove(source + QStringLiteral("/moved")));
+    makeLink(QStringLiteral("b.txt"), source + QStringLiteral("/moved"));
+
+    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), true).ok());
+
+    QCOMPARE(linkText(m_d + QStringLiteral("Docs/moved")), QStringLiteral("b.txt"));
+    QCOMPARE(statOf(m_d + QStringLiteral("Docs/same")).st_ino, same);
+}
+
+void TstCopyEngine::repeatOnWholeSecondTimesLeavesUnchangedFiles()
+{
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/same.txt"), "same");
+    writeFile(source + QStringLiteral("/changed.txt"), "old");
+    setTimes(source + QStringLiteral("/same.txt"), 1700000001, 999999999);
+    setTimes(source + QStringLiteral("/changed.txt"), 1700000001, 999999999);
+    m_drives->setWholeSeconds(QStringLiteral("D"), true);
+    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), false).ok());
+    QCOMPARE(statOf(m_d + QStringLiteral("Docs/same.txt")).st_mtim.tv_nsec, 0L);
+    const ino_t same = statOf(m_d + QStringLiteral("Docs/same.txt")).st_ino;
+    writeFile(source + QStringLiteral("/changed.txt"), "new");
+    setTimes(source + QStringLiteral("/changed.txt"), 1700000002, 5);
+
+    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), true).ok());
+
+    QCOMPARE(statOf(m_d + QStringLiteral("Docs/same.txt")).st_ino, same);
+    QCOMPARE(readFile(m_d + QStringLiteral("Docs/changed.txt")), QByteArray("new"));
+    QVERIFY(temporaries(m_d).isEmpty());
 }
 
 void TstCopyEngine::observerHearsThePlanThenEachFileInOrder()

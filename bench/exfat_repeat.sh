@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Times a first copy and a repeat run onto an exFAT stick image mounted
+# through exfat-fuse (which keeps whole seconds), txcopy against
+# rsync -a --modify-window=1, the way a user of rsync backs up to such a
+# stick. Each round clears the target, times the first copy, then the
+# repeat onto it. Needs root (loop device, mount); installs exfat-fuse and
+# exfatprogs when they are missing. Not part of CI.
+#
+#   sudo bench/exfat_repeat.sh [path/to/txcopy]    (default: build/tools/txcopy)
+#   FOLDERS=200 FILES_PER_FOLDER=100 ROUNDS=3 sudo bench/exfat_repeat.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+txcopy=$(realpath "${1:-build/tools/txcopy}")
+folders=${FOLDERS:-50}
+files_per_folder=${FILES_PER_FOLDER:-100}
+rounds=${ROUNDS:-3}
+[ -x "$txcopy" ] || { echo "no txcopy at $txcopy: build the project first" >&2; exit 1; }
+[ "$(id -u)" -eq 0 ] || { echo "needs root: it attaches a loop device and mounts it" >&2; exit 1; }
+command -v rsync >/dev/null || { echo "rsync is missing (tools/setup.sh installs it)" >&2; exit 1; }
+if ! command -v mount.exfat-fuse >/dev/null || ! command -v mkfs.exfat >/dev/null; then
+    apt-get update
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends exfat-fuse exfatprogs
+fi
+
+work=$(mktemp -d "${BENCH_DIR:-/tmp}/exfat_repeat.XXXXXX")
+loop=
+cleanup() {
+    mountpoint -q "$work/stick" && umount "$work/stick"
+    [ -z "$loop" ] || losetup -d "$loop"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+make_tree() {
+    local block
+    block=$(head -c 4096 /dev/urandom | base64 -w0 | head -c 4096)
+    for d in $(seq -w 1 "$folders"); do
+        mkdir -p "$work/source/dir$d"
+        for f in $(seq -w 1 "$files_per_folder"); do printf '%s' "$block" > "$work/source/dir$d/file$f.dat"; done
+    done
+}
+
+# Room for every file in its own cluster, and some to spare.
+image_mib=$((folders * files_per_folder * 64 / 1024 + 64))
+truncate -s "${image_mib}M" "$work/stick.img"
+loop=$(losetup --find --show "$work/stick.img")
+mkfs.exfat -L BENCH "$loop" >/dev/null
+mkdir "$work/stick"
+mount.exfat-fuse "$loop" "$work/stick"
+make_tree
+
+seconds() { awk -v ns="$1" 'BEGIN { printf "%.4f", ns / 1e9 }'; }
+
+# Prints "first repeat" seconds of one round of the tool $1.
+time_round() {
+    local tool=$1 target=$work/stick/target start middle end
+    rm -rf "$target"
+    sync
+    start=$(date +%s%N)
+    copy "$tool" "$target"
+    sync
+    middle=$(date +%s%N)
+    copy "$tool" "$target" --overwrite
+    sync
+    end=$(date +%s%N)
+    echo "$(seconds $((middle - start))) $(seconds $((end - middle)))"
+}
+
+# rsync cannot give the stick owners; what it says about that is no news.
+copy() {
+    case $1 in
+        txcopy) "$txcopy" "$work/source" "$2" ${3:-} ;;
+        rsync) rsync -a --modify-window=1 "$work/source/" "$2/" 2>/dev/null || [ $? -eq 23 ] ;;
+    esac
+}
+
+median() { tr ' ' '\n' <<<"$1" | grep . | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+echo "exFAT through exfat-fuse on $loop, $((folders * files_per_folder)) files of 4 KiB in $folders folders"
+echo "load: $(uptime | sed 's/.*load average/load average/')"
+declare -A first=() repeat=()
+for round in $(seq 1 "$rounds"); do
+    for tool in txcopy rsync; do
+        read -r f r < <(time_round "$tool")
+        first[$tool]+="$f "
+        repeat[$tool]+="$r "
+    done
+done
+for tool in txcopy rsync; do
+    printf '  %-7s first copy median %8.3f s (%s)   repeat median %8.3f s (%s)\n' "$tool" \
+        "$(median "${first[$tool]}")" "${first[$tool]% }" "$(median "${repeat[$tool]}")" "${repeat[$tool]% }"
+done
+awk -v a="$(median "${first[txcopy]}")" -v b="$(median "${first[rsync]}")" \
+    -v c="$(median "${repeat[txcopy]}")" -v d="$(median "${repeat[rsync]}")" \
+    'BEGIN { printf "  first copy txcopy/rsync  %.3f\n  repeat txcopy/rsync      %.3f\n", a / b, c / d }'
