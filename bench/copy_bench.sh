@@ -100,7 +100,7 @@ ratio txcopy/rsync "${med[txcopy]}" "${med[rsync]}"
 ratio "with observer/without" "${med[progress]}" "${med[txcopy]}"
 first_copy=${med[txcopy]}
 
-"$txcopy" "$work/small" "$work/target"
+rm -rf "$work/target" && "$txcopy" "$work/small" "$work/target"
 bench "repeat onto the unchanged copy" "$work/small" "$small_rounds" repeat rsync-repeat repeat-progress
 ratio repeat/rsync "${med[repeat]}" "${med[rsync-repeat]}"
 ratio "repeat/first copy" "${med[repeat]}" "$first_copy"
