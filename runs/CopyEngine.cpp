@@ -1,5 +1,7 @@
 #include "runs/CopyEngine.h"
 
+#include "runs/DestinationLook.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -176,7 +178,14 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     if (auto refused = refuseOwnSubtree(sourceFd->get(), parentFd.get(), name, *targetPath); !refused)
         return refused;
 
-    Result<FolderPlan> plan = FolderPlan::read(sourceFd->get(), *sourcePath);
+    // A repeat run's look at what the destination holds goes along with
+    // the reading of the source.
+    const Fd existing(m_overwrite ? ::openat(parentFd.get(), name.c_str(), OpenFolderFlags) : -1);
+    std::optional<DestinationLook> look;
+    if (existing.valid())
+        look.emplace(existing.get());
+    Result<FolderPlan> plan = FolderPlan::read(sourceFd->get(), *sourcePath, look ? &*look : nullptr);
+    look.reset();
     if (!plan)
         return plan.error();
     m_sourceFolders = std::move(plan.value().folderIds);
@@ -381,7 +390,7 @@ Result<void> CopyEngine::copyEntry(const PlannedFile &file, int sourceFd, int ta
     // the look; the rename below still refuses to replace what appears meanwhile.
     if (!m_overwrite && !targetIsNew && exists(targetFd, file.name))
         return errorAt(ErrorNumber::FileAlreadyExists, "File already exists", targetPathOf(file.name));
-    if (m_overwrite && !targetIsNew && leftInPlace(file, sourceFd, targetFd))
+    if (m_overwrite && leftInPlace(file, sourceFd, targetFd))
         return {};
     return file.isLink ? copyLink(file, sourceFd, targetFd) : copyFile(file, sourceFd, targetFd, FollowLink::No);
 }
@@ -390,22 +399,22 @@ Result<void> CopyEngine::copyEntry(const PlannedFile &file, int sourceFd, int ta
 // those would cost as much as the first copy (ext4 even flushes each file
 // renamed over another) and wear a stick for nothing, so an entry of the
 // same kind, size and time (a link: the same target) stays, its bits
-// corrected, and counts as copied. What the plan read of the source is
+// corrected, and counts as copied. What the plan read of both sides is
 // enough: the source file is not opened again.
 bool CopyEngine::leftInPlace(const PlannedFile &file, int sourceFd, int targetFd)
 {
-    struct stat st;
-    if (::fstatat(targetFd, file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    const DestinationEntry &there = file.atDestination;
+    if (!there.exists)
         return false;
     if (file.isLink)
-        return S_ISLNK(st.st_mode) && sameLinkTarget(file, sourceFd, targetFd);
-    if (!S_ISREG(st.st_mode) || qint64(st.st_size) != file.size)
+        return S_ISLNK(there.mode) && sameLinkTarget(file, sourceFd, targetFd);
+    if (!S_ISREG(there.mode) || there.size != file.size)
         return false;
-    const bool exactTime = nanoseconds(st.st_mtim) == nanoseconds(file.modified);
-    const bool sameBits = (st.st_mode & 07777) == file.mode;
+    const bool exactTime = nanoseconds(there.modified) == nanoseconds(file.modified);
+    const bool sameBits = (there.mode & 07777) == file.mode;
     if (!exactTime || !sameBits) {
-        const Keeping &keeping = keepingOf(targetFd, st.st_dev);
-        if (!exactTime && !sameTime(st.st_mtim, file.modified, keeping.timeStep))
+        const Keeping &keeping = keepingOf(targetFd, there.device);
+        if (!exactTime && !sameTime(there.modified, file.modified, keeping.timeStep))
             return false;
         if (!sameBits && keeping.bits)
             (void)::fchmodat(targetFd, file.name.c_str(), file.mode, 0);

@@ -1,5 +1,6 @@
 #include "runs/FolderPlan.h"
 
+#include "runs/DestinationLook.h"
 #include "runs/FolderWalk.h"
 
 #include <algorithm>
@@ -19,7 +20,8 @@ constexpr size_t TemporaryDigits = 16;
 
 class PlanReader {
 public:
-    PlanReader(FolderPlan &plan, int root) : m_plan(plan), m_walk(root) {}
+    PlanReader(FolderPlan &plan, int root, DestinationLook *look, size_t rootLength)
+        : m_plan(plan), m_walk(root), m_look(look), m_rootLength(rootLength) {}
 
     // Reads the folder the walk stands in, whose status is st (path for
     // errors), into folder.
@@ -30,6 +32,8 @@ public:
 
         if (auto listed = listEntries(m_walk.fd(), folder, path); !listed)
             return listed;
+        if (m_look)
+            m_look->listed(folder.files, path.substr(m_rootLength));
         for (PlannedFolder &sub : folder.folders) {
             const size_t length = path.size();
             path += '/';
@@ -86,7 +90,7 @@ private:
         } else if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
             const bool isLink = S_ISLNK(st.st_mode);
             const qint64 size = isLink ? 0 : qint64(st.st_size);
-            folder.files.push_back(PlannedFile{name, isLink, size, st.st_mtim, st.st_mode & 07777});
+            folder.files.push_back(PlannedFile{name, isLink, size, st.st_mtim, st.st_mode & 07777, {}});
             ++m_plan.files;
             m_plan.bytes += size;
         }
@@ -95,18 +99,20 @@ private:
 
     FolderPlan &m_plan;
     FolderWalk m_walk;
+    DestinationLook *const m_look;
+    const size_t m_rootLength; // of the path of the top folder
     alignas(struct dirent64) char m_buffer[64 * 1024];
 };
 
 } // namespace
 
-Result<FolderPlan> FolderPlan::read(int dirFd, const std::string &path)
+Result<FolderPlan> FolderPlan::read(int dirFd, const std::string &path, DestinationLook *look)
 {
     FolderPlan plan;
     struct stat st;
     if (::fstat(dirFd, &st) != 0)
         return errorFromErrno(errno, path, Side::Source);
-    auto reader = std::make_unique<PlanReader>(plan, dirFd);
+    auto reader = std::make_unique<PlanReader>(plan, dirFd, look, path.size());
     std::string walked = path;
     if (auto read = reader->readFolder(st, plan.root, walked); !read)
         return read.error();

@@ -8,14 +8,30 @@
 #include <sys/types.h>
 #include <vector>
 
+class DestinationLook;
+
+// What the destination held under a file's name before the copy.
+struct DestinationEntry {
+    bool exists = false; // false also where nobody looked
+    mode_t mode = 0;     // kind and permission bits
+    qint64 size = 0;
+    struct timespec modified = {};
+    dev_t device = 0;
+    static DestinationEntry of(const struct stat &st)
+    {
+        return {true, st.st_mode, qint64(st.st_size), st.st_mtim, st.st_dev};
+    }
+};
+
 // A file or symbolic link found in a folder, with what a repeat run
-// compares against the destination without opening the file again.
+// compares, so that it need not open the file again.
 struct PlannedFile {
     std::string name;
     bool isLink = false;
     qint64 size = 0; // bytes of a regular file, 0 for a link
     struct timespec modified = {};
     mode_t mode = 0; // permission bits
+    DestinationEntry atDestination;
 };
 
 // A folder with what it holds, each list in name order (byte order of the
@@ -43,8 +59,9 @@ struct FolderPlan {
 
     // Reads the tree of the open folder dirFd whose path is path (for
     // errors). Symbolic links are listed, never followed; sockets, FIFOs,
-    // devices and the copy's own temporaries are left out.
-    static Result<FolderPlan> read(int dirFd, const std::string &path);
+    // devices and the copy's own temporaries are left out. look, when
+    // given, hears of each folder's files as they are listed.
+    static Result<FolderPlan> read(int dirFd, const std::string &path, DestinationLook *look = nullptr);
 };
 
 // A copy writes each file under a temporary name in its folder first, and
