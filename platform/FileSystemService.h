@@ -17,9 +17,11 @@ public:
     virtual ~CopyObserver() = default;
     // Totals of the tree, known before the first file is copied.
     virtual void copyPlanned(qint64 files, qint64 bytes) = 0;
-    // A file (native source path) is about to be copied.
+    // A file (native source path) is about to be copied, or to be left in
+    // place because the destination holds it already.
     virtual void fileStarted(const QString &sourcePath) = 0;
-    // More bytes of the current file have been written.
+    // More bytes of the current file are done: written, or all of them at
+    // once for a file left in place, so a repeat run moves at its own pace.
     virtual void bytesCopied(qint64 bytes) = 0;
     // Asked between files and between chunks of a file: true ends the copy
     // with UserInterrupt, the file being written abandoned.
