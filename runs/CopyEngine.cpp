@@ -471,7 +471,6 @@ Result<void> CopyEngine::copyLink(const PlannedFile &file, int sourceFd, int tar
     struct stat st;
     if (::fstatat(sourceFd, file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(st.st_mode))
         return {}; // removed or replaced since the tree was read
-    m_buffer.resize(std::max<size_t>(m_buffer.size(), size_t(st.st_size) + 1));
     const std::optional<std::string> linkTarget = linkText(sourceFd, file.name, m_buffer);
     if (!linkTarget)
         return errorFromErrno(errno, sourcePathOf(file.name), Side::Source);

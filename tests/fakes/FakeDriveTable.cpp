@@ -72,11 +72,7 @@ Result<qint64> FakeDriveTable::freeSpace(const DriveEntry &drive) const
 
 QString FakeDriveTable::letterOf(const std::string &nativePath) const
 {
-    const QString path = QFile::decodeName(QByteArray::fromStdString(nativePath)) + QLatin1Char('/');
-    for (const DriveEntry &d : m_drives)
-        if (path.startsWith(d.root))
-            return d.name.left(1);
-    return QString();
+    return driveHolding(m_drives, QFile::decodeName(QByteArray::fromStdString(nativePath))).left(1);
 }
 
 int FakeDriveTable::failure(Step step, const std::string &destinationPath) const
