@@ -262,11 +262,18 @@ Result<bool> CopyEngine::enterTarget(const std::string &name, mode_t mode, bool 
 {
     if (const int err = fault(WriteFaults::Step::CreateFolder, m_targetPath))
         return errorFromErrno(err, m_targetPath);
-    // Created writable for us; the exact bits are set once its files are in.
-    const bool made = ::mkdirat(m_target.fd(), name.c_str(), (mode & 0777) | S_IRWXU) == 0;
-    if (!made && errno != EEXIST)
-        return errorFromErrno(errno, m_targetPath);
-    if (auto entered = openTarget(name, made, removeLeftovers); !entered)
+    // A repeat finds its folders there, so they are entered first.
+    struct stat st;
+    int err = m_target.enter(name, st);
+    bool made = false;
+    if (err == ENOENT) {
+        // Created writable for us; the exact bits are set once its files are in.
+        made = ::mkdirat(m_target.fd(), name.c_str(), (mode & 0777) | S_IRWXU) == 0;
+        if (!made && errno != EEXIST)
+            return errorFromErrno(errno, m_targetPath);
+        err = m_target.enter(name, st);
+    }
+    if (auto entered = enteredTarget(err, st, made, removeLeftovers); !entered)
         return entered.error();
     return made;
 }
@@ -276,7 +283,13 @@ Result<bool> CopyEngine::enterTarget(const std::string &name, mode_t mode, bool 
 Result<void> CopyEngine::openTarget(const std::string &name, bool made, bool removeLeftovers)
 {
     struct stat st;
-    if (const int err = m_target.enter(name, st)) {
+    return enteredTarget(m_target.enter(name, st), st, made, removeLeftovers);
+}
+
+// Takes what entering a destination folder gave: err, and its status st.
+Result<void> CopyEngine::enteredTarget(int err, const struct stat &st, bool made, bool removeLeftovers)
+{
+    if (err) {
         if (err == ELOOP || err == ENOTDIR) // a file or a link where the folder goes
             return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (not a folder)", m_targetPath);
         return errorFromErrno(err, m_targetPath);
@@ -295,7 +308,9 @@ Result<void> CopyEngine::makeFolders(PlannedFolder &folder)
 {
     for (PlannedFolder &sub : folder.folders) {
         const PathStep targetStep(m_targetPath, sub.name);
-        Result<void> made = exists(m_target.fd(), sub.name) ? openTarget(sub.name, false, true) : makeAhead(sub);
+        struct stat st;
+        const int err = m_target.enter(sub.name, st);
+        Result<void> made = err == ENOENT ? makeAhead(sub) : enteredTarget(err, st, false, true);
         if (made)
             made = makeFolders(sub);
         if (!made)
@@ -370,7 +385,7 @@ Result<void> CopyEngine::copyFolderEntry(PlannedFolder &sub)
         keepBitsWritable(m_target.fd(), st.st_mode);
     if (auto copied = copyTree(sub, sub.created); !copied)
         return copied;
-    keepAttributes(m_target.fd(), st);
+    keepFolderAttributes(st, sub.created);
     sub.filled = true;
     if (const int err = m_source.leave())
         return errorFromErrno(err, m_sourcePath, Side::Source);
@@ -410,18 +425,39 @@ bool CopyEngine::leftInPlace(const PlannedFile &file, int sourceFd, int targetFd
         return S_ISLNK(there.mode) && sameLinkTarget(file, sourceFd, targetFd);
     if (!S_ISREG(there.mode) || there.size != file.size)
         return false;
-    const bool exactTime = nanoseconds(there.modified) == nanoseconds(file.modified);
-    const bool sameBits = (there.mode & 07777) == file.mode;
-    if (!exactTime || !sameBits) {
-        const Keeping &keeping = keepingOf(targetFd, there.device);
-        if (!exactTime && !sameTime(there.modified, file.modified, keeping.timeStep))
-            return false;
-        if (!sameBits && keeping.bits)
-            (void)::fchmodat(targetFd, file.name.c_str(), file.mode, 0);
-    }
+    if (!sameTimeThere(there.modified, file.modified, targetFd, there.device))
+        return false;
+    if ((there.mode & 07777) != file.mode && keepingOf(targetFd, there.device).bits)
+        (void)::fchmodat(targetFd, file.name.c_str(), file.mode, 0);
     if (m_observer && file.size > 0)
         m_observer->bytesCopied(file.size);
     return true;
+}
+
+// Whether a time the destination holds is the source's time as this
+// destination keeps it.
+bool CopyEngine::sameTimeThere(const struct timespec &there, const struct timespec &source, int targetFd,
+                               dev_t device)
+{
+    if (nanoseconds(there) == nanoseconds(source))
+        return true;
+    // Further apart than any step: no need to learn this destination's.
+    if (!sameTime(there, source, 2 * NanosecondsPerSecond))
+        return false;
+    return sameTime(there, source, keepingOf(targetFd, device).timeStep);
+}
+
+// A folder found as the source has it (nothing written into it, its time
+// and bits as they were) is left alone: setting them again would only give
+// it a new change time, a journal write and a stick wear for nothing.
+void CopyEngine::keepFolderAttributes(const struct stat &source, bool created)
+{
+    struct stat there;
+    const bool current = !created && ::fstat(m_target.fd(), &there) == 0
+                         && (there.st_mode & 07777) == (source.st_mode & 07777)
+                         && sameTimeThere(there.st_mtim, source.st_mtim, m_target.fd(), there.st_dev);
+    if (!current)
+        keepAttributes(m_target.fd(), source);
 }
 
 bool CopyEngine::sameLinkTarget(const PlannedFile &file, int sourceFd, int targetFd)

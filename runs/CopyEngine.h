@@ -46,6 +46,7 @@ private:
                                   const std::string &destination);
     Result<bool> enterTarget(const std::string &name, mode_t mode, bool removeLeftovers);
     Result<void> openTarget(const std::string &name, bool made, bool removeLeftovers);
+    Result<void> enteredTarget(int err, const struct stat &st, bool made, bool removeLeftovers);
     Result<void> makeFolders(PlannedFolder &folder);
     Result<void> makeAhead(PlannedFolder &sub);
     Result<bool> placeAhead(PlannedFolder &sub);
@@ -54,7 +55,9 @@ private:
     Result<void> copyEntry(const PlannedFile &file, int sourceFd, int targetFd, bool targetIsNew);
     bool leftInPlace(const PlannedFile &file, int sourceFd, int targetFd);
     bool sameLinkTarget(const PlannedFile &file, int sourceFd, int targetFd);
-        Result<void> copyFile(const PlannedFile &file, int sourceFd, int targetFd, FollowLink follow);
+    bool sameTimeThere(const struct timespec &there, const struct timespec &source, int targetFd, dev_t device);
+    void keepFolderAttributes(const struct stat &source, bool created);
+    Result<void> copyFile(const PlannedFile &file, int sourceFd, int targetFd, FollowLink follow);
     Result<void> copyLink(const PlannedFile &file, int sourceFd, int targetFd);
     Result<void> copyData(int in, int out, qint64 size, const std::string &name);
     Result<void> copyDataByReading(int in, int out, qint64 remaining, const std::string &name);

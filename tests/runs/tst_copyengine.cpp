@@ -14,6 +14,7 @@
 #include <linux/capability.h>
 #include <memory>
 #include <mutex>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -240,6 +241,7 @@ private slots:
     void repeatRewritesOnlyWhatChanged();
     void repeatReplacesOnlyLinksWhoseTargetChanged();
     void repeatOnWholeSecondTimesLeavesUnchangedFiles();
+    void repeatTouchesOnlyFoldersThatChanged();
     void observerHearsThePlanThenEachFileInOrder();
     void largeFileArrivesWholeInChunks();
     void refusedKernelCopyFallsBackToReading_data();
@@ -752,6 +754,32 @@ void TstCopyEngine::repeatOnWholeSecondTimesLeavesUnchangedFiles()
     QCOMPARE(statOf(m_d + QStringLiteral("Docs/same.txt")).st_ino, same);
     QCOMPARE(readFile(m_d + QStringLiteral("Docs/changed.txt")), QByteArray("new"));
     QVERIFY(temporaries(m_d).isEmpty());
+}
+
+void TstCopyEngine::repeatTouchesOnlyFoldersThatChanged()
+{
+    const QString source = m_c + QStringLiteral("Docs");
+    for (const char *folder : {"/same", "/bits", "/time"})
+        writeFile(source + QLatin1String(folder) + QStringLiteral("/a.txt"), "a");
+    for (const char *folder : {"/same", "/bits", "/time"})
+        setTimes(source + QLatin1String(folder), 1700000000, 5);
+    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), false).ok());
+    setMode(source + QStringLiteral("/bits"), 0700);
+    setTimes(source + QStringLiteral("/time"), 1700000009, 7);
+    // Setting bits or times, even the same again, is an attribute change.
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0);
+    QVERIFY(::inotify_add_watch(watch, QFile::encodeName(m_d + QStringLiteral("Docs/same")).constData(), IN_ATTRIB) >= 0);
+
+    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), true).ok());
+
+    char events[4096];
+    const ssize_t heard = ::read(watch, events, sizeof events);
+    ::close(watch);
+    QCOMPARE(heard, ssize_t(-1));
+    QCOMPARE(statOf(m_d + QStringLiteral("Docs/bits")).st_mode & 07777, mode_t(0700));
+    QCOMPARE(statOf(m_d + QStringLiteral("Docs/time")).st_mtim.tv_sec, time_t(1700000009));
+    QCOMPARE(statOf(m_d + QStringLiteral("Docs/time")).st_mtim.tv_nsec, 7L);
 }
 
 void TstCopyEngine::observerHearsThePlanThenEachFileInOrder()
