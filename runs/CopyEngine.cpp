@@ -1,7 +1,5 @@
 #include "runs/CopyEngine.h"
 
-#include "runs/DestinationLook.h"
-
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -181,11 +179,7 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     // A repeat run's look at what the destination holds goes along with
     // the reading of the source.
     const Fd existing(m_overwrite ? ::openat(parentFd.get(), name.c_str(), OpenFolderFlags) : -1);
-    std::optional<DestinationLook> look;
-    if (existing.valid())
-        look.emplace(existing.get());
-    Result<FolderPlan> plan = FolderPlan::read(sourceFd->get(), *sourcePath, look ? &*look : nullptr);
-    look.reset();
+    Result<FolderPlan> plan = FolderPlan::read(sourceFd->get(), *sourcePath, existing.get());
     if (!plan)
         return plan.error();
     m_sourceFolders = std::move(plan.value().folderIds);
@@ -201,7 +195,7 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     m_targetPath = *targetPath;
     m_source = FolderWalk(sourceFd->get());
     m_target = FolderWalk(parentFd.get());
-    const Result<bool> made = enterTarget(name, root.mode, true);
+    const Result<bool> made = enterTarget(root, root.mode, true);
     if (!made)
         return made.error();
     root.created = *made;
@@ -256,51 +250,42 @@ Result<void> CopyEngine::refuseOwnSubtree(int sourceFd, int parentFd, const std:
     return {};
 }
 
-// Makes the folder name in the current destination folder, or finds it
-// there, and enters it; true when this copy made it.
-Result<bool> CopyEngine::enterTarget(const std::string &name, mode_t mode, bool removeLeftovers)
+// Makes the destination folder of folder in the current destination
+// folder, or finds it there, and enters it; true when this copy made it.
+Result<bool> CopyEngine::enterTarget(const PlannedFolder &folder, mode_t mode, bool removeLeftovers)
 {
     if (const int err = fault(WriteFaults::Step::CreateFolder, m_targetPath))
         return errorFromErrno(err, m_targetPath);
     // A repeat finds its folders there, so they are entered first.
     struct stat st;
-    int err = m_target.enter(name, st);
+    int err = m_target.enter(folder.name, st);
     bool made = false;
     if (err == ENOENT) {
         // Created writable for us; the exact bits are set once its files are in.
-        made = ::mkdirat(m_target.fd(), name.c_str(), (mode & 0777) | S_IRWXU) == 0;
+        made = ::mkdirat(m_target.fd(), folder.name.c_str(), (mode & 0777) | S_IRWXU) == 0;
         if (!made && errno != EEXIST)
             return errorFromErrno(errno, m_targetPath);
-        err = m_target.enter(name, st);
+        err = m_target.enter(folder.name, st);
     }
-    if (auto entered = enteredTarget(err, st, made, removeLeftovers); !entered)
+    if (auto entered = enteredTarget(err, st, made); !entered)
         return entered.error();
+    if (!made && removeLeftovers)
+        removeTemporaries(&folder);
     return made;
 }
 
-// Enters the destination folder name, never through a link and never into
-// the source; in a folder that was there, removes what a killed copy left.
-Result<void> CopyEngine::openTarget(const std::string &name, bool made, bool removeLeftovers)
-{
-    struct stat st;
-    return enteredTarget(m_target.enter(name, st), st, made, removeLeftovers);
-}
-
 // Takes what entering a destination folder gave: err, and its status st.
-Result<void> CopyEngine::enteredTarget(int err, const struct stat &st, bool made, bool removeLeftovers)
+// The copy never enters through a link, nor into its own source.
+Result<void> CopyEngine::enteredTarget(int err, const struct stat &st, bool made)
 {
     if (err) {
         if (err == ELOOP || err == ENOTDIR) // a file or a link where the folder goes
             return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (not a folder)", m_targetPath);
         return errorFromErrno(err, m_targetPath);
     }
-    if (made)
-        return {};
-    if (m_sourceFolders.contains(FolderId::of(st)))
+    if (!made && m_sourceFolders.contains(FolderId::of(st)))
         return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (copy onto its own source)",
                        m_targetPath);
-    if (removeLeftovers)
-        removeTemporaries();
     return {};
 }
 
@@ -310,7 +295,9 @@ Result<void> CopyEngine::makeFolders(PlannedFolder &folder)
         const PathStep targetStep(m_targetPath, sub.name);
         struct stat st;
         const int err = m_target.enter(sub.name, st);
-        Result<void> made = err == ENOENT ? makeAhead(sub) : enteredTarget(err, st, false, true);
+        Result<void> made = err == ENOENT ? makeAhead(sub) : enteredTarget(err, st, false);
+        if (made && err == 0)
+            removeTemporaries(&sub);
         if (made)
             made = makeFolders(sub);
         if (!made)
@@ -347,7 +334,8 @@ Result<bool> CopyEngine::placeAhead(PlannedFolder &sub)
                              m_targetPath)
                    : errorFromErrno(err, m_targetPath);
     sub.aheadName.clear();
-    if (auto entered = openTarget(sub.name, true, false); !entered)
+    struct stat st;
+    if (auto entered = enteredTarget(m_target.enter(sub.name, st), st, true); !entered)
         return entered.error();
     return true;
 }
@@ -376,7 +364,7 @@ Result<void> CopyEngine::copyFolderEntry(PlannedFolder &sub)
         tidy(sub); // no longer a folder to copy: nothing made for it may stay
         return {};
     }
-    const Result<bool> made = sub.aheadName.empty() ? enterTarget(sub.name, st.st_mode, !m_madeAhead)
+    const Result<bool> made = sub.aheadName.empty() ? enterTarget(sub, st.st_mode, !m_madeAhead)
                                                     : placeAhead(sub);
     if (!made)
         return made.error();
@@ -646,10 +634,13 @@ void CopyEngine::tidy(PlannedFolder &sub)
 }
 
 // Removes the copy temporaries in the destination folder the walk stands
-// in; folders among them hold only more of them.
-void CopyEngine::removeTemporaries()
+// in, which is that of folder when given: those found there while the tree
+// was read, or else those there now. Folders among them hold only more.
+void CopyEngine::removeTemporaries(const PlannedFolder *folder)
 {
-    for (const std::string &name : copyTemporariesIn(m_target.fd()))
+    const std::vector<std::string> names =
+        folder && folder->leftovers ? *folder->leftovers : copyTemporariesIn(m_target.fd());
+    for (const std::string &name : names)
         if (::unlinkat(m_target.fd(), name.c_str(), 0) != 0 && errno == EISDIR)
             removeTemporaryFolder(name);
 }

@@ -44,9 +44,8 @@ private:
 
     Result<void> refuseOwnSubtree(int sourceFd, int parentFd, const std::string &name,
                                   const std::string &destination);
-    Result<bool> enterTarget(const std::string &name, mode_t mode, bool removeLeftovers);
-    Result<void> openTarget(const std::string &name, bool made, bool removeLeftovers);
-    Result<void> enteredTarget(int err, const struct stat &st, bool made, bool removeLeftovers);
+    Result<bool> enterTarget(const PlannedFolder &folder, mode_t mode, bool removeLeftovers);
+    Result<void> enteredTarget(int err, const struct stat &st, bool made);
     Result<void> makeFolders(PlannedFolder &folder);
     Result<void> makeAhead(PlannedFolder &sub);
     Result<bool> placeAhead(PlannedFolder &sub);
@@ -67,7 +66,7 @@ private:
     Result<std::string> createTemporary(WriteFaults::Step step, const std::string &target, Create create);
     Result<void> putInPlace(int targetFd, const std::string &temporary, const std::string &name);
     void tidy(PlannedFolder &sub);
-    void removeTemporaries();
+    void removeTemporaries(const PlannedFolder *folder = nullptr);
     void removeTemporaryFolder(const std::string &name);
     void setTimes(int fd, struct timespec accessed, struct timespec modified, const std::string &name) const;
 

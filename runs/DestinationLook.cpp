@@ -13,13 +13,11 @@ DestinationLook::~DestinationLook()
     finish();
 }
 
-void DestinationLook::listed(std::vector<PlannedFile> &files, const std::string &relativePath)
+void DestinationLook::listed(PlannedFolder &folder, const std::string &relativePath)
 {
-    if (files.empty())
-        return;
     {
         const std::lock_guard lock(m_mutex);
-        m_waiting.push_back(Folder{files.data(), files.size(), relativePath});
+        m_waiting.push_back(Folder{&folder, relativePath});
     }
     m_wake.notify_one();
 }
@@ -51,7 +49,8 @@ void DestinationLook::lookAtFolders()
 }
 
 // A folder that cannot be opened (missing, a link, refused) leaves its
-// files unseen: they are copied, and the copy meets whatever is there.
+// files unseen: they are copied, and the copy meets whatever is there; its
+// leftovers are looked for when the copy enters it.
 void DestinationLook::lookAt(const Folder &folder) const
 {
     Fd opened;
@@ -60,9 +59,10 @@ void DestinationLook::lookAt(const Folder &folder) const
     const int dirFd = folder.relativePath.empty() ? m_destinationFd : opened.get();
     if (dirFd < 0)
         return;
-    for (PlannedFile *file = folder.files; file != folder.files + folder.count; ++file) {
+    folder.folder->leftovers = copyTemporariesIn(dirFd);
+    for (PlannedFile &file : folder.folder->files) {
         struct stat st;
-        if (::fstatat(dirFd, file->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-            file->atDestination = DestinationEntry::of(st);
+        if (::fstatat(dirFd, file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+            file.atDestination = DestinationEntry::of(st);
     }
 }

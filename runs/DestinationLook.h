@@ -10,9 +10,10 @@
 #include <vector>
 
 // Looks, on a second thread, at what the destination folder holds under
-// the name of each file the plan lists, while the plan is still being
-// read. A repeat run mostly compares: its two looks per file, at the
-// source and at the destination, then take turns on two cores.
+// the name of each file the plan lists, and at the temporaries a killed
+// copy left there, while the plan is still being read. A repeat run mostly
+// compares: its two looks per file, at the source and at the destination,
+// then take turns on two cores.
 class DestinationLook {
 public:
     // destinationFd: the destination folder as it is before the copy,
@@ -22,16 +23,15 @@ public:
     DestinationLook(const DestinationLook &) = delete;
     DestinationLook &operator=(const DestinationLook &) = delete;
 
-    // The files of the source folder at relativePath ("" for the top, else
-    // "/a/b") are listed and stay where they are until finish() returns.
-    void listed(std::vector<PlannedFile> &files, const std::string &relativePath);
+    // The source folder at relativePath ("" for the top, else "/a/b") is
+    // listed in folder, which stays where it is until finish() returns.
+    void listed(PlannedFolder &folder, const std::string &relativePath);
     // Returns once every listed file has been looked at.
     void finish();
 
 private:
     struct Folder {
-        PlannedFile *files;
-        size_t count;
+        PlannedFolder *folder;
         std::string relativePath;
     };
     void lookAtFolders();

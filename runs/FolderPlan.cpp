@@ -33,7 +33,7 @@ public:
         if (auto listed = listEntries(m_walk.fd(), folder, path); !listed)
             return listed;
         if (m_look)
-            m_look->listed(folder.files, path.substr(m_rootLength));
+            m_look->listed(folder, path.substr(m_rootLength));
         for (PlannedFolder &sub : folder.folders) {
             const size_t length = path.size();
             path += '/';
@@ -106,15 +106,21 @@ private:
 
 } // namespace
 
-Result<FolderPlan> FolderPlan::read(int dirFd, const std::string &path, DestinationLook *look)
+Result<FolderPlan> FolderPlan::read(int dirFd, const std::string &path, int destinationFd)
 {
     FolderPlan plan;
     struct stat st;
     if (::fstat(dirFd, &st) != 0)
         return errorFromErrno(errno, path, Side::Source);
-    auto reader = std::make_unique<PlanReader>(plan, dirFd, look, path.size());
+    std::optional<DestinationLook> look;
+    if (destinationFd >= 0)
+        look.emplace(destinationFd);
+    auto reader = std::make_unique<PlanReader>(plan, dirFd, look ? &*look : nullptr, path.size());
     std::string walked = path;
-    if (auto read = reader->readFolder(st, plan.root, walked); !read)
+    const Result<void> read = reader->readFolder(st, plan.root, walked);
+    // The look writes into the plan: done before the plan moves or goes.
+    look.reset();
+    if (!read)
         return read.error();
     return plan;
 }

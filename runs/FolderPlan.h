@@ -2,13 +2,12 @@
 
 #include "core/PosixIo.h"
 
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
 #include <vector>
-
-class DestinationLook;
 
 // What the destination held under a file's name before the copy.
 struct DestinationEntry {
@@ -46,6 +45,9 @@ struct PlannedFolder {
     std::string aheadName;
     bool created = false;
     bool filled = false;
+    // The temporaries a killed copy left in the destination folder, where
+    // they were looked for while the tree was read.
+    std::optional<std::vector<std::string>> leftovers;
 };
 
 // The whole tree below a folder, read before anything is written: it gives
@@ -59,9 +61,10 @@ struct FolderPlan {
 
     // Reads the tree of the open folder dirFd whose path is path (for
     // errors). Symbolic links are listed, never followed; sockets, FIFOs,
-    // devices and the copy's own temporaries are left out. look, when
-    // given, hears of each folder's files as they are listed.
-    static Result<FolderPlan> read(int dirFd, const std::string &path, DestinationLook *look = nullptr);
+    // devices and the copy's own temporaries are left out. Given the open
+    // folder a copy will write into (destinationFd), each file's
+    // atDestination and each folder's leftovers tell what it holds.
+    static Result<FolderPlan> read(int dirFd, const std::string &path, int destinationFd = -1);
 };
 
 // A copy writes each file under a temporary name in its folder first, and
