@@ -62,10 +62,11 @@ private:
                 break;
             if (n < 0)
                 return errorFromErrno(errno, path, Side::Source);
+            folder.files.reserve(folder.files.size() + entriesIn(n));
             for (ssize_t offset = 0; offset < n;) {
                 const auto *entry = reinterpret_cast<const struct dirent64 *>(m_buffer + offset);
                 offset += entry->d_reclen;
-                if (auto added = addEntry(fd, entry->d_name, folder, path); !added)
+                if (auto added = addEntry(fd, *entry, folder, path); !added)
                     return added;
             }
         }
@@ -75,10 +76,25 @@ private:
         return {};
     }
 
-    Result<void> addEntry(int fd, const char *name, PlannedFolder &folder, const std::string &path)
+    // The number of entries in the first n bytes of the buffer.
+    size_t entriesIn(ssize_t n) const
     {
+        size_t count = 0;
+        for (ssize_t offset = 0; offset < n; ++count)
+            offset += reinterpret_cast<const struct dirent64 *>(m_buffer + offset)->d_reclen;
+        return count;
+    }
+
+    Result<void> addEntry(int fd, const struct dirent64 &entry, PlannedFolder &folder, const std::string &path)
+    {
+        const char *name = entry.d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0 || isCopyTemporary(name))
             return {};
+        // Entering a folder tells all the plan needs of it.
+        if (entry.d_type == DT_DIR) {
+            folder.folders.emplace_back().name = name;
+            return {};
+        }
         struct stat st;
         if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno == ENOENT)
