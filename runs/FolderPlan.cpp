@@ -1,6 +1,6 @@
 #include "runs/FolderPlan.h"
 
-#include "runs/DestinationLook.h"
+#include "runs/FolderLooks.h"
 #include "runs/FolderWalk.h"
 
 #include <algorithm>
@@ -20,11 +20,11 @@ constexpr size_t TemporaryDigits = 16;
 
 class PlanReader {
 public:
-    PlanReader(FolderPlan &plan, int root, DestinationLook *look, size_t rootLength)
-        : m_plan(plan), m_walk(root), m_look(look), m_rootLength(rootLength) {}
+    PlanReader(FolderPlan &plan, int root, FolderLooks &looks, size_t rootLength)
+        : m_plan(plan), m_walk(root), m_looks(looks), m_rootLength(rootLength) {}
 
-    // Reads the folder the walk stands in, whose status is st (path for
-    // errors), into folder.
+    // Lists the folder the walk stands in, whose status is st (path for
+    // errors), into folder, and hands it to the looks.
     Result<void> readFolder(const struct stat &st, PlannedFolder &folder, std::string &path)
     {
         m_plan.folderIds.insert(FolderId::of(st));
@@ -32,8 +32,10 @@ public:
 
         if (auto listed = listEntries(m_walk.fd(), folder, path); !listed)
             return listed;
-        if (m_look)
-            m_look->listed(folder, path.substr(m_rootLength));
+        Fd source(::fcntl(m_walk.fd(), F_DUPFD_CLOEXEC, 0));
+        if (!source.valid())
+            return errorFromErrno(errno, path, Side::Source);
+        m_looks.listed(folder, std::move(source), path.substr(m_rootLength));
         for (PlannedFolder &sub : folder.folders) {
             const size_t length = path.size();
             path += '/';
@@ -85,40 +87,58 @@ private:
         return count;
     }
 
+    // Lists the entry in folder by its kind: a file or a link for a look
+    // at it, a folder to be read in turn; anything else is left out.
     Result<void> addEntry(int fd, const struct dirent64 &entry, PlannedFolder &folder, const std::string &path)
     {
         const char *name = entry.d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0 || isCopyTemporary(name))
             return {};
-        // Entering a folder tells all the plan needs of it.
-        if (entry.d_type == DT_DIR) {
+        unsigned char kind = entry.d_type;
+        if (kind == DT_UNKNOWN) { // some file systems do not say
+            struct stat st;
+            if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                if (errno == ENOENT)
+                    return {}; // removed while we looked
+                return errorFromErrno(errno, path + '/' + name, Side::Source);
+            }
+            kind = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : S_ISLNK(st.st_mode) ? DT_LNK : DT_UNKNOWN;
+        }
+        if (kind == DT_DIR)
             folder.folders.emplace_back().name = name;
-            return {};
-        }
-        struct stat st;
-        if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno == ENOENT)
-                return {}; // removed while we looked
-            return errorFromErrno(errno, path + '/' + name, Side::Source);
-        }
-        if (S_ISDIR(st.st_mode)) {
-            folder.folders.emplace_back().name = name;
-        } else if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
-            const bool isLink = S_ISLNK(st.st_mode);
-            const qint64 size = isLink ? 0 : qint64(st.st_size);
-            folder.files.push_back(PlannedFile{name, isLink, size, st.st_mtim, st.st_mode & 07777, {}});
-            ++m_plan.files;
-            m_plan.bytes += size;
-        }
+        else if (kind == DT_REG || kind == DT_LNK)
+            folder.files.emplace_back().name = name;
         return {};
     }
 
     FolderPlan &m_plan;
     FolderWalk m_walk;
-    DestinationLook *const m_look;
+    FolderLooks &m_looks;
     const size_t m_rootLength; // of the path of the top folder
     alignas(struct dirent64) char m_buffer[64 * 1024];
 };
+
+// Keeps the files of look that are to be copied, counted in the totals;
+// a file that could not be looked at fails the whole tree.
+Result<void> takeLook(FolderLooks::Look &look, const std::string &rootPath, FolderPlan &plan)
+{
+    std::vector<PlannedFile> &files = look.folder->files;
+    size_t kept = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const int outcome = look.outcomes[i];
+        if (outcome > 0)
+            return errorFromErrno(outcome, rootPath + look.relativePath + '/' + files[i].name, Side::Source);
+        if (outcome == FolderLooks::Skipped)
+            continue;
+        ++plan.files;
+        plan.bytes += files[i].size;
+        if (kept != i)
+            files[kept] = std::move(files[i]);
+        ++kept;
+    }
+    files.erase(files.begin() + ptrdiff_t(kept), files.end());
+    return {};
+}
 
 } // namespace
 
@@ -128,16 +148,19 @@ Result<FolderPlan> FolderPlan::read(int dirFd, const std::string &path, int dest
     struct stat st;
     if (::fstat(dirFd, &st) != 0)
         return errorFromErrno(errno, path, Side::Source);
-    std::optional<DestinationLook> look;
-    if (destinationFd >= 0)
-        look.emplace(destinationFd);
-    auto reader = std::make_unique<PlanReader>(plan, dirFd, look ? &*look : nullptr, path.size());
+    FolderLooks looks(destinationFd);
+    auto reader = std::make_unique<PlanReader>(plan, dirFd, looks, path.size());
     std::string walked = path;
-    const Result<void> read = reader->readFolder(st, plan.root, walked);
-    // The look writes into the plan: done before the plan moves or goes.
-    look.reset();
-    if (!read)
-        return read.error();
+    const Result<void> listed = reader->readFolder(st, plan.root, walked);
+    // The looks write into the plan: done before it moves or goes.
+    looks.finish();
+    // The files of each folder come before its subfolders, so a file that
+    // could not be looked at comes before a folder that could not be listed.
+    for (FolderLooks::Look &look : looks.looks())
+        if (auto taken = takeLook(look, path, plan); !taken)
+            return taken.error();
+    if (!listed)
+        return listed.error();
     return plan;
 }
 
