@@ -180,13 +180,14 @@ bool isCopyTemporary(std::string_view name)
 
 std::vector<std::string> copyTemporariesIn(int dirFd)
 {
+    constexpr size_t BufferSize = 32 * 1024;
     std::vector<std::string> names;
-    std::vector<char> buffer(32 * 1024);
+    const auto buffer = std::make_unique_for_overwrite<char[]>(BufferSize); // filled by the kernel
     (void)::lseek(dirFd, 0, SEEK_SET);
     ssize_t n;
-    while ((n = ::getdents64(dirFd, buffer.data(), buffer.size())) > 0)
+    while ((n = ::getdents64(dirFd, buffer.get(), BufferSize)) > 0)
         for (ssize_t offset = 0; offset < n;) {
-            const auto *entry = reinterpret_cast<const struct dirent64 *>(buffer.data() + offset);
+            const auto *entry = reinterpret_cast<const struct dirent64 *>(buffer.get() + offset);
             offset += entry->d_reclen;
             if (isCopyTemporary(entry->d_name))
                 names.emplace_back(entry->d_name);
