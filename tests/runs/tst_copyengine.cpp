@@ -260,7 +260,8 @@ private slots:
     void stopLeavesOnlyFilledFoldersWithTheirBits();
     void temporariesOfAKilledCopyGoAndAreNeverCopied_data();
     void temporariesOfAKilledCopyGoAndAreNeverCopied();
-    void deepTreeNeedsFewDescriptors();
+    void treeNeedsFewDescriptors_data();
+    void treeNeedsFewDescriptors();
     void linksBecomeFilesWhereTheDestinationHoldsNone_data();
     void linksBecomeFilesWhereTheDestinationHoldsNone();
     void readingRefusedOnTheSourceIs75_data();
@@ -1134,22 +1135,37 @@ void TstCopyEngine::temporariesOfAKilledCopyGoAndAreNeverCopied()
     QCOMPARE(m_fs->Size(Folder{source}).value(), 6);
 }
 
-void TstCopyEngine::deepTreeNeedsFewDescriptors()
+void TstCopyEngine::treeNeedsFewDescriptors_data()
 {
-    const QString source = m_c + QStringLiteral("Deep");
-    const QString deep = QStringLiteral("/d").repeated(300);
-    writeFile(source + deep + QStringLiteral("/bottom.txt"), "bottom");
-    writeFile(source + QStringLiteral("/d/d/top.txt"), "top");
-    makeFolder(source + deep.left(200) + QStringLiteral("/side"));
+    QTest::addColumn<bool>("deep");
+    QTest::newRow("300 levels deep") << true;
+    // Listed far faster than their files are looked at.
+    QTest::newRow("120 folders side by side") << false;
+}
+
+void TstCopyEngine::treeNeedsFewDescriptors()
+{
+    QFETCH(bool, deep);
+    const QString source = m_c + QStringLiteral("Tree");
+    if (deep) {
+        const QString levels = QStringLiteral("/d").repeated(300);
+        writeFile(source + levels + QStringLiteral("/bottom.txt"), "bottom");
+        writeFile(source + QStringLiteral("/d/d/top.txt"), "top");
+        makeFolder(source + levels.left(200) + QStringLiteral("/side"));
+    } else {
+        for (int folder = 0; folder < 120; ++folder)
+            for (int file = 0; file < 30; ++file)
+                writeFile(source + QStringLiteral("/f%1/%2.txt").arg(folder).arg(file), "x");
+    }
 
     Result<void> copied = [&] {
-        // Far fewer than the tree has levels.
+        // Far fewer than the tree has folders.
         const DescriptorLimit limit(64);
-        return copy(source, m_d + QStringLiteral("Deep"), false);
+        return copy(source, m_d + QStringLiteral("Tree"), false);
     }();
 
     QVERIFY2(copied.ok(), qPrintable(copied.error().description));
-    QCOMPARE(listing(m_d + QStringLiteral("Deep")), listing(source));
+    QCOMPARE(listing(m_d + QStringLiteral("Tree")), listing(source));
 }
 
 void TstCopyEngine::linksBecomeFilesWhereTheDestinationHoldsNone_data()
