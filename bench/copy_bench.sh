@@ -24,7 +24,7 @@ trap 'rm -rf "$work"' EXIT
 
 make_small_tree() {
     local block
-    block=$(head -c 4096 /dev/urandom | base64 -w0 | head -c 4096)
+    block=$(head -c 3072 /dev/urandom | base64 -w0) # 4096 characters
     for d in $(seq -w 1 200); do
         mkdir -p "$work/small/dir$d"
         for f in $(seq -w 1 100); do printf '%s' "$block" > "$work/small/dir$d/file$f.dat"; done
@@ -41,7 +41,7 @@ make_large_tree() {
 # content of the same size and a new time.
 change_one_percent() {
     local block
-    block=$(head -c 4096 /dev/urandom | base64 -w0 | head -c 4096)
+    block=$(head -c 3072 /dev/urandom | base64 -w0) # 4096 characters
     for d in "$work"/small/dir*; do printf '%s' "$block" > "$d/file001.dat"; done
 }
 

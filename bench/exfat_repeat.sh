@@ -34,7 +34,7 @@ trap cleanup EXIT
 
 make_tree() {
     local block
-    block=$(head -c 4096 /dev/urandom | base64 -w0 | head -c 4096)
+    block=$(head -c 3072 /dev/urandom | base64 -w0) # 4096 characters
     for d in $(seq -w 1 "$folders"); do
         mkdir -p "$work/source/dir$d"
         for f in $(seq -w 1 "$files_per_folder"); do printf '%s' "$block" > "$work/source/dir$d/file$f.dat"; done
