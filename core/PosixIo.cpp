@@ -84,6 +84,20 @@ std::pair<std::string, std::string> splitLast(const std::string &path)
     return {slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1)};
 }
 
+int writeAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t put = ::write(fd, data, size);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put < 0)
+            return errno;
+        data += put;
+        size -= size_t(put);
+    }
+    return 0;
+}
+
 void raiseDescriptorLimit()
 {
     struct rlimit limit;

@@ -71,6 +71,10 @@ Error errorAt(int number, const char *what, const std::string &path);
 // "/b" gives "/", "b"; "/" gives "/", "").
 std::pair<std::string, std::string> splitLast(const std::string &path);
 
+// Writes all size bytes of data to fd, however many calls that takes;
+// 0, or the errno of the write that failed.
+int writeAll(int fd, const char *data, size_t size);
+
 // Raises the soft limit of open descriptors to the hard limit, so a tree
 // with very many or very deep folders is not stopped by a desktop's
 // usual soft limit of 1024.

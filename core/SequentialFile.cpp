@@ -19,11 +19,6 @@ namespace {
 bool isLineEnd(QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); }
 bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
 
-Error fileError(int number, const QString &what, const QString &path)
-{
-    return Error{number, what + QStringLiteral(": ") + path};
-}
-
 QByteArray inLocaleEncoding(const QString &text)
 {
     QStringEncoder encoder(QStringEncoder::System);
@@ -68,19 +63,10 @@ Result<QByteArray> readWhole(int fd, const std::string &path)
 }
 
 // Writes every byte and flushes them to the device; any shortfall is an error.
-Result<void> writeAll(int fd, const QByteArray &data, const std::string &path)
+Result<void> writeAndFlush(int fd, const QByteArray &data, const std::string &path)
 {
-    const char *next = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t put = ::write(fd, next, size_t(left));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put < 0)
-            return errorFromErrno(errno, path);
-        next += put;
-        left -= put;
-    }
+    if (const int err = writeAll(fd, data.constData(), size_t(data.size())))
+        return errorFromErrno(err, path);
     if (::fsync(fd) != 0)
         return errorFromErrno(errno, path);
     return {};
@@ -211,7 +197,7 @@ Result<void> SequentialWriter::commit(const QString &path) const
 {
     const QString dir = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(dir))
-        return fileError(ErrorNumber::PathNotFound, QStringLiteral("Cannot create folder"), dir);
+        return errorAt(ErrorNumber::PathNotFound, "Cannot create folder", QFile::encodeName(dir).toStdString());
     const std::string target = finalTarget(path);
     Result<std::pair<Fd, std::string>> created = createTemporary(target);
     if (!created)
@@ -221,7 +207,7 @@ Result<void> SequentialWriter::commit(const QString &path) const
     struct stat old {};
     if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
         ::fchmod(fd.get(), old.st_mode & 07777);
-    Result<void> written = writeAll(fd.get(), inLocaleEncoding(m_text), temporary);
+    Result<void> written = writeAndFlush(fd.get(), inLocaleEncoding(m_text), temporary);
     if (written) {
         if (const int err = fd.close())
             written = errorFromErrno(err, temporary);
@@ -242,7 +228,7 @@ Result<void> SequentialWriter::append(const QString &path) const
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return notADataFile(name);
-    Result<void> written = writeAll(fd.get(), inLocaleEncoding(m_text), name);
+    Result<void> written = writeAndFlush(fd.get(), inLocaleEncoding(m_text), name);
     if (!written) {
         // Back to the old length, so the file is as it was.
         if (::ftruncate(fd.get(), st.st_size) != 0)

@@ -83,6 +83,7 @@ bool exists(int dirFd, const std::string &name)
 }
 
 const Error Stopped{ErrorNumber::UserInterrupt, QStringLiteral("Stopped by the user")};
+
 // An entry that is no longer what the tree said (gone, or now a link, a
 // file where a folder was, a socket) is skipped like one that vanished.
 bool changedKind(int err)
@@ -173,7 +174,10 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     Fd parentFd(::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!parentFd.valid())
         return errorFromErrno(errno, parent);
-    if (auto refused = refuseOwnSubtree(sourceFd->get(), parentFd.get(), name, *targetPath); !refused)
+    struct stat sourceStat;
+    if (::fstat(sourceFd->get(), &sourceStat) != 0)
+        return errorFromErrno(errno, *sourcePath, Side::Source);
+    if (auto refused = refuseOwnSubtree(FolderId::of(sourceStat), parentFd.get(), name, *targetPath); !refused)
         return refused;
 
     // A repeat run's look at what the destination holds goes along with
@@ -186,9 +190,6 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     if (m_observer)
         m_observer->copyPlanned(plan->files, plan->bytes);
 
-    struct stat sourceStat;
-    if (::fstat(sourceFd->get(), &sourceStat) != 0)
-        return errorFromErrno(errno, *sourcePath, Side::Source);
     PlannedFolder &root = plan.value().root;
     root.name = name;
     m_sourcePath = *sourcePath == "/" ? std::string() : *sourcePath;
@@ -221,13 +222,10 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     return {};
 }
 
-Result<void> CopyEngine::refuseOwnSubtree(int sourceFd, int parentFd, const std::string &name,
+Result<void> CopyEngine::refuseOwnSubtree(FolderId source, int parentFd, const std::string &name,
                                           const std::string &destination)
 {
     struct stat st;
-    if (::fstat(sourceFd, &st) != 0)
-        return errorFromErrno(errno, destination);
-    const FolderId source = FolderId::of(st);
     const Error ownSubtree = errorAt(ErrorNumber::PathFileAccess,
                                      "Path/File access error (copy onto itself or into its own folder)",
                                      destination);
@@ -568,12 +566,8 @@ Result<void> CopyEngine::copyDataByReading(int in, int out, qint64 remaining, co
                 continue;
             return errorFromErrno(errno, sourcePathOf(name), Side::Source);
         }
-        for (ssize_t written = 0; written < n;) {
-            const ssize_t w = ::write(out, m_buffer.data() + written, size_t(n - written));
-            if (w < 0 && errno != EINTR)
-                return errorFromErrno(errno, targetPathOf(name));
-            written += std::max<ssize_t>(w, 0);
-        }
+        if (const int err = writeAll(out, m_buffer.data(), size_t(n)))
+            return errorFromErrno(err, targetPathOf(name));
         remaining -= n;
         if (m_observer)
             m_observer->bytesCopied(n);

@@ -42,7 +42,7 @@ public:
 private:
     enum class FollowLink { No, Yes };
 
-    Result<void> refuseOwnSubtree(int sourceFd, int parentFd, const std::string &name,
+    Result<void> refuseOwnSubtree(FolderId source, int parentFd, const std::string &name,
                                   const std::string &destination);
     Result<bool> enterTarget(const PlannedFolder &folder, mode_t mode, bool removeLeftovers);
     Result<void> enteredTarget(int err, const struct stat &st, bool made);

@@ -121,9 +121,10 @@ void FolderLooks::lookAtDestination(Look &look) const
     } catch (const std::bad_alloc &) {
         // Looked for again when the copy enters the folder.
     }
-    for (PlannedFile &file : look.folder->files) {
+    std::vector<PlannedFile> &files = look.folder->files;
+    for (size_t i = 0; i < files.size(); ++i) {
         struct stat st;
-        if (::fstatat(dirFd, file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-            file.atDestination = DestinationEntry::of(st);
+        if (look.outcomes[i] == 0 && ::fstatat(dirFd, files[i].name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+            files[i].atDestination = DestinationEntry::of(st);
     }
 }
