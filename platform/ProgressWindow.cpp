@@ -1,7 +1,7 @@
 #include "platform/ProgressWindow.h"
 
 #include "core/AppInfo.h"
-#include "runs/CopyEstimate.h"
+#include "platform/CopyEstimate.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,4 +1,4 @@
-#include "runs/CopyEstimate.h"
+#include "platform/CopyEstimate.h"
 
 #include <algorithm>
 #include <cmath>

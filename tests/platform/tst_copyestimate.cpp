@@ -1,5 +1,5 @@
 // The rate and time left a long copy shows, from its progress over time.
-#include "runs/CopyEstimate.h"
+#include "platform/CopyEstimate.h"
 
 #include <QtTest>
 
