@@ -16,7 +16,6 @@ namespace {
 // progress window moves on a slow stick.
 constexpr size_t KernelChunk = 8 * 1024 * 1024;
 constexpr size_t BufferSize = 1024 * 1024;
-constexpr int TemporaryAttempts = 100;
 
 // Appends "/name" to a path for as long as it lives.
 class PathStep {
@@ -583,15 +582,11 @@ Result<std::string> CopyEngine::createTemporary(WriteFaults::Step step, const st
 {
     if (const int err = fault(step, target))
         return errorFromErrno(err, target);
-    for (int attempt = 0; attempt < TemporaryAttempts; ++attempt) {
-        std::string name = copyTemporaryName(m_temporaryBase + m_temporaryCount++);
-        const int err = create(name.c_str());
-        if (err == 0)
-            return name;
-        if (err != EEXIST)
-            return errorFromErrno(err, target);
-    }
-    return errorFromErrno(EEXIST, target);
+    FreshlyNamed made = createFreshlyNamed(
+        [this] { return copyTemporaryName(m_temporaryBase + m_temporaryCount++); }, create);
+    if (made.err)
+        return errorFromErrno(made.err, target);
+    return std::move(made.name);
 }
 
 Result<void> CopyEngine::putInPlace(int targetFd, const std::string &temporary, const std::string &name)
