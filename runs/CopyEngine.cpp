@@ -90,6 +90,14 @@ bool changedKind(int err)
     return err == ENOENT || err == ELOOP || err == ENOTDIR || err == ENXIO;
 }
 
+// What a destination answers for a name it cannot hold: ENAMETOOLONG past
+// its length, EILSEQ (exfat-fuse) for bytes that are not UTF-8, EINVAL
+// (the kernel's FAT and exFAT) for characters their names lack.
+bool refusesName(int err)
+{
+    return err == EINVAL || err == EILSEQ || err == ENAMETOOLONG;
+}
+
 // FAT and exFAT cannot hold symbolic links.
 bool holdsNoLinks(int err)
 {
@@ -195,20 +203,23 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     m_targetPath = *targetPath;
     m_source = FolderWalk(sourceFd->get());
     m_target = FolderWalk(parentFd.get());
-    const Result<bool> made = enterTarget(root, root.mode, true);
-    if (!made)
-        return made.error();
-    root.created = *made;
-    if (*made)
+    const Result<Entered> entered = enterTarget(root, root.mode, true);
+    if (!entered)
+        return entered.error();
+    if (*entered == Entered::Refused)
+        return leftOutError();
+    const bool made = *entered == Entered::Made;
+    root.created = made;
+    if (made)
         keepBitsWritable(m_target.fd(), root.mode);
     // ext4 places a folder's files far better (two to three times faster
     // on many small files) when the folders are made before the files. Only
     // where no existing file can stop the copy, so a stop at error 58 still
     // leaves exactly what the file order gives.
-    m_madeAhead = m_overwrite || *made;
+    m_madeAhead = m_overwrite || made;
     Result<void> copied = m_madeAhead ? makeFolders(root) : Result<void>();
     if (copied)
-        copied = copyTree(root, *made);
+        copied = copyTree(root, made);
     if (!copied) {
         m_target.restart();
         tidy(root);
@@ -216,9 +227,9 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     }
     // A destination that was already there (a drive root, an earlier
     // backup) is the user's own folder: its permissions stay as they are.
-    if (*made)
+    if (made)
         keepAttributes(m_target.fd(), sourceStat);
-    return {};
+    return leftOutError();
 }
 
 Result<void> CopyEngine::refuseOwnSubtree(FolderId source, int parentFd, const std::string &name,
@@ -248,8 +259,8 @@ Result<void> CopyEngine::refuseOwnSubtree(FolderId source, int parentFd, const s
 }
 
 // Makes the destination folder of folder in the current destination
-// folder, or finds it there, and enters it; true when this copy made it.
-Result<bool> CopyEngine::enterTarget(const PlannedFolder &folder, mode_t mode, bool removeLeftovers)
+// folder, or finds it there, and enters it.
+Result<CopyEngine::Entered> CopyEngine::enterTarget(const PlannedFolder &folder, mode_t mode, bool removeLeftovers)
 {
     if (const int err = fault(WriteFaults::Step::CreateFolder, m_targetPath))
         return errorFromErrno(err, m_targetPath);
@@ -257,9 +268,11 @@ Result<bool> CopyEngine::enterTarget(const PlannedFolder &folder, mode_t mode, b
     struct stat st;
     int err = m_target.enter(folder.name, st);
     bool made = false;
-    if (err == ENOENT) {
+    if (err == ENOENT || refusesName(err)) {
         // Created writable for us; the exact bits are set once its files are in.
         made = ::mkdirat(m_target.fd(), folder.name.c_str(), (mode & 0777) | S_IRWXU) == 0;
+        if (!made && leftOutIfRefused(errno, m_target.fd(), nullptr, m_targetPath))
+            return Entered::Refused;
         if (!made && errno != EEXIST)
             return errorFromErrno(errno, m_targetPath);
         err = m_target.enter(folder.name, st);
@@ -268,7 +281,7 @@ Result<bool> CopyEngine::enterTarget(const PlannedFolder &folder, mode_t mode, b
         return entered.error();
     if (!made && removeLeftovers)
         removeTemporaries(&folder);
-    return made;
+    return made ? Entered::Made : Entered::Found;
 }
 
 // Takes what entering a destination folder gave: err, and its status st.
@@ -292,7 +305,7 @@ Result<void> CopyEngine::makeFolders(PlannedFolder &folder)
         const PathStep targetStep(m_targetPath, sub.name);
         struct stat st;
         const int err = m_target.enter(sub.name, st);
-        Result<void> made = err == ENOENT ? makeAhead(sub) : enteredTarget(err, st, false);
+        Result<void> made = err == ENOENT || refusesName(err) ? makeAhead(sub) : enteredTarget(err, st, false);
         if (made && err == 0)
             removeTemporaries(&sub);
         if (made)
@@ -323,18 +336,24 @@ Result<void> CopyEngine::makeAhead(PlannedFolder &sub)
 }
 
 // Gives the folder made ahead for sub its own name and enters it.
-Result<bool> CopyEngine::placeAhead(PlannedFolder &sub)
+Result<CopyEngine::Entered> CopyEngine::placeAhead(PlannedFolder &sub)
 {
-    if (const int err = renameNoReplace(m_target.fd(), sub.aheadName, sub.name, m_targetPath))
+    if (const int err = renameNoReplace(m_target.fd(), sub.aheadName, sub.name, m_targetPath)) {
+        if (leftOutIfRefused(err, m_target.fd(), sub.aheadName.c_str(), m_targetPath)) {
+            removeTemporaryFolder(sub.aheadName); // with the folders made ahead inside
+            sub.aheadName.clear();
+            return Entered::Refused;
+        }
         return err == EEXIST || err == ENOTEMPTY
                    ? errorAt(ErrorNumber::PathFileAccess, "Path/File access error (something is in the way)",
                              m_targetPath)
                    : errorFromErrno(err, m_targetPath);
+    }
     sub.aheadName.clear();
     struct stat st;
     if (auto entered = enteredTarget(m_target.enter(sub.name, st), st, true); !entered)
         return entered.error();
-    return true;
+    return Entered::Made;
 }
 
 Result<void> CopyEngine::copyTree(PlannedFolder &folder, bool targetIsNew)
@@ -361,11 +380,17 @@ Result<void> CopyEngine::copyFolderEntry(PlannedFolder &sub)
         tidy(sub); // no longer a folder to copy: nothing made for it may stay
         return {};
     }
-    const Result<bool> made = sub.aheadName.empty() ? enterTarget(sub, st.st_mode, !m_madeAhead)
-                                                    : placeAhead(sub);
-    if (!made)
-        return made.error();
-    sub.created = *made;
+    const Result<Entered> entered = sub.aheadName.empty() ? enterTarget(sub, st.st_mode, !m_madeAhead)
+                                                          : placeAhead(sub);
+    if (!entered)
+        return entered.error();
+    if (*entered == Entered::Refused) {
+        sub.filled = true; // nothing of it to tidy
+        if (const int err = m_source.leave())
+            return errorFromErrno(err, m_sourcePath, Side::Source);
+        return {};
+    }
+    sub.created = *entered == Entered::Made;
     if (sub.created)
         keepBitsWritable(m_target.fd(), st.st_mode);
     if (auto copied = copyTree(sub, sub.created); !copied)
@@ -596,10 +621,43 @@ Result<void> CopyEngine::putInPlace(int targetFd, const std::string &temporary, 
                                 : renameNoReplace(targetFd, temporary, name, targetPathOf(name));
     if (err == 0)
         return {};
+    if (leftOutIfRefused(err, targetFd, temporary.c_str(), targetPathOf(name))) {
+        (void)::unlinkat(targetFd, temporary.c_str(), 0);
+        return {};
+    }
     if (err == EISDIR || err == ENOTEMPTY || (m_overwrite && err == EEXIST))
         return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (a folder is in the way)",
                        targetPathOf(name));
     return errorFromErrno(err, targetPathOf(name));
+}
+
+// Whether err, from giving an entry its name path in the folder dirFd,
+// says the destination cannot hold that name; if so the entry is left out,
+// to be named when the run fails after copying the rest. exfat-fuse answers
+// ENOENT for characters FAT names lack (":", a newline), so that counts
+// where the folder is still there and so is the temporary being renamed.
+bool CopyEngine::leftOutIfRefused(int err, int dirFd, const char *temporary, const std::string &path)
+{
+    struct stat st;
+    const bool refused = refusesName(err)
+                         || (err == ENOENT && ::fstat(dirFd, &st) == 0 && st.st_nlink > 0
+                             && (!temporary || exists(dirFd, temporary)));
+    if (refused)
+        m_leftOut.push_back(path);
+    return refused;
+}
+
+// The run's end where names were left out: a failure naming them, never
+// a success.
+Result<void> CopyEngine::leftOutError() const
+{
+    if (m_leftOut.empty())
+        return {};
+    std::string names;
+    for (const std::string &path : m_leftOut)
+        names += (names.empty() ? "" : "; ") + path;
+    return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (names the destination cannot hold, left out)",
+                   names);
 }
 
 // After a stop, in the destination folder the walk stands in: the folders

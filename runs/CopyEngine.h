@@ -41,14 +41,17 @@ public:
 
 private:
     enum class FollowLink { No, Yes };
+    // How the copy came into a destination folder; Refused where the
+    // destination cannot hold its name, and it was left out.
+    enum class Entered { Found, Made, Refused };
 
     Result<void> refuseOwnSubtree(FolderId source, int parentFd, const std::string &name,
                                   const std::string &destination);
-    Result<bool> enterTarget(const PlannedFolder &folder, mode_t mode, bool removeLeftovers);
+    Result<Entered> enterTarget(const PlannedFolder &folder, mode_t mode, bool removeLeftovers);
     Result<void> enteredTarget(int err, const struct stat &st, bool made);
     Result<void> makeFolders(PlannedFolder &folder);
     Result<void> makeAhead(PlannedFolder &sub);
-    Result<bool> placeAhead(PlannedFolder &sub);
+    Result<Entered> placeAhead(PlannedFolder &sub);
     Result<void> copyTree(PlannedFolder &folder, bool targetIsNew);
     Result<void> copyFolderEntry(PlannedFolder &sub);
     Result<void> copyEntry(const PlannedFile &file, int sourceFd, int targetFd, bool targetIsNew);
@@ -65,6 +68,8 @@ private:
     template <typename Create>
     Result<std::string> createTemporary(WriteFaults::Step step, const std::string &target, Create create);
     Result<void> putInPlace(int targetFd, const std::string &temporary, const std::string &name);
+    bool leftOutIfRefused(int err, int dirFd, const char *temporary, const std::string &path);
+    Result<void> leftOutError() const;
     void tidy(PlannedFolder &sub);
     void removeTemporaries(const PlannedFolder *folder = nullptr);
     void removeTemporaryFolder(const std::string &name);
@@ -99,4 +104,5 @@ private:
     quint64 m_temporaryCount = 0;
     bool m_kernelCopy = true; // false once the kernel refused copy_file_range here
     std::vector<char> m_buffer;     // for read/write copies and link targets
+    std::vector<std::string> m_leftOut; // entries whose names the destination refused
 };

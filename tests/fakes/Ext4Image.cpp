@@ -17,15 +17,18 @@ bool run(const QString &program, const QStringList &arguments)
 
 } // namespace
 
-Ext4Image::Ext4Image(const QString &folder)
-    : m_image(folder + QStringLiteral("/ext4.img")), m_mountPoint(folder + QStringLiteral("/ext4"))
+Ext4Image::Ext4Image(const QString &folder, Format format)
+    : m_image(folder + QStringLiteral("/disk.img")), m_mountPoint(folder + QStringLiteral("/disk"))
 {
     QDir().mkpath(m_mountPoint);
     QFile image(m_image);
+    const bool ext4 = format == Format::Ext4;
     // 5 % of the blocks stay reserved for root, as mkfs.ext4 makes them.
     m_mounted = image.open(QIODevice::WriteOnly) && image.resize(16 * 1024 * 1024)
-                && run(QStringLiteral("mkfs.ext4"), {QStringLiteral("-q"), QStringLiteral("-m"), QStringLiteral("5"), m_image})
-                && run(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"), m_image, m_mountPoint});
+                && (ext4 ? run(QStringLiteral("mkfs.ext4"), {QStringLiteral("-q"), QStringLiteral("-m"), QStringLiteral("5"), m_image})
+                         : run(QStringLiteral("mkfs.exfat"), {m_image}))
+                && run(QStringLiteral("mount"), {QStringLiteral("-t"), ext4 ? QStringLiteral("ext4") : QStringLiteral("exfat-fuse"),
+                                                 QStringLiteral("-o"), QStringLiteral("loop"), m_image, m_mountPoint});
 }
 
 Ext4Image::~Ext4Image()

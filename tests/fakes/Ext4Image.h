@@ -4,12 +4,14 @@
 
 // A small ext4 file system in an image file, loop-mounted while the object
 // lives: the honest test of what a real disk does (reserved blocks, data
-// that reaches the device only when flushed). Mounting needs root; where
-// it is refused, mounted() is false and the test skips.
+// that reaches the device only when flushed). Or exFAT through exfat-fuse,
+// as a desktop mounts a stick. Mounting needs root; where it is refused,
+// mounted() is false and the test skips.
 class Ext4Image {
 public:
+    enum class Format { Ext4, ExfatFuse };
     // Makes the image and its mount point inside folder.
-    explicit Ext4Image(const QString &folder);
+    explicit Ext4Image(const QString &folder, Format format = Format::Ext4);
     ~Ext4Image();
     Ext4Image(const Ext4Image &) = delete;
     Ext4Image &operator=(const Ext4Image &) = delete;

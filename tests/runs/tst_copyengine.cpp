@@ -2,6 +2,7 @@
 // sources, D: receives the copies.
 
 #include "fakes/Trees.h"
+#include "fakes/Ext4Image.h"
 #include "fakes/FakeDriveTable.h"
 #include "runs/DriveFileSystem.h"
 
@@ -267,6 +268,8 @@ private slots:
     void readingRefusedOnTheSourceIs75_data();
     void readingRefusedOnTheSourceIs75();
     void fileAppearingJustBeforeTheRenameIsKept();
+    void namesTheDestinationCannotHoldAreLeftOut_data();
+    void namesTheDestinationCannotHoldAreLeftOut();
 
 private:
     Result<void> copy(const QString &source, const QString &destination, bool overwrite,
@@ -1238,6 +1241,43 @@ void TstCopyEngine::fileAppearingJustBeforeTheRenameIsKept()
     QVERIFY(!copied.ok());
     QCOMPARE(copied.error().number, 58);
     QCOMPARE(listing(m_d + QStringLiteral("Docs")), QStringList{"f a.txt = another program's"});
+}
+
+void TstCopyEngine::namesTheDestinationCannotHoldAreLeftOut_data()
+{
+    QTest::addColumn<bool>("existing");
+    QTest::addColumn<bool>("overwrite");
+    QTest::newRow("first copy") << false << false;
+    QTest::newRow("merging into a copy") << true << false;
+    QTest::newRow("repeat, overwriting") << true << true;
+}
+
+void TstCopyEngine::namesTheDestinationCannotHoldAreLeftOut()
+{
+    QFETCH(bool, existing);
+    QFETCH(bool, overwrite);
+    const Ext4Image stick(m_d + QStringLiteral("stick"), Ext4Image::Format::ExfatFuse);
+    if (!stick.mounted())
+        QSKIP("mounting exFAT through exfat-fuse is refused here (or exfatprogs, exfat-fuse are missing)");
+    const QString source = m_c + QStringLiteral("Docs");
+    for (const char *name : {"a.txt", "10:30 meeting.txt", "line\nbreak.txt", "at 10:30/in.txt", "z/last.txt"})
+        writeFile(source + QLatin1Char('/') + QString::fromUtf8(name), "x");
+    // Bytes that are no UTF-8 have no QString.
+    const QByteArray notText = QFile::encodeName(source) + "/\xff\xfe.txt";
+    ::close(::open(notText.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    const auto removeNotText = qScopeGuard([&] { ::unlink(notText.constData()); }); // Qt cannot name it
+    const QString target = stick.mountPoint() + QStringLiteral("/Docs");
+    if (existing)
+        makeFolder(target);
+
+    const Result<void> copied = copy(source, target, overwrite);
+
+    QVERIFY(!copied.ok());
+    QCOMPARE(copied.error().number, 75);
+    for (const QString name : {"/10:30 meeting.txt", "/line\nbreak.txt", "/at 10:30", "/\ufffd"})
+        QVERIFY2(copied.error().description.contains(target + name), qPrintable(copied.error().description));
+    QCOMPARE(listing(target), QStringList({"d z", "f a.txt = x", "f z/last.txt = x"}));
+    QVERIFY(temporaries(stick.mountPoint()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TstCopyEngine)
