@@ -229,6 +229,8 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     // backup) is the user's own folder: its permissions stay as they are.
     if (made)
         keepAttributes(m_target.fd(), sourceStat);
+    else if (root.foundBits)
+        (void)::fchmod(m_target.fd(), *root.foundBits);
     return leftOutError();
 }
 
@@ -260,7 +262,7 @@ Result<void> CopyEngine::refuseOwnSubtree(FolderId source, int parentFd, const s
 
 // Makes the destination folder of folder in the current destination
 // folder, or finds it there, and enters it.
-Result<CopyEngine::Entered> CopyEngine::enterTarget(const PlannedFolder &folder, mode_t mode, bool removeLeftovers)
+Result<CopyEngine::Entered> CopyEngine::enterTarget(PlannedFolder &folder, mode_t mode, bool removeLeftovers)
 {
     if (const int err = fault(WriteFaults::Step::CreateFolder, m_targetPath))
         return errorFromErrno(err, m_targetPath);
@@ -279,9 +281,21 @@ Result<CopyEngine::Entered> CopyEngine::enterTarget(const PlannedFolder &folder,
     }
     if (auto entered = enteredTarget(err, st, made); !entered)
         return entered.error();
+    if (!made)
+        openUp(folder, st);
     if (!made && removeLeftovers)
         removeTemporaries(&folder);
     return made ? Entered::Made : Entered::Found;
+}
+
+// A folder found locked for its owner (a read-only folder's copy from an
+// earlier run) would refuse every change; it is writable while the copy
+// fills it, and its bits come back after, when it is filled or given up.
+void CopyEngine::openUp(PlannedFolder &folder, const struct stat &st)
+{
+    if ((st.st_mode & S_IRWXU) != S_IRWXU && !folder.foundBits
+        && ::fchmod(m_target.fd(), (st.st_mode & 07777) | S_IRWXU) == 0)
+        folder.foundBits = st.st_mode & 07777;
 }
 
 // Takes what entering a destination folder gave: err, and its status st.
@@ -306,8 +320,10 @@ Result<void> CopyEngine::makeFolders(PlannedFolder &folder)
         struct stat st;
         const int err = m_target.enter(sub.name, st);
         Result<void> made = err == ENOENT || refusesName(err) ? makeAhead(sub) : enteredTarget(err, st, false);
-        if (made && err == 0)
+        if (made && err == 0) {
+            openUp(sub, st);
             removeTemporaries(&sub);
+        }
         if (made)
             made = makeFolders(sub);
         if (!made)
@@ -676,6 +692,8 @@ void CopyEngine::tidy(PlannedFolder &sub)
         tidy(inner);
     if (sub.created)
         (void)::fchmod(m_target.fd(), sub.mode & 07777);
+    else if (sub.foundBits)
+        (void)::fchmod(m_target.fd(), *sub.foundBits);
     if (m_target.leave() == 0 && sub.created)
         (void)::unlinkat(m_target.fd(), sub.name.c_str(), AT_REMOVEDIR); // only when empty
 }

@@ -47,8 +47,9 @@ private:
 
     Result<void> refuseOwnSubtree(FolderId source, int parentFd, const std::string &name,
                                   const std::string &destination);
-    Result<Entered> enterTarget(const PlannedFolder &folder, mode_t mode, bool removeLeftovers);
+    Result<Entered> enterTarget(PlannedFolder &folder, mode_t mode, bool removeLeftovers);
     Result<void> enteredTarget(int err, const struct stat &st, bool made);
+    void openUp(PlannedFolder &folder, const struct stat &st);
     Result<void> makeFolders(PlannedFolder &folder);
     Result<void> makeAhead(PlannedFolder &sub);
     Result<Entered> placeAhead(PlannedFolder &sub);

@@ -49,6 +49,9 @@ struct PlannedFolder {
     std::string aheadName;
     bool created = false;
     bool filled = false;
+    // The bits of a destination folder found locked for its owner (the copy
+    // of a read-only source folder), opened up while the copy fills it.
+    std::optional<mode_t> foundBits;
     // The temporaries a killed copy left in the destination folder, where
     // they were looked for while the tree was read.
     std::optional<std::vector<std::string>> leftovers;

@@ -268,6 +268,8 @@ private slots:
     void readingRefusedOnTheSourceIs75_data();
     void readingRefusedOnTheSourceIs75();
     void fileAppearingJustBeforeTheRenameIsKept();
+    void readOnlyFoldersTakeChangesInRepeats_data();
+    void readOnlyFoldersTakeChangesInRepeats();
     void namesTheDestinationCannotHoldAreLeftOut_data();
     void namesTheDestinationCannotHoldAreLeftOut();
 
@@ -1241,6 +1243,39 @@ void TstCopyEngine::fileAppearingJustBeforeTheRenameIsKept()
     QVERIFY(!copied.ok());
     QCOMPARE(copied.error().number, 58);
     QCOMPARE(listing(m_d + QStringLiteral("Docs")), QStringList{"f a.txt = another program's"});
+}
+
+void TstCopyEngine::readOnlyFoldersTakeChangesInRepeats_data()
+{
+    QTest::addColumn<int>("writeError"); // 0 where the repeat goes through
+    QTest::newRow("repeat") << 0;
+    QTest::newRow("repeat that fails") << EIO;
+}
+
+void TstCopyEngine::readOnlyFoldersTakeChangesInRepeats()
+{
+    QFETCH(int, writeError);
+    const QString source = m_c + QStringLiteral("Docs");
+    const QString target = m_d + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "a");
+    writeFile(source + QStringLiteral("/sub/b.txt"), "b");
+    setMode(source + QStringLiteral("/sub"), 0555);
+    setMode(source, 0555);
+    QVERIFY(copy(source, target, false).ok());
+    writeFile(source + QStringLiteral("/sub/b.txt"), "changed");
+    writeFile(source + QStringLiteral("/sub/new/c.txt"), "c");
+    m_drives->setWriteError(QStringLiteral("D"), writeError);
+
+    const Result<void> copied = [&] {
+        const PermissionBitsCount asAUser;
+        return copy(source, target, true);
+    }();
+
+    QVERIFY2(copied.ok() == !writeError, qPrintable(copied.error().description));
+    if (!writeError)
+        QCOMPARE(listing(target), listing(source));
+    for (const QString &folder : {target, target + QStringLiteral("/sub")})
+        QCOMPARE(statOf(folder).st_mode & 07777, 0555u);
 }
 
 void TstCopyEngine::namesTheDestinationCannotHoldAreLeftOut_data()
