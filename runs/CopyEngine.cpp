@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -270,7 +271,7 @@ Result<CopyEngine::Entered> CopyEngine::enterTarget(PlannedFolder &folder, mode_
     struct stat st;
     int err = m_target.enter(folder.name, st);
     bool made = false;
-    if (err == ENOENT || refusesName(err)) {
+    if (err == ENOENT || refusesName(err) || removedFileInTheWay(err, folder.name)) {
         // Created writable for us; the exact bits are set once its files are in.
         made = ::mkdirat(m_target.fd(), folder.name.c_str(), (mode & 0777) | S_IRWXU) == 0;
         if (!made && leftOutIfRefused(errno, m_target.fd(), nullptr, m_targetPath))
@@ -319,7 +320,8 @@ Result<void> CopyEngine::makeFolders(PlannedFolder &folder)
         const PathStep targetStep(m_targetPath, sub.name);
         struct stat st;
         const int err = m_target.enter(sub.name, st);
-        Result<void> made = err == ENOENT || refusesName(err) ? makeAhead(sub) : enteredTarget(err, st, false);
+        const bool missing = err == ENOENT || refusesName(err) || removedFileInTheWay(err, sub.name);
+        Result<void> made = missing ? makeAhead(sub) : enteredTarget(err, st, false);
         if (made && err == 0) {
             openUp(sub, st);
             removeTemporaries(&sub);
@@ -356,7 +358,7 @@ Result<CopyEngine::Entered> CopyEngine::placeAhead(PlannedFolder &sub)
 {
     if (const int err = renameNoReplace(m_target.fd(), sub.aheadName, sub.name, m_targetPath)) {
         if (leftOutIfRefused(err, m_target.fd(), sub.aheadName.c_str(), m_targetPath)) {
-            removeTemporaryFolder(sub.aheadName); // with the folders made ahead inside
+            (void)removeTree(sub.aheadName); // with the folders made ahead inside
             sub.aheadName.clear();
             return Entered::Refused;
         }
@@ -633,8 +635,12 @@ Result<std::string> CopyEngine::createTemporary(WriteFaults::Step step, const st
 Result<void> CopyEngine::putInPlace(int targetFd, const std::string &temporary, const std::string &name)
 {
     // The rename replaces a link that stands there, never what it points to.
-    const int err = m_overwrite ? (::renameat(targetFd, temporary.c_str(), targetFd, name.c_str()) == 0 ? 0 : errno)
-                                : renameNoReplace(targetFd, temporary, name, targetPathOf(name));
+    auto rename = [&] { return ::renameat(targetFd, temporary.c_str(), targetFd, name.c_str()) == 0 ? 0 : errno; };
+    int err = m_overwrite ? rename() : renameNoReplace(targetFd, temporary, name, targetPathOf(name));
+    // A folder where the source now has a file is this program's copy of
+    // what the source held; the rename never meets a link's target.
+    if (err == EISDIR && m_overwrite && removeTree(name) == 0)
+        err = rename();
     if (err == 0)
         return {};
     if (leftOutIfRefused(err, targetFd, temporary.c_str(), targetPathOf(name))) {
@@ -682,7 +688,7 @@ Result<void> CopyEngine::leftOutError() const
 void CopyEngine::tidy(PlannedFolder &sub)
 {
     if (!sub.aheadName.empty()) {
-        removeTemporaryFolder(sub.aheadName);
+        (void)removeTree(sub.aheadName);
         return;
     }
     struct stat st;
@@ -707,17 +713,65 @@ void CopyEngine::removeTemporaries(const PlannedFolder *folder)
         folder && folder->leftovers ? *folder->leftovers : copyTemporariesIn(m_target.fd());
     for (const std::string &name : names)
         if (::unlinkat(m_target.fd(), name.c_str(), 0) != 0 && errno == EISDIR)
-            removeTemporaryFolder(name);
+            (void)removeTree(name);
 }
 
-void CopyEngine::removeTemporaryFolder(const std::string &name)
+// Removes the folder name, in the destination folder the walk stands in,
+// with all it holds, never following a link. A level at a time, so a deep
+// tree costs no stack; 0, or the errno of what could not be removed.
+int CopyEngine::removeTree(const std::string &name)
 {
     struct stat st;
-    if (m_target.enter(name, st) != 0)
-        return;
-    removeTemporaries();
-    if (m_target.leave() == 0)
-        (void)::unlinkat(m_target.fd(), name.c_str(), AT_REMOVEDIR);
+    int err = m_target.enter(name, st);
+    if (err)
+        return err;
+    std::vector<std::string> names{name}; // the folders entered, the deepest last
+    alignas(struct dirent64) char buffer[16 * 1024];
+    while (err == 0 && !names.empty()) {
+        // Removes all but folders; stops at the first folder, to go into it.
+        std::string inner;
+        int failed = 0;
+        const int dirFd = m_target.fd();
+        (void)::lseek(dirFd, 0, SEEK_SET);
+        err = forEachEntry(dirFd, buffer, sizeof buffer, [&](const struct dirent64 &entry) {
+            if (std::strcmp(entry.d_name, ".") == 0 || std::strcmp(entry.d_name, "..") == 0
+                || ::unlinkat(dirFd, entry.d_name, 0) == 0)
+                return true;
+            if (errno == EISDIR)
+                inner = entry.d_name;
+            else
+                failed = errno;
+            return false;
+        });
+        if (err == 0)
+            err = failed;
+        if (err == 0 && !inner.empty()) {
+            err = m_target.enter(inner, st);
+            if (err == 0)
+                names.push_back(std::move(inner));
+        } else if (err == 0) {
+            const std::string emptied = std::move(names.back());
+            names.pop_back();
+            err = m_target.leave();
+            if (err == 0 && ::unlinkat(m_target.fd(), emptied.c_str(), AT_REMOVEDIR) != 0)
+                err = errno;
+        }
+    }
+    for (size_t level = 0; level < names.size(); ++level)
+        (void)m_target.leave();
+    return err;
+}
+
+// In overwrite mode a regular file standing where the source now has a
+// folder is this program's copy of what the source held: it goes, for the
+// folder to take its place. Not the destination itself (the user's), and
+// never a link.
+bool CopyEngine::removedFileInTheWay(int err, const std::string &name)
+{
+    struct stat st;
+    return m_overwrite && (err == ENOTDIR || err == ELOOP) && !m_target.atStart()
+           && ::fstatat(m_target.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
+           && ::unlinkat(m_target.fd(), name.c_str(), 0) == 0;
 }
 
 // The two calls below fail as a test asks, as they would on a file system

@@ -73,7 +73,8 @@ private:
     Result<void> leftOutError() const;
     void tidy(PlannedFolder &sub);
     void removeTemporaries(const PlannedFolder *folder = nullptr);
-    void removeTemporaryFolder(const std::string &name);
+    int removeTree(const std::string &name);
+    bool removedFileInTheWay(int err, const std::string &name);
     void setTimes(int fd, struct timespec accessed, struct timespec modified, const std::string &name) const;
 
     // What a destination file system keeps of the times and bits given to

@@ -18,6 +18,7 @@ public:
     explicit FolderWalk(int root) : m_root(root) {}
 
     int fd() const { return m_levels.empty() ? m_root : m_levels.back().fd.get(); }
+    bool atStart() const { return m_levels.empty(); }
     // Back to the folder the walk started at.
     void restart() { m_levels.clear(); }
 
