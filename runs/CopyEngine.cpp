@@ -143,6 +143,21 @@ bool sameTime(const struct timespec &a, const struct timespec &b, qint64 step)
     return apart < step && apart > -step;
 }
 
+// Gives the file name in dirFd the bits mode where it is still the regular
+// file there was (a link or another file swapped in since is copied over
+// instead); false where it is not, or the bits could not be set.
+bool bitsFixedInPlace(int dirFd, const std::string &name, const DestinationEntry &there, mode_t mode)
+{
+    const Fd fd(::openat(dirFd, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st;
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_ino != there.inode
+        || st.st_dev != there.device)
+        return false;
+    // A descriptor opened as a path takes no fchmod; its name in /proc
+    // reaches that very file, even one without read or write bits.
+    return ::chmod(("/proc/self/fd/" + std::to_string(fd.get())).c_str(), mode) == 0;
+}
+
 // The target of the link name in dirFd, or nullopt when it is no link (any more).
 std::optional<std::string> linkText(int dirFd, const std::string &name, std::vector<char> &buffer)
 {
@@ -455,8 +470,9 @@ bool CopyEngine::leftInPlace(const PlannedFile &file, int sourceFd, int targetFd
         return false;
     if (!sameTimeThere(there.modified, file.modified, targetFd, there.device))
         return false;
-    if ((there.mode & 07777) != file.mode && keepingOf(targetFd, there.device).bits)
-        (void)::fchmodat(targetFd, file.name.c_str(), file.mode, 0);
+    if ((there.mode & 07777) != file.mode && keepingOf(targetFd, there.device).bits
+        && !bitsFixedInPlace(targetFd, file.name, there, file.mode))
+        return false;
     if (m_observer && file.size > 0)
         m_observer->bytesCopied(file.size);
     return true;

@@ -20,9 +20,10 @@ struct DestinationEntry {
     qint64 size = 0;
     struct timespec modified = {};
     dev_t device = 0;
+    ino_t inode = 0;
     static DestinationEntry of(const struct stat &st)
     {
-        return {true, st.st_mode, qint64(st.st_size), st.st_mtim, st.st_dev};
+        return {true, st.st_mode, qint64(st.st_size), st.st_mtim, st.st_dev, st.st_ino};
     }
 };
 

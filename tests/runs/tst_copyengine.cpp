@@ -268,6 +268,7 @@ private slots:
     void readingRefusedOnTheSourceIs75_data();
     void readingRefusedOnTheSourceIs75();
     void fileAppearingJustBeforeTheRenameIsKept();
+    void bitsAreFixedOnTheFileNeverThroughALink();
     void readOnlyFoldersTakeChangesInRepeats_data();
     void readOnlyFoldersTakeChangesInRepeats();
     void namesTheDestinationCannotHoldAreLeftOut_data();
@@ -1251,6 +1252,34 @@ void TstCopyEngine::fileAppearingJustBeforeTheRenameIsKept()
     QVERIFY(!copied.ok());
     QCOMPARE(copied.error().number, 58);
     QCOMPARE(listing(m_d + QStringLiteral("Docs")), QStringList{"f a.txt = another program's"});
+}
+
+void TstCopyEngine::bitsAreFixedOnTheFileNeverThroughALink()
+{
+    const QString source = m_c + QStringLiteral("Docs");
+    const QString target = m_d + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "a");
+    writeFile(source + QStringLiteral("/b.txt"), "b");
+    QVERIFY(copy(source, target, false).ok());
+    setMode(source + QStringLiteral("/a.txt"), 0600);
+    setMode(source + QStringLiteral("/b.txt"), 0600);
+    const QString outside = m_c + QStringLiteral("outside.txt");
+    writeFile(outside, "outside");
+    setMode(outside, 0644);
+    RecordingObserver observer;
+    observer.beforeFile = [&](const QString &path) { // after the tree was read
+        if (path.endsWith(QStringLiteral("/a.txt"))) {
+            QFile::remove(target + QStringLiteral("/a.txt"));
+            makeLink(outside, target + QStringLiteral("/a.txt"));
+        }
+    };
+
+    QVERIFY(copy(source, target, true, &observer).ok());
+
+    QCOMPARE(statOf(outside).st_mode & 07777, 0644u);
+    QCOMPARE(listing(target), listing(source));
+    for (const QString &name : {QStringLiteral("/a.txt"), QStringLiteral("/b.txt")})
+        QCOMPARE(statOf(target + name).st_mode, S_IFREG | 0600u);
 }
 
 void TstCopyEngine::readOnlyFoldersTakeChangesInRepeats_data()
