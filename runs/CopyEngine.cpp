@@ -300,7 +300,7 @@ Result<CopyEngine::Entered> CopyEngine::enterTarget(PlannedFolder &folder, mode_
     if (!made)
         openUp(folder, st);
     if (!made && removeLeftovers)
-        removeTemporaries(&folder);
+        removeTemporaries(folder);
     return made ? Entered::Made : Entered::Found;
 }
 
@@ -339,7 +339,7 @@ Result<void> CopyEngine::makeFolders(PlannedFolder &folder)
         Result<void> made = missing ? makeAhead(sub) : enteredTarget(err, st, false);
         if (made && err == 0) {
             openUp(sub, st);
-            removeTemporaries(&sub);
+            removeTemporaries(sub);
         }
         if (made)
             made = makeFolders(sub);
@@ -720,13 +720,13 @@ void CopyEngine::tidy(PlannedFolder &sub)
         (void)::unlinkat(m_target.fd(), sub.name.c_str(), AT_REMOVEDIR); // only when empty
 }
 
-// Removes the copy temporaries in the destination folder the walk stands
-// in, which is that of folder when given: those found there while the tree
-// was read, or else those there now. Folders among them hold only more.
-void CopyEngine::removeTemporaries(const PlannedFolder *folder)
+// Removes the copy temporaries in the destination folder of folder, where
+// the walk stands: those found there while the tree was read, or else
+// those there now. Folders among them hold only more.
+void CopyEngine::removeTemporaries(const PlannedFolder &folder)
 {
     const std::vector<std::string> names =
-        folder && folder->leftovers ? *folder->leftovers : copyTemporariesIn(m_target.fd());
+        folder.leftovers ? *folder.leftovers : copyTemporariesIn(m_target.fd(), folder);
     for (const std::string &name : names)
         if (::unlinkat(m_target.fd(), name.c_str(), 0) != 0 && errno == EISDIR)
             (void)removeTree(name);

@@ -72,7 +72,7 @@ private:
     bool leftOutIfRefused(int err, int dirFd, const char *temporary, const std::string &path);
     Result<void> leftOutError() const;
     void tidy(PlannedFolder &sub);
-    void removeTemporaries(const PlannedFolder *folder = nullptr);
+    void removeTemporaries(const PlannedFolder &folder);
     int removeTree(const std::string &name);
     bool removedFileInTheWay(int err, const std::string &name);
     void setTimes(int fd, struct timespec accessed, struct timespec modified, const std::string &name) const;

@@ -73,7 +73,7 @@ private:
     Result<void> addEntry(int fd, const struct dirent64 &entry, PlannedFolder &folder, const std::string &path)
     {
         const char *name = entry.d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0 || isCopyTemporary(name))
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
             return {};
         unsigned char kind = entry.d_type;
         if (kind == DT_UNKNOWN) { // some file systems do not say

@@ -60,11 +60,12 @@ struct PlannedFolder {
 
 // A copy writes each file under a temporary name in its folder first, and
 // makes folders ahead under such names: ".txtmp-" and 16 hex digits. Found
-// in a tree, they are what a killed copy left.
+// in a destination, they are what a killed copy left.
 std::string copyTemporaryName(quint64 number);
 bool isCopyTemporary(std::string_view name);
-// The names of such temporaries in the open folder dirFd.
-std::vector<std::string> copyTemporariesIn(int dirFd);
+// The names of such temporaries in the open folder dirFd, the copy of
+// source: a name source holds too is the user's, not a temporary.
+std::vector<std::string> copyTemporariesIn(int dirFd, const PlannedFolder &source);
 
 // Lists the open folder dirFd from where its reading stands through buffer
 // (of size bytes, aligned for dirent64), calling visit(entry) for each

@@ -259,8 +259,8 @@ private slots:
     void entryThatChangedKindIsSkipped();
     void stopLeavesOnlyFilledFoldersWithTheirBits_data();
     void stopLeavesOnlyFilledFoldersWithTheirBits();
-    void temporariesOfAKilledCopyGoAndAreNeverCopied_data();
-    void temporariesOfAKilledCopyGoAndAreNeverCopied();
+    void temporariesOfAKilledCopyGoLookAlikesAreCopied_data();
+    void temporariesOfAKilledCopyGoLookAlikesAreCopied();
     void treeNeedsFewDescriptors_data();
     void treeNeedsFewDescriptors();
     void linksBecomeFilesWhereTheDestinationHoldsNone_data();
@@ -1121,32 +1121,38 @@ void TstCopyEngine::stopLeavesOnlyFilledFoldersWithTheirBits()
     QVERIFY(temporaries(m_d).isEmpty());
 }
 
-void TstCopyEngine::temporariesOfAKilledCopyGoAndAreNeverCopied_data()
+void TstCopyEngine::temporariesOfAKilledCopyGoLookAlikesAreCopied_data()
 {
     QTest::addColumn<bool>("overwrite");
     QTest::newRow("merging") << false;
     QTest::newRow("overwriting") << true;
 }
 
-void TstCopyEngine::temporariesOfAKilledCopyGoAndAreNeverCopied()
+void TstCopyEngine::temporariesOfAKilledCopyGoLookAlikesAreCopied()
 {
     QFETCH(bool, overwrite);
     const QString source = m_c + QStringLiteral("Docs");
     writeFile(source + QStringLiteral("/a.txt"), "a");
     writeFile(source + QStringLiteral("/sub/b.txt"), "b");
-    writeFile(source + QStringLiteral("/.txtmp-1111111111111111"), "left by a copy into C:");
+    // Look-alikes in the source are the user's own entries.
+    writeFile(source + QStringLiteral("/.txtmp-1111111111111111"), "1");
+    writeFile(source + QStringLiteral("/.txtmp-2222222222222222/c.txt"), "c");
     writeFile(source + QStringLiteral("/.txtmp-not-a-copy"), "mine");
     const QString target = m_d + QStringLiteral("Docs");
     writeFile(target + QStringLiteral("/.txtmp-0123456789abcdef"), "half");
     writeFile(target + QStringLiteral("/sub/.txtmp-fedcba9876543210"), "half");
     makeFolder(target + QStringLiteral("/.txtmp-00000000000000aa/.txtmp-00000000000000bb"));
     writeFile(target + QStringLiteral("/.txtmp-0123456789ABCDEF"), "not the copy's way of writing");
+    writeFile(target + QStringLiteral("/.txtmp-2222222222222222/earlier.txt"), "e");
 
     QVERIFY(copy(source, target, overwrite).ok());
 
-    QCOMPARE(listing(target), QStringList({"d sub", "f .txtmp-0123456789ABCDEF = not the copy's way of writing",
-                                           "f .txtmp-not-a-copy = mine", "f a.txt = a", "f sub/b.txt = b"}));
-    QCOMPARE(m_fs->Size(Folder{source}).value(), 6);
+    QCOMPARE(listing(target),
+             QStringList({"d .txtmp-2222222222222222", "d sub", "f .txtmp-0123456789ABCDEF = not the copy's way of writing",
+                          "f .txtmp-1111111111111111 = 1", "f .txtmp-2222222222222222/c.txt = c",
+                          "f .txtmp-2222222222222222/earlier.txt = e", "f .txtmp-not-a-copy = mine", "f a.txt = a",
+                          "f sub/b.txt = b"}));
+    QCOMPARE(m_fs->Size(Folder{source}).value(), 8);
 }
 
 void TstCopyEngine::treeNeedsFewDescriptors_data()
