@@ -529,7 +529,7 @@ Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int tar
     if (!temporary)
         return temporary.error();
 
-    Result<void> done = copyData(in->get(), out.get(), qint64(st.st_size), file.name);
+    Result<void> done = copyData(in->get(), out.get(), st, file.name);
     if (done) {
         // Created with its permission bits already; only what the umask
         // took away or the special bits need another call.
@@ -578,12 +578,45 @@ Result<void> CopyEngine::copyLink(const PlannedFile &file, int sourceFd, int tar
     return done;
 }
 
-// A file that grows while it is copied is taken as it was when opened:
-// stopping at its size spares the call that would only report the end.
-Result<void> CopyEngine::copyData(int in, int out, qint64 size, const std::string &name)
+// A sparse file (fewer blocks than its size needs) keeps its holes: only
+// its data is copied, each part at its own place, and its size sets the end.
+Result<void> CopyEngine::copyData(int in, int out, const struct stat &st, const std::string &name)
 {
     if (const int err = fault(WriteFaults::Step::WriteData, targetPathOf(name)))
         return errorFromErrno(err, targetPathOf(name));
+    const qint64 size = st.st_size;
+    if (qint64(st.st_blocks) * 512 >= size)
+        return copySpan(in, out, size, name);
+    qint64 at = 0;
+    while (at < size) {
+        off_t data = ::lseek(in, at, SEEK_DATA);
+        if ((data < 0 && errno == ENXIO) || data >= size)
+            break; // a hole up to the end
+        off_t hole = data < 0 ? -1 : ::lseek(in, data, SEEK_HOLE);
+        if (data < 0 || hole <= data) { // holes cannot be told here: the rest as it reads
+            data = at;
+            hole = size;
+        }
+        hole = std::min<off_t>(hole, size);
+        if (::lseek(in, data, SEEK_SET) < 0 || ::lseek(out, data, SEEK_SET) < 0)
+            return errorFromErrno(errno, targetPathOf(name));
+        if (m_observer && data > at)
+            m_observer->bytesCopied(data - at);
+        if (auto copied = copySpan(in, out, hole - data, name); !copied)
+            return copied;
+        at = hole;
+    }
+    if (m_observer && size > at)
+        m_observer->bytesCopied(size - at);
+    if (::ftruncate(out, size) != 0)
+        return errorFromErrno(errno, targetPathOf(name));
+    return {};
+}
+
+// A file that grows while it is copied is taken as it was when opened:
+// stopping at its size spares the call that would only report the end.
+Result<void> CopyEngine::copySpan(int in, int out, qint64 size, const std::string &name)
+{
     qint64 copied = 0;
     while (m_kernelCopy && copied < size) {
         // Without a progress window one call may do the whole file.

@@ -62,7 +62,8 @@ private:
     void keepFolderAttributes(const struct stat &source, bool created);
     Result<void> copyFile(const PlannedFile &file, int sourceFd, int targetFd, FollowLink follow);
     Result<void> copyLink(const PlannedFile &file, int sourceFd, int targetFd);
-    Result<void> copyData(int in, int out, qint64 size, const std::string &name);
+    Result<void> copyData(int in, int out, const struct stat &st, const std::string &name);
+    Result<void> copySpan(int in, int out, qint64 size, const std::string &name);
     Result<void> copyDataByReading(int in, int out, qint64 remaining, const std::string &name);
     ssize_t copyRange(int in, int out, size_t length, const std::string &name) const;
     int renameNoReplace(int dirFd, const std::string &from, const std::string &to, const std::string &path) const;

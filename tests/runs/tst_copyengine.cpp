@@ -244,6 +244,7 @@ private slots:
     void repeatOnWholeSecondTimesLeavesUnchangedFiles();
     void repeatTouchesOnlyFoldersThatChanged();
     void observerHearsThePlanThenEachFileInOrder();
+    void largeFileArrivesWholeInChunks_data();
     void largeFileArrivesWholeInChunks();
     void refusedKernelCopyFallsBackToReading_data();
     void refusedKernelCopyFallsBackToReading();
@@ -833,11 +834,32 @@ void TstCopyEngine::observerHearsThePlanThenEachFileInOrder()
     QCOMPARE(observer.bytes, 19);
 }
 
+void TstCopyEngine::largeFileArrivesWholeInChunks_data()
+{
+    QTest::addColumn<bool>("sparse"); // 4 KiB of data amid holes
+    QTest::addColumn<int>("refused"); // how the kernel refuses copy_file_range, or 0
+    QTest::newRow("dense") << false << 0;
+    QTest::newRow("sparse, its holes kept") << true << 0;
+    QTest::newRow("sparse, read and written") << true << EXDEV;
+}
+
 void TstCopyEngine::largeFileArrivesWholeInChunks()
 {
+    QFETCH(bool, sparse);
+    QFETCH(int, refused);
     const QString source = m_c + QStringLiteral("Big");
-    const QByteArray data = patterned(9 * 1024 * 1024 + 5);
-    writeFile(source + QStringLiteral("/big.bin"), data);
+    QByteArray data = patterned(9 * 1024 * 1024 + 5);
+    if (sparse) {
+        data = QByteArray(32 * 1024 * 1024 + 5, '\0').replace(16 * 1024 * 1024, 4096, patterned(4096));
+        makeFolder(source);
+        const int fd = ::open(QFile::encodeName(source + QStringLiteral("/big.bin")).constData(),
+                              O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        QVERIFY(::pwrite(fd, data.constData() + 16 * 1024 * 1024, 4096, 16 * 1024 * 1024) == 4096);
+        QCOMPARE(::ftruncate(fd, data.size()) + ::close(fd), 0);
+    } else {
+        writeFile(source + QStringLiteral("/big.bin"), data);
+    }
+    m_drives->setRefused(QStringLiteral("D"), WriteFaults::Step::CopyRange, refused);
     RecordingObserver observer;
 
     QVERIFY(copy(source, m_d + QStringLiteral("Big"), false, &observer).ok());
@@ -845,6 +867,8 @@ void TstCopyEngine::largeFileArrivesWholeInChunks()
     QVERIFY(readFile(m_d + QStringLiteral("Big/big.bin")) == data);
     QCOMPARE(observer.bytes, data.size());
     QVERIFY(observer.chunks >= 2);
+    if (sparse)
+        QVERIFY(statOf(m_d + QStringLiteral("Big/big.bin")).st_blocks * 512 < 1024 * 1024);
 }
 
 void TstCopyEngine::refusedKernelCopyFallsBackToReading_data()
