@@ -126,21 +126,24 @@ Result<Fd> openRegularFile(int dirFd, const std::string &name, bool followLink, 
 
 constexpr qint64 NanosecondsPerSecond = 1'000'000'000;
 
-qint64 nanoseconds(const struct timespec &t)
+bool sameInstant(const struct timespec &a, const struct timespec &b)
 {
-    return qint64(t.tv_sec) * NanosecondsPerSecond + t.tv_nsec;
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-// Whether two times are the same to step nanoseconds: a destination that
-// keeps whole seconds stores 12:00:05.7 as 12:00:05 (and Windows rounds up
-// to 12:00:06 on FAT), so anything less than a step apart is the same.
-bool sameTime(const struct timespec &a, const struct timespec &b, qint64 step)
+// t as a destination that keeps times to step nanoseconds stores it: cut
+// down to a whole step. Seconds and nanoseconds stay apart, so times past
+// 2262 (ext4 keeps them up to 2446) cannot overflow.
+struct timespec storedAs(struct timespec t, qint64 step)
 {
-    const time_t seconds = a.tv_sec - b.tv_sec;
-    if (seconds > 2 || seconds < -2) // no step is longer, and no overflow below
-        return false;
-    const qint64 apart = qint64(seconds) * NanosecondsPerSecond + (a.tv_nsec - b.tv_nsec);
-    return apart < step && apart > -step;
+    if (step < NanosecondsPerSecond) {
+        t.tv_nsec -= long(t.tv_nsec % step);
+        return t;
+    }
+    const time_t seconds = time_t(step / NanosecondsPerSecond);
+    t.tv_sec -= (t.tv_sec % seconds + seconds) % seconds;
+    t.tv_nsec = 0;
+    return t;
 }
 
 // Gives the file name in dirFd the bits mode where it is still the regular
@@ -483,12 +486,19 @@ bool CopyEngine::leftInPlace(const PlannedFile &file, int sourceFd, int targetFd
 bool CopyEngine::sameTimeThere(const struct timespec &there, const struct timespec &source, int targetFd,
                                dev_t device)
 {
-    if (nanoseconds(there) == nanoseconds(source))
+    if (sameInstant(there, source))
         return true;
-    // Further apart than any step: no need to learn this destination's.
-    if (!sameTime(there, source, 2 * NanosecondsPerSecond))
+    // Further apart than any step (2 s): no need to learn this destination's.
+    // Unsigned, so that no difference of seconds overflows.
+    if (quint64(there.tv_sec) - quint64(source.tv_sec) + 2 > 4)
         return false;
-    return sameTime(there, source, keepingOf(targetFd, device).timeStep);
+    const qint64 step = keepingOf(targetFd, device).timeStep;
+    const struct timespec stored = storedAs(source, step);
+    if (sameInstant(there, stored))
+        return true;
+    // Windows writes FAT's 2 s times rounded up, not down.
+    return step == 2 * NanosecondsPerSecond && !sameInstant(stored, source)
+           && sameInstant(there, {stored.tv_sec + 2, 0});
 }
 
 // A folder found as the source has it (nothing written into it, its time
@@ -894,7 +904,7 @@ CopyEngine::Keeping CopyEngine::learnKeeping(int targetFd)
         // something else is compared exactly.
         for (const qint64 step : {qint64(1), qint64(100), qint64(1'000), qint64(1'000'000),
                                   qint64(10'000'000), NanosecondsPerSecond, 2 * NanosecondsPerSecond})
-            if (nanoseconds(st.st_mtim) == nanoseconds(given) / step * step) {
+            if (sameInstant(st.st_mtim, storedAs(given, step))) {
                 keeping.timeStep = step;
                 break;
             }

@@ -243,6 +243,7 @@ private slots:
     void repeatReplacesOnlyLinksWhoseTargetChanged();
     void repeatOnWholeSecondTimesLeavesUnchangedFiles();
     void repeatTouchesOnlyFoldersThatChanged();
+    void timesPastTheYear2262AreComparedExactly();
     void observerHearsThePlanThenEachFileInOrder();
     void largeFileArrivesWholeInChunks_data();
     void largeFileArrivesWholeInChunks();
@@ -756,6 +757,8 @@ void TstCopyEngine::repeatOnWholeSecondTimesLeavesUnchangedFiles()
     const QString source = m_c + QStringLiteral("Docs");
     writeFile(source + QStringLiteral("/same.txt"), "same");
     writeFile(source + QStringLiteral("/changed.txt"), "old");
+    writeFile(source + QStringLiteral("/older.txt"), "newer");
+    setTimes(source + QStringLiteral("/older.txt"), 1700000001, 999999999);
     setTimes(source + QStringLiteral("/same.txt"), 1700000001, 999999999);
     setTimes(source + QStringLiteral("/changed.txt"), 1700000001, 999999999);
     m_drives->setWholeSeconds(QStringLiteral("D"), true);
@@ -764,12 +767,35 @@ void TstCopyEngine::repeatOnWholeSecondTimesLeavesUnchangedFiles()
     const ino_t same = statOf(m_d + QStringLiteral("Docs/same.txt")).st_ino;
     writeFile(source + QStringLiteral("/changed.txt"), "new");
     setTimes(source + QStringLiteral("/changed.txt"), 1700000002, 5);
+    // An older version back (mv a.bak a), less than a second older than
+    // the newer one was stored.
+    writeFile(source + QStringLiteral("/older.txt"), "older");
+    setTimes(source + QStringLiteral("/older.txt"), 1700000000, 500000000);
 
     QVERIFY(copy(source, m_d + QStringLiteral("Docs"), true).ok());
 
     QCOMPARE(statOf(m_d + QStringLiteral("Docs/same.txt")).st_ino, same);
     QCOMPARE(readFile(m_d + QStringLiteral("Docs/changed.txt")), QByteArray("new"));
+    QCOMPARE(readFile(m_d + QStringLiteral("Docs/older.txt")), QByteArray("older"));
     QVERIFY(temporaries(m_d).isEmpty());
+}
+
+void TstCopyEngine::timesPastTheYear2262AreComparedExactly()
+{
+    // tmpfs keeps any time. These two are 2^64 ns apart: counted in 64 bits
+    // of nanoseconds, they would be one.
+    const QString disk = m_d + QStringLiteral("disk");
+    if (!mountTmpfs(disk, "size=1m"))
+        QSKIP("mounting a file system is not permitted here");
+    const QString target = disk + QStringLiteral("/Copy/a.txt");
+    writeFile(disk + QStringLiteral("/Docs/a.txt"), "new");
+    writeFile(target, "old");
+    setTimes(target, 1000000000, 0);
+    setTimes(disk + QStringLiteral("/Docs/a.txt"), 1000000000 + 18446744073, 709551616);
+
+    QVERIFY(copy(disk + QStringLiteral("/Docs"), disk + QStringLiteral("/Copy"), true).ok());
+
+    QCOMPARE(readFile(target), QByteArray("new"));
 }
 
 void TstCopyEngine::repeatTouchesOnlyFoldersThatChanged()
