@@ -250,6 +250,8 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
         keepAttributes(m_target.fd(), sourceStat);
     else if (root.foundBits)
         (void)::fchmod(m_target.fd(), *root.foundBits);
+    if (const int err = m_target.leave(name))
+        return err == ESTALE ? folderMoved() : errorFromErrno(err, m_targetPath);
     return leftOutError();
 }
 
@@ -435,8 +437,8 @@ Result<void> CopyEngine::copyFolderEntry(PlannedFolder &sub)
     sub.filled = true;
     if (const int err = m_source.leave())
         return errorFromErrno(err, m_sourcePath, Side::Source);
-    if (const int err = m_target.leave())
-        return errorFromErrno(err, m_targetPath);
+    if (const int err = m_target.leave(sub.name))
+        return err == ESTALE ? folderMoved() : errorFromErrno(err, m_targetPath);
     return {};
 }
 
@@ -726,6 +728,14 @@ bool CopyEngine::leftOutIfRefused(int err, int dirFd, const char *temporary, con
     if (refused)
         m_leftOut.push_back(path);
     return refused;
+}
+
+// A destination folder moved or renamed while the copy worked in it: the
+// copy is not where it should be, whatever was written.
+Error CopyEngine::folderMoved() const
+{
+    return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (folder moved during the copy)",
+                   m_targetPath);
 }
 
 // The run's end where names were left out: a failure naming them, never

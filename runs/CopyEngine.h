@@ -72,6 +72,7 @@ private:
     Result<void> putInPlace(int targetFd, const std::string &temporary, const std::string &name);
     bool leftOutIfRefused(int err, int dirFd, const char *temporary, const std::string &path);
     Result<void> leftOutError() const;
+    Error folderMoved() const;
     void tidy(PlannedFolder &sub);
     void removeTemporaries(const PlannedFolder &folder);
     int removeTree(const std::string &name);

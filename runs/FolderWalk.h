@@ -29,6 +29,9 @@ public:
     // Makes the parent current again; 0, or an errno (ESTALE when the folder
     // found there is not the one left, the tree having been moved meanwhile).
     int leave();
+    // As leave(), and ESTALE too where the parent no longer holds the folder
+    // left as name: it was moved or renamed meanwhile.
+    int leave(const std::string &name);
 
 private:
     struct Level {

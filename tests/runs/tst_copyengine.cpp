@@ -271,6 +271,8 @@ private slots:
     void readingRefusedOnTheSourceIs75();
     void fileAppearingJustBeforeTheRenameIsKept();
     void bitsAreFixedOnTheFileNeverThroughALink();
+    void destinationFolderMovedDuringTheCopyFails_data();
+    void destinationFolderMovedDuringTheCopyFails();
     void readOnlyFoldersTakeChangesInRepeats_data();
     void readOnlyFoldersTakeChangesInRepeats();
     void namesTheDestinationCannotHoldAreLeftOut_data();
@@ -1336,6 +1338,34 @@ void TstCopyEngine::bitsAreFixedOnTheFileNeverThroughALink()
     QCOMPARE(listing(target), listing(source));
     for (const QString &name : {QStringLiteral("/a.txt"), QStringLiteral("/b.txt")})
         QCOMPARE(statOf(target + name).st_mode, S_IFREG | 0600u);
+}
+
+void TstCopyEngine::destinationFolderMovedDuringTheCopyFails_data()
+{
+    QTest::addColumn<QString>("moved"); // relative to the D: root
+    QTest::addColumn<QString>("to");    // relative to the drives' folder
+    QTest::newRow("renamed inside the destination") << "Docs/sub" << "driveD/Docs/other";
+    QTest::newRow("moved outside it") << "Docs/sub" << "driveC/outside";
+    QTest::newRow("the destination renamed") << "Docs" << "driveD/Other";
+}
+
+void TstCopyEngine::destinationFolderMovedDuringTheCopyFails()
+{
+    QFETCH(QString, moved);
+    QFETCH(QString, to);
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/sub/b.txt"), "b");
+    writeFile(source + QStringLiteral("/sub/c.txt"), "c");
+    RecordingObserver observer;
+    observer.beforeFile = [&](const QString &path) {
+        if (path.endsWith(QStringLiteral("/b.txt")))
+            QVERIFY(QDir().rename(m_d + moved, m_d + QStringLiteral("../") + to));
+    };
+
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), false, &observer);
+
+    QVERIFY(!copied.ok());
+    QCOMPARE(copied.error().number, 75);
 }
 
 void TstCopyEngine::readOnlyFoldersTakeChangesInRepeats_data()
