@@ -18,23 +18,6 @@ namespace {
 constexpr size_t KernelChunk = 8 * 1024 * 1024;
 constexpr size_t BufferSize = 1024 * 1024;
 
-// Appends "/name" to a path for as long as it lives.
-class PathStep {
-public:
-    PathStep(std::string &path, const std::string &name) : m_path(path), m_length(path.size())
-    {
-        m_path += '/';
-        m_path += name;
-    }
-    ~PathStep() { m_path.resize(m_length); }
-    PathStep(const PathStep &) = delete;
-    PathStep &operator=(const PathStep &) = delete;
-
-private:
-    std::string &m_path;
-    size_t m_length;
-};
-
 // Permission bits and times are kept where the destination can hold them;
 // a stick formatted FAT cannot, and that must not fail the copy.
 void keepAttributes(int fd, const struct stat &source)
@@ -171,6 +154,38 @@ std::optional<std::string> linkText(int dirFd, const std::string &name, std::vec
     if (length < 0)
         return std::nullopt;
     return std::string(buffer.data(), size_t(length));
+}
+
+// Walks the folders below top, depth first in their order, a level at a
+// time so that no depth of tree runs out of stack: down(sub) goes into a
+// folder and says whether its subfolders follow; up(sub) comes back out of
+// one that down went into.
+template <typename Down, typename Up>
+Result<void> walkFolders(PlannedFolder &top, Down down, Up up)
+{
+    struct Level {
+        PlannedFolder *folder;
+        size_t next; // its subfolder to go into next
+    };
+    std::vector<Level> levels{{&top, 0}};
+    for (;;) {
+        Level &level = levels.back();
+        if (level.next < level.folder->folders.size()) {
+            PlannedFolder &sub = level.folder->folders[level.next++];
+            const Result<bool> into = down(sub);
+            if (!into)
+                return into.error();
+            if (*into)
+                levels.push_back({&sub, 0});
+            continue;
+        }
+        PlannedFolder &done = *level.folder;
+        levels.pop_back();
+        if (levels.empty())
+            return {};
+        if (auto left = up(done); !left)
+            return left;
+    }
 }
 
 } // namespace
@@ -334,26 +349,30 @@ Result<void> CopyEngine::enteredTarget(int err, const struct stat &st, bool made
     return {};
 }
 
-Result<void> CopyEngine::makeFolders(PlannedFolder &folder)
+// Makes the folders below top, where the destination walk stands, or
+// finds them there.
+Result<void> CopyEngine::makeFolders(PlannedFolder &top)
 {
-    for (PlannedFolder &sub : folder.folders) {
-        const PathStep targetStep(m_targetPath, sub.name);
+    auto down = [&](PlannedFolder &sub) -> Result<bool> {
+        stepDown(sub.name);
         struct stat st;
         const int err = m_target.enter(sub.name, st);
         const bool missing = err == ENOENT || refusesName(err) || removedFileInTheWay(err, sub.name);
-        Result<void> made = missing ? makeAhead(sub) : enteredTarget(err, st, false);
-        if (made && err == 0) {
+        if (auto made = missing ? makeAhead(sub) : enteredTarget(err, st, false); !made)
+            return made.error();
+        if (err == 0) {
             openUp(sub, st);
             removeTemporaries(sub);
         }
-        if (made)
-            made = makeFolders(sub);
-        if (!made)
-            return made;
+        return true;
+    };
+    auto up = [&](PlannedFolder &) -> Result<void> {
         if (const int err = m_target.leave())
             return errorFromErrno(err, m_targetPath);
-    }
-    return {};
+        stepUp();
+        return {};
+    };
+    return walkFolders(top, down, up);
 }
 
 // Makes the folder of sub under a temporary name and enters it: a copy
@@ -394,29 +413,51 @@ Result<CopyEngine::Entered> CopyEngine::placeAhead(PlannedFolder &sub)
     return Entered::Made;
 }
 
-Result<void> CopyEngine::copyTree(PlannedFolder &folder, bool targetIsNew)
+// Copies the files of top, where both walks stand, then its folders.
+Result<void> CopyEngine::copyTree(PlannedFolder &top, bool targetIsNew)
+{
+    if (auto copied = copyFiles(top, targetIsNew); !copied)
+        return copied;
+    std::vector<struct stat> sources; // of the folders the walk is in below top, the deepest last
+    auto down = [&](PlannedFolder &sub) -> Result<bool> {
+        stepDown(sub.name);
+        struct stat st;
+        const Result<bool> into = enterFolder(sub, st);
+        if (into && *into)
+            sources.push_back(st);
+        else if (into)
+            stepUp();
+        return into;
+    };
+    auto up = [&](PlannedFolder &sub) {
+        const Result<void> left = leaveFolder(sub, sources.back());
+        sources.pop_back();
+        stepUp();
+        return left;
+    };
+    return walkFolders(top, down, up);
+}
+
+Result<void> CopyEngine::copyFiles(const PlannedFolder &folder, bool targetIsNew)
 {
     for (const PlannedFile &file : folder.files)
         if (auto copied = copyEntry(file, m_source.fd(), m_target.fd(), targetIsNew); !copied)
             return copied;
-    for (PlannedFolder &sub : folder.folders)
-        if (auto copied = copyFolderEntry(sub); !copied)
-            return copied;
     return {};
 }
 
-Result<void> CopyEngine::copyFolderEntry(PlannedFolder &sub)
+// Enters the folder sub on both sides and copies its files; false where
+// there is nothing more to copy in it, the walks standing where they were.
+// st receives the source folder's status.
+Result<bool> CopyEngine::enterFolder(PlannedFolder &sub, struct stat &st)
 {
     if (stopRequested())
         return Stopped;
-    const PathStep sourceStep(m_sourcePath, sub.name);
-    const PathStep targetStep(m_targetPath, sub.name);
-    struct stat st;
     if (const int err = m_source.enter(sub.name, st)) {
         if (!changedKind(err))
             return errorFromErrno(err, m_sourcePath, Side::Source);
         tidy(sub); // no longer a folder to copy: nothing made for it may stay
-        return {};
+        return false;
     }
     const Result<Entered> entered = sub.aheadName.empty() ? enterTarget(sub, st.st_mode, !m_madeAhead)
                                                           : placeAhead(sub);
@@ -426,20 +467,41 @@ Result<void> CopyEngine::copyFolderEntry(PlannedFolder &sub)
         sub.filled = true; // nothing of it to tidy
         if (const int err = m_source.leave())
             return errorFromErrno(err, m_sourcePath, Side::Source);
-        return {};
+        return false;
     }
     sub.created = *entered == Entered::Made;
     if (sub.created)
         keepBitsWritable(m_target.fd(), st.st_mode);
-    if (auto copied = copyTree(sub, sub.created); !copied)
-        return copied;
-    keepFolderAttributes(st, sub.created);
+    if (auto copied = copyFiles(sub, sub.created); !copied)
+        return copied.error();
+    return true;
+}
+
+// Leaves the folder sub, all of it copied, on both sides; source is the
+// source folder's status.
+Result<void> CopyEngine::leaveFolder(PlannedFolder &sub, const struct stat &source)
+{
+    keepFolderAttributes(source, sub.created);
     sub.filled = true;
     if (const int err = m_source.leave())
         return errorFromErrno(err, m_sourcePath, Side::Source);
     if (const int err = m_target.leave(sub.name))
         return err == ESTALE ? folderMoved() : errorFromErrno(err, m_targetPath);
     return {};
+}
+
+void CopyEngine::stepDown(const std::string &name)
+{
+    for (std::string *path : {&m_sourcePath, &m_targetPath}) {
+        *path += '/';
+        *path += name;
+    }
+}
+
+void CopyEngine::stepUp()
+{
+    for (std::string *path : {&m_sourcePath, &m_targetPath})
+        path->resize(path->rfind('/'));
 }
 
 Result<void> CopyEngine::copyEntry(const PlannedFile &file, int sourceFd, int targetFd,
@@ -752,25 +814,31 @@ Result<void> CopyEngine::leftOutError() const
 }
 
 // After a stop, in the destination folder the walk stands in: the folders
-// made for sub and not filled go when they hold nothing, the others get
+// made for top and not filled go when they hold nothing, the others get
 // their own bits; folders made ahead and never reached go.
-void CopyEngine::tidy(PlannedFolder &sub)
+void CopyEngine::tidy(PlannedFolder &top)
 {
-    if (!sub.aheadName.empty()) {
-        (void)removeTree(sub.aheadName);
-        return;
+    auto down = [&](PlannedFolder &sub) -> Result<bool> {
+        if (!sub.aheadName.empty()) {
+            (void)removeTree(sub.aheadName);
+            return false;
+        }
+        struct stat st;
+        return !sub.filled && m_target.enter(sub.name, st) == 0;
+    };
+    auto up = [&](PlannedFolder &sub) -> Result<void> {
+        if (sub.created)
+            (void)::fchmod(m_target.fd(), sub.mode & 07777);
+        else if (sub.foundBits)
+            (void)::fchmod(m_target.fd(), *sub.foundBits);
+        if (m_target.leave() == 0 && sub.created)
+            (void)::unlinkat(m_target.fd(), sub.name.c_str(), AT_REMOVEDIR); // only when empty
+        return {};
+    };
+    if (*down(top)) {
+        (void)walkFolders(top, down, up); // neither step fails
+        (void)up(top);
     }
-    struct stat st;
-    if (sub.filled || m_target.enter(sub.name, st) != 0)
-        return;
-    for (PlannedFolder &inner : sub.folders)
-        tidy(inner);
-    if (sub.created)
-        (void)::fchmod(m_target.fd(), sub.mode & 07777);
-    else if (sub.foundBits)
-        (void)::fchmod(m_target.fd(), *sub.foundBits);
-    if (m_target.leave() == 0 && sub.created)
-        (void)::unlinkat(m_target.fd(), sub.name.c_str(), AT_REMOVEDIR); // only when empty
 }
 
 // Removes the copy temporaries in the destination folder of folder, where

@@ -50,11 +50,16 @@ private:
     Result<Entered> enterTarget(PlannedFolder &folder, mode_t mode, bool removeLeftovers);
     Result<void> enteredTarget(int err, const struct stat &st, bool made);
     void openUp(PlannedFolder &folder, const struct stat &st);
-    Result<void> makeFolders(PlannedFolder &folder);
+    Result<void> makeFolders(PlannedFolder &top);
     Result<void> makeAhead(PlannedFolder &sub);
     Result<Entered> placeAhead(PlannedFolder &sub);
-    Result<void> copyTree(PlannedFolder &folder, bool targetIsNew);
-    Result<void> copyFolderEntry(PlannedFolder &sub);
+    Result<void> copyTree(PlannedFolder &top, bool targetIsNew);
+    Result<void> copyFiles(const PlannedFolder &folder, bool targetIsNew);
+    Result<bool> enterFolder(PlannedFolder &sub, struct stat &st);
+    Result<void> leaveFolder(PlannedFolder &sub, const struct stat &source);
+    // The paths for errors and the observer follow the walks down and up.
+    void stepDown(const std::string &name);
+    void stepUp();
     Result<void> copyEntry(const PlannedFile &file, int sourceFd, int targetFd, bool targetIsNew);
     bool leftInPlace(const PlannedFile &file, int sourceFd, int targetFd);
     bool sameLinkTarget(const PlannedFile &file, int sourceFd, int targetFd);
@@ -73,7 +78,7 @@ private:
     bool leftOutIfRefused(int err, int dirFd, const char *temporary, const std::string &path);
     Result<void> leftOutError() const;
     Error folderMoved() const;
-    void tidy(PlannedFolder &sub);
+    void tidy(PlannedFolder &top);
     void removeTemporaries(const PlannedFolder &folder);
     int removeTree(const std::string &name);
     bool removedFileInTheWay(int err, const std::string &name);

@@ -23,11 +23,12 @@ FolderLooks::~FolderLooks()
     stopThread();
 }
 
-void FolderLooks::listed(PlannedFolder &folder, Fd source, std::string relativePath)
+const FolderLooks::Look &FolderLooks::listed(PlannedFolder &folder, const Look *parent, Fd source,
+                                             std::optional<std::string> relativePath)
 {
     std::unique_lock lock(m_mutex);
-    m_looks.push_back(Look{&folder, std::move(relativePath), std::move(source),
-                           std::vector<int>(folder.files.size(), 0)});
+    const Look &added = m_looks.emplace_back(Look{&folder, parent, std::move(relativePath), std::move(source),
+                                                  std::vector<int>(folder.files.size(), 0)});
     const bool tooMany = m_looks.size() - m_taken > MostWaiting;
     Look *look = tooMany ? take(lock) : nullptr;
     lock.unlock();
@@ -35,6 +36,7 @@ void FolderLooks::listed(PlannedFolder &folder, Fd source, std::string relativeP
         lookAt(*look);
     else
         m_wake.notify_one();
+    return added;
 }
 
 void FolderLooks::finish()
@@ -101,8 +103,9 @@ void FolderLooks::lookAt(Look &look) const
         file.mode = st.st_mode & 07777;
     }
     look.source = Fd();
-    if (m_destinationFd >= 0)
+    if (m_destinationFd >= 0 && look.relativePath)
         lookAtDestination(look);
+    look.relativePath.reset(); // a path per folder would grow with depth squared
 }
 
 // A folder that cannot be opened (missing, a link, refused) leaves its
@@ -110,10 +113,11 @@ void FolderLooks::lookAt(Look &look) const
 // leftovers are looked for when the copy enters it.
 void FolderLooks::lookAtDestination(Look &look) const
 {
+    const std::string &relativePath = *look.relativePath;
     Fd opened;
-    if (!look.relativePath.empty())
-        opened = Fd(::openat(m_destinationFd, look.relativePath.c_str() + 1, OpenFolderFlags));
-    const int dirFd = look.relativePath.empty() ? m_destinationFd : opened.get();
+    if (!relativePath.empty())
+        opened = Fd(::openat(m_destinationFd, relativePath.c_str() + 1, OpenFolderFlags));
+    const int dirFd = relativePath.empty() ? m_destinationFd : opened.get();
     if (dirFd < 0)
         return;
     try {

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,7 +24,10 @@ public:
     static constexpr int Skipped = -1;
     struct Look {
         PlannedFolder *folder;
-        std::string relativePath; // "" for the top, else "/a/b"
+        const Look *parent; // nullptr for the top
+        // "" for the top, else "/a/b", until looked at; none where too long
+        // for a path to name.
+        std::optional<std::string> relativePath;
         Fd source;                // open until its files are looked at
         std::vector<int> outcomes; // one per file of the folder
     };
@@ -36,8 +40,9 @@ public:
     FolderLooks &operator=(const FolderLooks &) = delete;
 
     // folder, open as source, holds the files listed (their names); it
-    // stays where it is until finish() returns.
-    void listed(PlannedFolder &folder, Fd source, std::string relativePath);
+    // stays where it is until finish() returns, and so does the look returned.
+    const Look &listed(PlannedFolder &folder, const Look *parent, Fd source,
+                       std::optional<std::string> relativePath);
     // Returns once every listed folder has been looked at.
     void finish();
     // The looks in the order the folders were listed; complete after finish().

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <fcntl.h>
@@ -18,39 +19,76 @@ public:
     PlanReader(FolderPlan &plan, int root, FolderLooks &looks, size_t rootLength)
         : m_plan(plan), m_walk(root), m_looks(looks), m_rootLength(rootLength) {}
 
-    // Lists the folder the walk stands in, whose status is st (path for
-    // errors), into folder, and hands it to the looks.
-    Result<void> readFolder(const struct stat &st, PlannedFolder &folder, std::string &path)
+    // Reads the tree of the top folder, whose status is st, into top; path
+    // is its path (for errors). A level at a time, never recursing, so that
+    // no depth of tree runs out of stack.
+    Result<void> readTree(const struct stat &st, PlannedFolder &top, std::string &path)
     {
-        m_plan.folderIds.insert(FolderId::of(st));
-        folder.mode = st.st_mode;
-
-        if (auto listed = listEntries(m_walk.fd(), folder, path); !listed)
-            return listed;
-        Fd source(::fcntl(m_walk.fd(), F_DUPFD_CLOEXEC, 0));
-        if (!source.valid())
-            return errorFromErrno(errno, path, Side::Source);
-        m_looks.listed(folder, std::move(source), path.substr(m_rootLength));
-        for (PlannedFolder &sub : folder.folders) {
-            const size_t length = path.size();
+        struct Level {
+            PlannedFolder *folder;
+            size_t next; // its subfolder to read next
+            const FolderLooks::Look *look;
+        };
+        std::vector<Level> levels;
+        auto list = [&](const struct stat &status, PlannedFolder &folder, const FolderLooks::Look *parent) {
+            Result<const FolderLooks::Look *> look = readFolder(status, folder, parent, path);
+            if (look)
+                levels.push_back({&folder, 0, *look});
+            return look;
+        };
+        if (auto listed = list(st, top, nullptr); !listed)
+            return listed.error();
+        while (!levels.empty()) {
+            Level &level = levels.back();
+            if (level.next == level.folder->folders.size()) {
+                levels.pop_back();
+                if (levels.empty())
+                    break;
+                if (const int left = m_walk.leave())
+                    return errorFromErrno(left, path, Side::Source);
+                path.resize(path.rfind('/'));
+                continue;
+            }
+            PlannedFolder &sub = level.folder->folders[level.next++];
+            const FolderLooks::Look *parent = level.look;
             path += '/';
             path += sub.name;
             struct stat subStat;
             const int err = m_walk.enter(sub.name, subStat);
-            Result<void> read = err == 0        ? readFolder(subStat, sub, path)
-                                : err == ENOENT ? Result<void>() // gone since listing
-                                                : Result<void>(errorFromErrno(err, path, Side::Source));
-            if (err == 0 && read)
-                if (const int left = m_walk.leave())
-                    read = errorFromErrno(left, path, Side::Source);
-            path.resize(length);
-            if (!read)
-                return read;
+            if (err == ENOENT) { // gone since listing
+                path.resize(path.rfind('/'));
+                continue;
+            }
+            if (err)
+                return errorFromErrno(err, path, Side::Source);
+            if (auto listed = list(subStat, sub, parent); !listed)
+                return listed.error();
         }
         return {};
     }
 
 private:
+    // Lists the folder the walk stands in, whose status is st, into folder,
+    // and hands it to the looks.
+    Result<const FolderLooks::Look *> readFolder(const struct stat &st, PlannedFolder &folder,
+                                                 const FolderLooks::Look *parent, const std::string &path)
+    {
+        m_plan.folderIds.insert(FolderId::of(st));
+        folder.mode = st.st_mode;
+
+        if (auto listed = listEntries(m_walk.fd(), folder, path); !listed)
+            return listed.error();
+        Fd source(::fcntl(m_walk.fd(), F_DUPFD_CLOEXEC, 0));
+        if (!source.valid())
+            return errorFromErrno(errno, path, Side::Source);
+        // Past what a path can name, the destination is not looked at ahead:
+        // its files are copied and meet whatever is there.
+        std::optional<std::string> relativePath;
+        if (path.size() - m_rootLength < PATH_MAX)
+            relativePath = path.substr(m_rootLength);
+        return &m_looks.listed(folder, parent, std::move(source), std::move(relativePath));
+    }
+
     Result<void> listEntries(int fd, PlannedFolder &folder, const std::string &path)
     {
         Result<void> added;
@@ -99,6 +137,18 @@ private:
     alignas(struct dirent64) char m_buffer[64 * 1024];
 };
 
+// The path of the folder of look below the top: "" for the top, else "/a/b".
+std::string relativePathOf(const FolderLooks::Look &look)
+{
+    std::vector<const std::string *> names;
+    for (const FolderLooks::Look *at = &look; at->parent; at = at->parent)
+        names.push_back(&at->folder->name);
+    std::string path;
+    for (auto name = names.rbegin(); name != names.rend(); ++name)
+        path += '/' + **name;
+    return path;
+}
+
 // Keeps the files of look that are to be copied, counted in the totals;
 // a file that could not be looked at fails the whole tree.
 Result<void> takeLook(FolderLooks::Look &look, const std::string &rootPath, FolderPlan &plan)
@@ -108,7 +158,7 @@ Result<void> takeLook(FolderLooks::Look &look, const std::string &rootPath, Fold
     for (size_t i = 0; i < files.size(); ++i) {
         const int outcome = look.outcomes[i];
         if (outcome > 0)
-            return errorFromErrno(outcome, rootPath + look.relativePath + '/' + files[i].name, Side::Source);
+            return errorFromErrno(outcome, rootPath + relativePathOf(look) + '/' + files[i].name, Side::Source);
         if (outcome == FolderLooks::Skipped)
             continue;
         ++plan.files;
@@ -132,7 +182,7 @@ Result<FolderPlan> FolderPlan::read(int dirFd, const std::string &path, int dest
     FolderLooks looks(destinationFd);
     auto reader = std::make_unique<PlanReader>(plan, dirFd, looks, path.size());
     std::string walked = path;
-    const Result<void> listed = reader->readFolder(st, plan.root, walked);
+    const Result<void> listed = reader->readTree(st, plan.root, walked);
     // The looks write into the plan: done before it moves or goes.
     looks.finish();
     // The files of each folder come before its subfolders, so a file that

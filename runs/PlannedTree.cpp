@@ -11,6 +11,19 @@ constexpr size_t TemporaryDigits = 16;
 
 } // namespace
 
+PlannedFolder::~PlannedFolder()
+{
+    // Each folder taken out leaves behind only emptied ones, whose own
+    // destruction goes no further down.
+    std::vector<PlannedFolder> pending = std::move(folders);
+    while (!pending.empty()) {
+        PlannedFolder last = std::move(pending.back());
+        pending.pop_back();
+        for (PlannedFolder &sub : last.folders)
+            pending.push_back(std::move(sub));
+    }
+}
+
 std::string copyTemporaryName(quint64 number)
 {
     char name[32];

@@ -41,6 +41,12 @@ struct PlannedFile {
 // A folder with what it holds, each list in name order (byte order of the
 // native names), so a copy always walks the same way.
 struct PlannedFolder {
+    PlannedFolder() = default;
+    PlannedFolder(PlannedFolder &&) = default;
+    PlannedFolder &operator=(PlannedFolder &&) = default;
+    // Gone a level at a time: a deep tree costs no stack.
+    ~PlannedFolder();
+
     std::string name;
     std::vector<PlannedFile> files; // regular files and links
     std::vector<PlannedFolder> folders;

@@ -9,6 +9,8 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <condition_variable>
 #include <fcntl.h>
 #include <functional>
@@ -277,6 +279,8 @@ private slots:
     void readOnlyFoldersTakeChangesInRepeats();
     void namesTheDestinationCannotHoldAreLeftOut_data();
     void namesTheDestinationCannotHoldAreLeftOut();
+    void deepTreeIsCopiedOrTidiedWithoutRecursion_data();
+    void deepTreeIsCopiedOrTidiedWithoutRecursion();
 
 private:
     Result<void> copy(const QString &source, const QString &destination, bool overwrite,
@@ -1436,6 +1440,108 @@ void TstCopyEngine::namesTheDestinationCannotHoldAreLeftOut()
         QVERIFY2(copied.error().description.contains(target + name), qPrintable(copied.error().description));
     QCOMPARE(listing(target), QStringList({"d z", "f a.txt = x", "f z/last.txt = x"}));
     QVERIFY(temporaries(stick.mountPoint()).isEmpty());
+}
+
+// A chain of folders "d" deeper than any path can name, walked through
+// descriptors one level at a time, never by recursion.
+namespace Chain {
+
+constexpr int Depth = 25'000;
+constexpr char Bottom[] = "bottom.txt";
+
+// Makes it in the folder path with a file at the bottom.
+void make(const QString &path)
+{
+    makeFolder(path);
+    int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 0; level < Depth && fd >= 0; ++level) {
+        const int below = ::mkdirat(fd, "d", 0755) == 0 ? ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+        ::close(fd);
+        fd = below;
+    }
+    const int file = fd >= 0 ? ::openat(fd, Bottom, O_WRONLY | O_CREAT | O_CLOEXEC, 0644) : -1;
+    if (file < 0 || ::write(file, "bottom", 6) != 6)
+        qFatal("cannot make the chain in %s", qPrintable(path));
+    ::close(file);
+    ::close(fd);
+}
+
+QStringList namesIn(int fd)
+{
+    QStringList names;
+    DIR *dir = ::fdopendir(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    if (dir)
+        ::rewinddir(dir); // the offset is shared with fd
+    while (const struct dirent *entry = dir ? ::readdir(dir) : nullptr)
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names << QFile::decodeName(entry->d_name);
+    if (dir)
+        ::closedir(dir);
+    names.sort();
+    return names;
+}
+
+// The names held at each level of a and b, as far down as both go, differ
+// nowhere, and the bottom files hold the same.
+bool same(const QString &a, const QString &b)
+{
+    int fds[2] = {::open(QFile::encodeName(a).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC),
+                  ::open(QFile::encodeName(b).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    bool same = fds[0] >= 0 && fds[1] >= 0;
+    for (int level = 0; same && level < Depth; ++level) {
+        same = namesIn(fds[0]) == QStringList{QStringLiteral("d")} && namesIn(fds[1]) == namesIn(fds[0]);
+        for (int &fd : fds) {
+            const int below = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            ::close(fd);
+            fd = below;
+        }
+    }
+    char content[2][16] = {};
+    for (int side = 0; same && side < 2; ++side) {
+        const int file = ::openat(fds[side], Bottom, O_RDONLY | O_CLOEXEC);
+        same = file >= 0 && ::read(file, content[side], sizeof content[side]) == 6;
+        ::close(file);
+    }
+    for (const int fd : fds)
+        ::close(fd);
+    return same && std::strcmp(content[0], content[1]) == 0;
+}
+
+} // namespace Chain
+
+void TstCopyEngine::deepTreeIsCopiedOrTidiedWithoutRecursion_data()
+{
+    QTest::addColumn<bool>("failing");
+    QTest::newRow("copied") << false;
+    // Every level was made and none filled: all go again.
+    QTest::newRow("failing at the bottom") << true;
+}
+
+void TstCopyEngine::deepTreeIsCopiedOrTidiedWithoutRecursion()
+{
+    QFETCH(bool, failing);
+    // tmpfs makes deep folders a hundred times faster than ext4, and goes
+    // with all it holds when unmounted.
+    const QString source = m_c + QStringLiteral("Deep");
+    const QString stick = m_d + QStringLiteral("Stick");
+    if (!mountTmpfs(source, "size=256m") || !mountTmpfs(stick, "size=256m"))
+        QSKIP("mounting tmpfs is not permitted here");
+    const QString target = stick + QStringLiteral("/Deep");
+    Chain::make(source);
+    RecordingObserver observer;
+    observer.beforeFile = [&](const QString &) {
+        if (failing)
+            m_drives->setWriteError(QStringLiteral("D"), ENOSPC);
+    };
+
+    const Result<void> copied = copy(source, target, false, &observer);
+
+    QCOMPARE(copied.ok(), !failing);
+    QCOMPARE(observer.events.size(), 2); // the plan, the bottom file
+    if (failing)
+        QVERIFY(!QFileInfo::exists(target));
+    else
+        QVERIFY(Chain::same(source, target));
 }
 
 QTEST_GUILESS_MAIN(TstCopyEngine)
