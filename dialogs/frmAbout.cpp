@@ -1,10 +1,9 @@
 #include "dialogs/frmAbout.h"
 
-#include "app/AppContext.h"
-#include "app/frmMain.h"
 #include "core/AppInfo.h"
 #include "forms/FormWindow.h"
 #include "forms/Placement.h"
+#include "forms/Windows.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -78,7 +77,7 @@ struct frmAbout::Controls {
     QLabel *lblDisclaimer;
 };
 
-frmAbout::frmAbout(AppContext &app) : Form(app) {}
+frmAbout::frmAbout(Windows &windows) : Form(windows) {}
 
 frmAbout::~frmAbout() = default;
 
@@ -135,7 +134,7 @@ void frmAbout::Form_Load()
 
 void frmAbout::cmdOK_Click()
 {
-    app().frmMain().Show();
+    windows().showMain();
     Unload();
 }
 
@@ -156,20 +155,20 @@ void frmAbout::StartSysInfo()
         path = folder + SysInfoProgram;
     }
     // The first location's path is not checked first: starting it tells.
-    if (!app().platform().programs.startProgram(path))
+    if (!windows().platform().programs.startProgram(path))
         sysInfoUnavailable();
 }
 
 void frmAbout::sysInfoUnavailable()
 {
-    app().platform().messageBoxes.MsgBox(QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"),
+    windows().platform().messageBoxes.MsgBox(QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"),
                                          MsgButtons::OK, MsgIcon::None, AppInfo::Title);
 }
 
 bool frmAbout::GetKeyValue(quint32 KeyRoot, const QString &KeyName, const QString &SubKeyRef,
                            QString &KeyVal)
 {
-    Registry &registry = app().platform().registry;
+    Registry &registry = windows().platform().registry;
     Registry::Handle hKey = 0;
     QByteArray buffer(ValueBufferSize, '\0');
     quint32 size = ValueBufferSize;

@@ -11,7 +11,7 @@
 // with the main window: OK brings a freshly loaded main window back.
 class frmAbout final : public Form {
 public:
-    explicit frmAbout(AppContext &app);
+    explicit frmAbout(Windows &windows);
     ~frmAbout() override;
 
     // Starts the system information tool, or says that it is not available.

@@ -5,11 +5,11 @@
 // The destination picker "バックアップ先指定": fills txtFolderPath2.
 class frmCopy1 final : public FolderPicker {
 public:
-    explicit frmCopy1(AppContext &app);
+    explicit frmCopy1(Windows &windows);
 };
 
 // The source picker "バックアップ元指定": fills txtFolderPath1.
 class frmCopy2 final : public FolderPicker {
 public:
-    explicit frmCopy2(AppContext &app);
+    explicit frmCopy2(Windows &windows);
 };
