@@ -1,6 +1,5 @@
 #include "dialogs/FolderPicker.h"
 
-#include "core/AppInfo.h"
 #include "forms/FormWindow.h"
 #include "forms/Placement.h"
 #include "forms/Windows.h"
@@ -137,10 +136,9 @@ QString FolderPicker::currentFolderOn(const QString &driveName, const QString &r
 void FolderPicker::reportFatalError()
 {
     Platform &platform = windows().platform();
-    platform.messageBoxes.MsgBox(QStringLiteral("エラーが発生しました！！"));
-    platform.messageBoxes.MsgBox(
-        QStringLiteral("原因がわかる場合は解決して､わからない場合は､作者に知らせてください。"));
-    platform.messageBoxes.MsgBox(QStringLiteral("メールアドレスは､クリップボードにコピーしておきます。"));
-    platform.clipboard.setText(AppInfo::ContactAddress);
+    platform.reportUnexpectedError(
+        {QStringLiteral("エラーが発生しました！！"),
+         QStringLiteral("原因がわかる場合は解決して､わからない場合は､作者に知らせてください。"),
+         QStringLiteral("メールアドレスは､クリップボードにコピーしておきます。")});
     platform.ender.endNow();
 }

@@ -12,6 +12,8 @@
 #include "platform/ProgramStarter.h"
 #include "platform/Registry.h"
 
+#include <initializer_list>
+
 // The desktop services the program uses, passed by reference to everything
 // that needs them. The program gets the Linux ones, tests the fakes.
 struct Platform {
@@ -26,4 +28,8 @@ struct Platform {
     FileSystemService &fileSystem;
     CopyProgressRunner &copyProgress;
     MountWatch &mounts;
+
+    // A failure the program cannot explain: each text in an OK box of its
+    // own, then the author's address on the clipboard for the user's mail.
+    void reportUnexpectedError(std::initializer_list<QString> texts);
 };

@@ -179,7 +179,6 @@ void TstLinuxDriveTable::readsTheMountTableAndTheFoldersAfresh()
     const DriveEntry leftDrive = table.drives()[1];
     QCOMPARE(leftDrive.root, stickDrive.root);
     QVERIFY(!table.isReady(leftDrive));
-    QCOMPARE(table.freeSpace(leftDrive).error().number, 71);
 
     // Pulled out: the folder is gone.
     QVERIFY(QDir(stick).removeRecursively());
