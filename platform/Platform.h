@@ -10,7 +10,7 @@
 #include "platform/MountWatch.h"
 #include "platform/ProcessEnder.h"
 #include "platform/ProgramStarter.h"
-#include "platform/Registry.h"
+#include "platform/SystemInfoTool.h"
 
 #include <initializer_list>
 
@@ -24,7 +24,7 @@ struct Platform {
     ProcessEnder &ender;
     DataDirectory &dataDirectory;
     Clock &clock;
-    Registry &registry;
+    SystemInfoTool &systemInfo;
     FileSystemService &fileSystem;
     CopyProgressRunner &copyProgress;
     MountWatch &mounts;

@@ -74,7 +74,7 @@ struct Program {
         QDir::setCurrent(work.path());
         app = std::make_unique<AppContext>(
             Platform{boxes, fake.busyPointer, fake.clipboard, fake.programs, fake.ender,
-                     fake.dataDirectory, fake.clock, fake.registry, fileSystem, fake.copyProgress,
+                     fake.dataDirectory, fake.clock, fake.systemInfo, fileSystem, fake.copyProgress,
                      fake.drives.mounts});
         app->onLastWindowGone = [this] { ++programQuit; };
     }

@@ -279,7 +279,7 @@ void TestFolderPicker::missingCFallsBackToA()
     DriveFileSystem fileSystem(drives);
     FakePlatform &f = *m_fake;
     AppContext app(Platform{f.messageBoxes, f.busyPointer, f.clipboard, f.programs, f.ender,
-                            f.dataDirectory, f.clock, f.registry, fileSystem, f.copyProgress,
+                            f.dataDirectory, f.clock, f.systemInfo, fileSystem, f.copyProgress,
                             f.drives.mounts});
     app.onLastWindowGone = [] {};
 
@@ -304,7 +304,7 @@ void TestFolderPicker::neitherCNorAEndsTheProgram()
     DriveFileSystem fileSystem(drives);
     FakePlatform &f = *m_fake;
     AppContext app(Platform{f.messageBoxes, f.busyPointer, f.clipboard, f.programs, f.ender,
-                            f.dataDirectory, f.clock, f.registry, fileSystem, f.copyProgress,
+                            f.dataDirectory, f.clock, f.systemInfo, fileSystem, f.copyProgress,
                             f.drives.mounts});
     app.onLastWindowGone = [] {};
 

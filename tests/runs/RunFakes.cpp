@@ -76,7 +76,7 @@ RunWorld::RunWorld(Engine engine)
                fakes.ender,
                fakes.dataDirectory,
                fakes.clock,
-               fakes.registry,
+               fakes.systemInfo,
                engine == Engine::Real ? static_cast<FileSystemService &>(fakes.fileSystem)
                                       : static_cast<FileSystemService &>(fileSystem),
                fakes.copyProgress,

@@ -98,7 +98,7 @@ void tst_CopyRunsDisk::backupThroughTheProgressWindow()
     ProgressWindow window(std::chrono::milliseconds(0));
     Platform &p = world.platform;
     Platform withWindow{p.messageBoxes, p.busyPointer, p.clipboard, p.programs,   p.ender,
-                        p.dataDirectory, p.clock,     p.registry,  p.fileSystem, window, p.mounts};
+                        p.dataDirectory, p.clock,     p.systemInfo, p.fileSystem, window, p.mounts};
     RunContext context{withWindow, world.mainWindow, world.options, world.history, world.gate};
     RunBackup(context);
     QCOMPARE(world.boxTexts(), QStringList{QStringLiteral("バックアップが完了しました。")});
