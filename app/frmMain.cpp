@@ -22,6 +22,7 @@ const QString PathDatFile = QStringLiteral("Path.dat");
 const QString LockedCaption = QStringLiteral("変更");
 const QString EditingCaption = QStringLiteral("OK");
 const QString NotReadyText = QStringLiteral("デバイスの準備が出来ていません！");
+// The older program's title: the not-ready box has always carried it.
 const QString NotReadyTitle = QStringLiteral("BK(Brightkeep)Vr.2");
 const QString SaveFailedText = QStringLiteral("フォルダ名を保存できませんでした。\n%1");
 
@@ -55,7 +56,7 @@ struct frmMain::Controls {
     DriveList *Drive2 = nullptr;
     QLineEdit *txtBackup = nullptr;
     QPushButton *cmdHenko = nullptr;
-    QPushButton *Command1 = nullptr;
+    QPushButton *Command1 = nullptr; // opens the settings (the settings' Command1 clears the history)
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdCancel = nullptr;
     QPushButton *cmdVr = nullptr;
@@ -167,6 +168,7 @@ void frmMain::Form_Load()
     c->lblSetsumei3->setText(QStringLiteral("復旧元ドライブを指定してください。"));
     c->lblSetsumei4->setText(QStringLiteral("復旧先ドライブを指定してください。"));
     strStartDrive1 = c->Drive1->shownDrive();
+    // Drive1 on purpose: both lists show the same drive at load.
     strStartDrive2 = c->Drive1->shownDrive();
     c->cmdHenko->setText(LockedCaption);
 
