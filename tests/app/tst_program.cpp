@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "fakes/Trees.h"
 #include "app/frmMain.h"
+#include "dialogs/frmAbout.h"
 #include "fakes/FakePlatform.h"
 #include "runs/HistoryLog.h"
 #include "settings/frmEstablish.h"
@@ -97,6 +98,24 @@ private slots:
         QVERIFY(readFile(fake->dataDirectory.filePath(HistoryLog::FileName))
                     .contains(QStringLiteral("復旧元").toUtf8()));
         QVERIFY(fake->messageBoxes.boxes.isEmpty());
+    }
+
+    // A window referred to loads hidden; the program ends once no window
+    // is left on screen, and the hidden ones go with the last.
+    void programEndsWithTheLastWindowOnScreen()
+    {
+        int ended = 0;
+        app->onLastWindowGone = [&] { ++ended; };
+        frmEstablish &settings = app->frmEstablish();
+        QVERIFY(settings.isLoaded());
+        QVERIFY(!settings.isVisible());
+        app->frmMain().Show();
+        app->frmAbout().Show();
+        app->frmAbout().Unload();
+        QCOMPARE(ended, 0);
+        app->frmMain().Unload();
+        QCOMPARE(ended, 1);
+        QVERIFY(!settings.isLoaded());
     }
 
 private:

@@ -1,13 +1,37 @@
-#include "app/AppContext.h"
-#include "forms/Form.h"
+#include "core/RunGate.h"
 #include "fakes/FakePlatform.h"
-#include "settings/frmEstablish.h"
+#include "forms/Form.h"
+#include "forms/Windows.h"
 
 #include <QLineEdit>
 #include <QTimer>
 #include <QtTest>
 
 namespace {
+
+// The program as its forms see it, recording what they tell it.
+class FakeWindows final : public Windows {
+public:
+    Platform &platform() override { return m_platform; }
+    void registerForm(Form *form) override { forms.append(form); }
+    void unregisterForm(Form *form) override { forms.removeOne(form); }
+    void formUnloaded(Form &form) override { unloaded.append(&form); }
+    void showMain() override {}
+    void showSettings(Form *) override {}
+    void showPicker(Side, Form *) override {}
+    void showAbout() override {}
+    void pathPicked(Side, const QString &) override {}
+    void runSelectedPage() override {}
+    RunGate &runGate() override { return m_gate; }
+
+    QList<Form *> forms;    // registered now
+    QList<Form *> unloaded; // every unload reported, in order
+
+private:
+    FakePlatform m_fakes;
+    Platform m_platform = m_fakes.platform();
+    RunGate m_gate;
+};
 
 // A window with one text box and a timer, counting its loads.
 class CountingForm final : public Form {
@@ -36,44 +60,30 @@ protected:
 class TestForms : public QObject {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        fake = std::make_unique<FakePlatform>();
-        app = std::make_unique<AppContext>(fake->platform());
-        ended = 0;
-        app->onLastWindowGone = [this] { ++ended; };
-    }
-    void cleanup()
-    {
-        app.reset();
-        fake.reset();
-    }
+    void init() { windows = std::make_unique<FakeWindows>(); }
+    void cleanup() { windows.reset(); }
 
     void loadRunsFormLoadOnceUntilUnloaded()
     {
-        CountingForm form(*app);
+        CountingForm form(*windows);
+        QCOMPARE(windows->forms, QList<Form *>{&form});
         QVERIFY(!form.isLoaded());
+        form.Unload(); // nothing to unload, nothing reported
         form.Load();
         form.Load();
         QCOMPARE(form.loads, 1);
         form.text->setText(QStringLiteral("edited"));
         form.Unload();
         QVERIFY(!form.isLoaded());
+        QCOMPARE(windows->unloaded, QList<Form *>{&form});
         QVERIFY(form.window());
         QCOMPARE(form.loads, 2);
         QCOMPARE(form.text->text(), QStringLiteral("initial"));
     }
 
-    void referenceLoadsHidden()
-    {
-        frmEstablish &settings = app->frmEstablish();
-        QVERIFY(settings.isLoaded());
-        QVERIFY(!settings.isVisible());
-    }
-
     void unloadStopsTimersAtOnce()
     {
-        CountingForm form(*app);
+        CountingForm form(*windows);
         form.Load();
         QPointer<QTimer> timer = form.timer;
         timer->start(1);
@@ -85,7 +95,7 @@ private slots:
 
     void closingByFrameUnloads()
     {
-        CountingForm form(*app);
+        CountingForm form(*windows);
         form.Show();
         QVERIFY(form.isVisible());
         form.window()->close();
@@ -94,33 +104,28 @@ private slots:
 
     void ownedWindowsGoWithTheirOwner()
     {
-        CountingForm owner(*app), owned(*app);
+        CountingForm owner(*windows), owned(*windows);
         owner.Show();
         owned.Show(&owner);
         QCOMPARE(owned.owner(), &owner);
         owner.Unload();
         QVERIFY(!owned.isLoaded());
         QCOMPARE(owned.owner(), nullptr);
+        QCOMPARE(windows->unloaded, (QList<Form *>{&owned, &owner}));
     }
 
-    void programEndsWhenNoWindowIsLeftOnScreen()
+    void destroyedFormsUnregister()
     {
-        CountingForm shown(*app), other(*app);
-        app->frmEstablish(); // loaded hidden, as a run leaves it
-        shown.Show();
-        other.Show();
-        other.Unload();
-        QCOMPARE(ended, 0);
-        shown.Unload();
-        QCOMPARE(ended, 1);
-        // A hidden window must not keep the program alive unseen.
-        QVERIFY(!app->frmEstablish().isVisible());
+        {
+            CountingForm form(*windows);
+            form.Show();
+        }
+        QVERIFY(windows->forms.isEmpty());
+        QVERIFY(windows->unloaded.isEmpty());
     }
 
 private:
-    std::unique_ptr<FakePlatform> fake;
-    std::unique_ptr<AppContext> app;
-    int ended = 0;
+    std::unique_ptr<FakeWindows> windows;
 };
 
 QTEST_MAIN(TestForms)
