@@ -218,7 +218,7 @@ bool frmMain::saveFolderName(const QString &name)
     if (file.commit(PathDatFile))
         return true;
     windows().platform().messageBoxes.MsgBox(SaveFailedText.arg(QDir::current().absoluteFilePath(PathDatFile)),
-                                         MsgButtons::OK, MsgIcon::Exclamation);
+                                             MsgButtons::OK, MsgIcon::Exclamation);
     return false;
 }
 
@@ -260,7 +260,7 @@ bool frmMain::driveReady(const DriveList &list, DriveEntry &folder)
 bool frmMain::userRetries()
 {
     return windows().platform().messageBoxes.MsgBox(NotReadyText, MsgButtons::RetryCancel,
-                                                MsgIcon::Exclamation, NotReadyTitle)
+                                                    MsgIcon::Exclamation, NotReadyTitle)
            == MsgAnswer::Retry;
 }
 

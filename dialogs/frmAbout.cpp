@@ -134,5 +134,5 @@ void frmAbout::StartSysInfo()
 void frmAbout::sysInfoUnavailable()
 {
     windows().platform().messageBoxes.MsgBox(QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"),
-                                         MsgButtons::OK, MsgIcon::None, AppInfo::Title);
+                                             MsgButtons::OK, MsgIcon::None, AppInfo::Title);
 }
