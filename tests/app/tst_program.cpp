@@ -1,10 +1,9 @@
 // The windows, the runs and the engine together, over fake desktop services
 // and real folders: what a user sees when the pieces meet.
-#include "app/AppContext.h"
-#include "fakes/Trees.h"
 #include "app/frmMain.h"
 #include "dialogs/frmAbout.h"
-#include "fakes/FakePlatform.h"
+#include "fakes/ProgramFixture.h"
+#include "fakes/Trees.h"
 #include "runs/HistoryLog.h"
 #include "settings/frmEstablish.h"
 
@@ -31,11 +30,10 @@ class TestProgram : public QObject {
 private slots:
     void init()
     {
-        fake = std::make_unique<FakePlatform>();
-        app = std::make_unique<AppContext>(fake->platform());
-        app->onLastWindowGone = [] {};
+        p = std::make_unique<ProgramFixture>();
+        fake = &p->fake;
+        app = &p->app;
         home = fake->drives.root(QStringLiteral("C"));
-        QVERIFY(QDir::setCurrent(fake->tempPath()));
         dest = fake->tempPath() + QStringLiteral("/dest");
         QVERIFY(QDir().mkpath(dest));
         QVERIFY(QDir().mkpath(home + QStringLiteral("Docs/sub")));
@@ -45,11 +43,7 @@ private slots:
         writeFile(fake->dataDirectory.filePath(HistoryLog::FileName),
                   crlf({HistoryLog::Header, QStringLiteral("old entry")}));
     }
-    void cleanup()
-    {
-        app.reset();
-        fake.reset();
-    }
+    void cleanup() { p.reset(); }
 
     // Start on the Backup page with the settings dialog never opened: the
     // run loads the saved options invisibly and adds its entry to the
@@ -104,23 +98,23 @@ private slots:
     // is left on screen, and the hidden ones go with the last.
     void programEndsWithTheLastWindowOnScreen()
     {
-        int ended = 0;
-        app->onLastWindowGone = [&] { ++ended; };
         frmEstablish &settings = app->frmEstablish();
         QVERIFY(settings.isLoaded());
         QVERIFY(!settings.isVisible());
         app->frmMain().Show();
         app->frmAbout().Show();
         app->frmAbout().Unload();
-        QCOMPARE(ended, 0);
+        QCOMPARE(p->lastWindowGone, 0);
         app->frmMain().Unload();
-        QCOMPARE(ended, 1);
+        QCOMPARE(p->lastWindowGone, 1);
         QVERIFY(!settings.isLoaded());
     }
 
 private:
-    std::unique_ptr<FakePlatform> fake;
-    std::unique_ptr<AppContext> app;
+    std::unique_ptr<ProgramFixture> p;
+    // Into p, for short.
+    FakePlatform *fake = nullptr;
+    AppContext *app = nullptr;
     QString home;
     QString dest;
 };

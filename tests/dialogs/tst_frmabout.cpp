@@ -1,8 +1,7 @@
-#include "app/AppContext.h"
 #include "app/frmMain.h"
-#include "dialogs/frmAbout.h"
-#include "fakes/FakePlatform.h"
 #include "core/AppInfo.h"
+#include "dialogs/frmAbout.h"
+#include "fakes/ProgramFixture.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -38,23 +37,22 @@ private slots:
     void StartSysInfoStartsTheToolFound();
 
 private:
-    std::unique_ptr<FakePlatform> m_fake;
-    std::unique_ptr<AppContext> m_app;
-    int m_ended = 0;
+    std::unique_ptr<ProgramFixture> m_p;
+    // Into m_p, for short.
+    AppContext *m_app = nullptr;
+    FakePlatform *m_fake = nullptr;
 };
 
 void TestFrmAbout::init()
 {
-    m_fake = std::make_unique<FakePlatform>();
-    m_app = std::make_unique<AppContext>(m_fake->platform());
-    m_ended = 0;
-    m_app->onLastWindowGone = [this] { ++m_ended; };
+    m_p = std::make_unique<ProgramFixture>();
+    m_app = &m_p->app;
+    m_fake = &m_p->fake;
 }
 
 void TestFrmAbout::cleanup()
 {
-    m_app.reset();
-    m_fake.reset();
+    m_p.reset();
 }
 
 void TestFrmAbout::showsTitleVersionAndDescription()
@@ -147,7 +145,7 @@ void TestFrmAbout::okEnterAndEscBringTheMainWindowBack()
     QVERIFY(main.isLoaded());
     QVERIFY(main.isVisible());
     QVERIFY(!about.isLoaded());
-    QCOMPARE(m_ended, 0);
+    QCOMPARE(m_p->lastWindowGone, 0);
 }
 
 void TestFrmAbout::closingByTheFrameAloneEndsTheProgram()
@@ -157,7 +155,7 @@ void TestFrmAbout::closingByTheFrameAloneEndsTheProgram()
     about.window()->close();
     QVERIFY(!about.isLoaded());
     QVERIFY(!m_app->frmMain().isLoaded() || !m_app->frmMain().isVisible());
-    QCOMPARE(m_ended, 1);
+    QCOMPARE(m_p->lastWindowGone, 1);
 }
 
 void TestFrmAbout::StartSysInfoStartsTheToolFound_data()
