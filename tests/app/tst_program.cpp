@@ -1,7 +1,6 @@
 // The windows, the runs and the engine together, over fake desktop services
 // and real folders: what a user sees when the pieces meet.
 #include "app/frmMain.h"
-#include "dialogs/frmAbout.h"
 #include "fakes/ProgramFixture.h"
 #include "fakes/Trees.h"
 #include "runs/HistoryLog.h"
@@ -71,6 +70,11 @@ private slots:
         QCOMPARE(settings.txtRireki(),
                  QString::fromUtf8(crlf({HistoryLog::Header, QStringLiteral("old entry"), QString()}))
                      + entry);
+
+        // The last window on screen ends the program and takes the hidden one along.
+        main.Unload();
+        QCOMPARE(p->lastWindowGone, 1);
+        QVERIFY(!settings.isLoaded());
     }
 
     // A saved timer armed at the clock's time starts the run of the page
@@ -92,22 +96,6 @@ private slots:
         QVERIFY(readFile(fake->dataDirectory.filePath(HistoryLog::FileName))
                     .contains(QStringLiteral("復旧元").toUtf8()));
         QVERIFY(fake->messageBoxes.boxes.isEmpty());
-    }
-
-    // A window referred to loads hidden; the program ends once no window
-    // is left on screen, and the hidden ones go with the last.
-    void programEndsWithTheLastWindowOnScreen()
-    {
-        frmEstablish &settings = app->frmEstablish();
-        QVERIFY(settings.isLoaded());
-        QVERIFY(!settings.isVisible());
-        app->frmMain().Show();
-        app->frmAbout().Show();
-        app->frmAbout().Unload();
-        QCOMPARE(p->lastWindowGone, 0);
-        app->frmMain().Unload();
-        QCOMPARE(p->lastWindowGone, 1);
-        QVERIFY(!settings.isLoaded());
     }
 
 private:

@@ -1,5 +1,4 @@
 #include "core/RunGate.h"
-#include "fakes/FakePlatform.h"
 #include "forms/Form.h"
 #include "forms/Windows.h"
 
@@ -7,12 +6,14 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <stdexcept>
+
 namespace {
 
-// The program as its forms see it, recording what they tell it.
+// The program as its forms see it: records what they tell it, lends no service.
 class FakeWindows final : public Windows {
 public:
-    Platform &platform() override { return m_platform; }
+    Platform &platform() override { throw std::logic_error("a form asked for a service"); }
     void registerForm(Form *form) override { forms.append(form); }
     void unregisterForm(Form *form) override { forms.removeOne(form); }
     void formUnloaded(Form &form) override { unloaded.append(&form); }
@@ -26,10 +27,7 @@ public:
 
     QList<Form *> forms;    // registered now
     QList<Form *> unloaded; // every unload reported, in order
-
 private:
-    FakePlatform m_fakes;
-    Platform m_platform = m_fakes.platform();
     RunGate m_gate;
 };
 
@@ -60,13 +58,13 @@ protected:
 class TestForms : public QObject {
     Q_OBJECT
 private slots:
-    void init() { windows = std::make_unique<FakeWindows>(); }
-    void cleanup() { windows.reset(); }
+    void init() { app = std::make_unique<FakeWindows>(); }
+    void cleanup() { QVERIFY(app->forms.isEmpty()); } // each test's forms unregistered
 
     void loadRunsFormLoadOnceUntilUnloaded()
     {
-        CountingForm form(*windows);
-        QCOMPARE(windows->forms, QList<Form *>{&form});
+        CountingForm form(*app);
+        QCOMPARE(app->forms, QList<Form *>{&form});
         QVERIFY(!form.isLoaded());
         form.Unload(); // nothing to unload, nothing reported
         form.Load();
@@ -75,7 +73,7 @@ private slots:
         form.text->setText(QStringLiteral("edited"));
         form.Unload();
         QVERIFY(!form.isLoaded());
-        QCOMPARE(windows->unloaded, QList<Form *>{&form});
+        QCOMPARE(app->unloaded, QList<Form *>{&form});
         QVERIFY(form.window());
         QCOMPARE(form.loads, 2);
         QCOMPARE(form.text->text(), QStringLiteral("initial"));
@@ -83,7 +81,7 @@ private slots:
 
     void unloadStopsTimersAtOnce()
     {
-        CountingForm form(*windows);
+        CountingForm form(*app);
         form.Load();
         QPointer<QTimer> timer = form.timer;
         timer->start(1);
@@ -95,7 +93,7 @@ private slots:
 
     void closingByFrameUnloads()
     {
-        CountingForm form(*windows);
+        CountingForm form(*app);
         form.Show();
         QVERIFY(form.isVisible());
         form.window()->close();
@@ -104,28 +102,18 @@ private slots:
 
     void ownedWindowsGoWithTheirOwner()
     {
-        CountingForm owner(*windows), owned(*windows);
+        CountingForm owner(*app), owned(*app);
         owner.Show();
         owned.Show(&owner);
         QCOMPARE(owned.owner(), &owner);
         owner.Unload();
         QVERIFY(!owned.isLoaded());
         QCOMPARE(owned.owner(), nullptr);
-        QCOMPARE(windows->unloaded, (QList<Form *>{&owned, &owner}));
-    }
-
-    void destroyedFormsUnregister()
-    {
-        {
-            CountingForm form(*windows);
-            form.Show();
-        }
-        QVERIFY(windows->forms.isEmpty());
-        QVERIFY(windows->unloaded.isEmpty());
+        QCOMPARE(app->unloaded, (QList<Form *>{&owned, &owner}));
     }
 
 private:
-    std::unique_ptr<FakeWindows> windows;
+    std::unique_ptr<FakeWindows> app;
 };
 
 QTEST_MAIN(TestForms)
