@@ -2,8 +2,8 @@
 
 #include "dialogs/FolderPicker.h"
 
-// The destination picker "バックアップ先指定": fills txtFolderPath2. Its name
-// keeps the window's design, where the 1 is no side: cmdSun2 opens it.
+// The destination picker "バックアップ先指定": fills txtFolderPath2. The 1 in
+// its name, kept from the window design, is no side: cmdSun2 opens it.
 class frmCopy1 final : public FolderPicker {
 public:
     explicit frmCopy1(Windows &windows);

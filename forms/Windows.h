@@ -9,9 +9,9 @@ class Form;
 class RunGate;
 
 // What a window may ask of the program: its services, its own
-// registration, and the other windows by what they do. Windows hold this,
-// never each other, so that only the program's start names the concrete
-// windows. Showing a window loads it first when it is not loaded.
+// registration, and the other windows by what they do. Each window holds
+// this, never another window, so that only the program's start names the
+// concrete windows. Showing a window loads it first when it is not loaded.
 class Windows {
 public:
     virtual ~Windows() = default;
