@@ -7,10 +7,38 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// While it lives, no file of the process may grow past bytes: a write is
+// cut short at the limit and the next one refused with EFBIG.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        const struct rlimit limit = {bytes, m_saved.rlim_max};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            qFatal("cannot limit the file size");
+        m_signal = std::signal(SIGXFSZ, SIG_IGN); // else the refusal ends the process
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_signal);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    struct rlimit m_saved{};
+    void (*m_signal)(int) = SIG_DFL;
+};
+
 QStringList readAllFields(const QString &text)
 {
     SequentialReader reader(text);
@@ -157,6 +185,13 @@ private slots:
         QCOMPARE(reader.value().readField().value(), QStringLiteral("表計算"));
         QCOMPARE(reader.value().readField().value(), QString());
         QVERIFY(reader.value().atEnd());
+
+        // Written anew, the file keeps the bits its owner gave it.
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0604), 0);
+        QVERIFY(writer.commit(path));
+        struct stat st{};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, mode_t(0604));
     }
 
     void failedCommitKeepsOldFile()
@@ -180,10 +215,19 @@ private slots:
         QCOMPARE(Trees::readFile(path), QByteArray("old\r\n"));
     }
 
+    void fullDiskKeepsTheOldFile_data()
+    {
+        QTest::addColumn<bool>("sizeLimit"); // else the disk is full
+        QTest::newRow("full disk") << false;
+        // Part of the bytes is written, the rest refused.
+        QTest::newRow("file larger than allowed") << true;
+    }
+
     // A full disk refuses the new bytes: the step fails, the old file stays
     // byte for byte and no temporary is left behind.
     void fullDiskKeepsTheOldFile()
     {
+        QFETCH(bool, sizeLimit);
         QTemporaryDir dir;
         const QString folder = dir.filePath(QStringLiteral("full"));
         const TmpfsMount full(folder, "size=64k");
@@ -191,17 +235,21 @@ private slots:
             QSKIP("mounting a tmpfs is not permitted here");
         const QString path = folder + QStringLiteral("/Riri.dat");
         Trees::writeFile(path, "head\r\nold\r\n");
-        full.fill();
+        if (!sizeLimit)
+            full.fill();
         SequentialWriter writer; // more than the room left in the file's last block
         writer.writeLine(QString(8192, 'n'));
 
         for (const bool append : {false, true}) {
-            const Result<void> written = append ? writer.append(path) : writer.commit(path);
+            const Result<void> written = [&] {
+                const FileSizeLimit limit(sizeLimit ? 4000 : RLIM_INFINITY);
+                return append ? writer.append(path) : writer.commit(path);
+            }();
             QVERIFY(!written);
             QCOMPARE(written.error().number, 61);
             QCOMPARE(Trees::readFile(path), QByteArray("head\r\nold\r\n"));
             QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-                     QStringList({"Riri.dat", "filler"}));
+                     sizeLimit ? QStringList{"Riri.dat"} : QStringList({"Riri.dat", "filler"}));
         }
     }
 };
