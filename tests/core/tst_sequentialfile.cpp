@@ -1,4 +1,5 @@
 #include "core/SequentialFile.h"
+#include "fakes/ResourceLimit.h"
 #include "fakes/TmpfsMount.h"
 #include "fakes/Trees.h"
 
@@ -7,38 +8,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-// While it lives, no file of the process may grow past bytes: a write is
-// cut short at the limit and the next one refused with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        const struct rlimit limit = {bytes, m_saved.rlim_max};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            qFatal("cannot limit the file size");
-        m_signal = std::signal(SIGXFSZ, SIG_IGN); // else the refusal ends the process
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_signal);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    struct rlimit m_saved{};
-    void (*m_signal)(int) = SIG_DFL;
-};
-
 QStringList readAllFields(const QString &text)
 {
     SequentialReader reader(text);
@@ -242,7 +215,7 @@ private slots:
 
         for (const bool append : {false, true}) {
             const Result<void> written = [&] {
-                const FileSizeLimit limit(sizeLimit ? 4000 : RLIM_INFINITY);
+                const ResourceLimit limit(RLIMIT_FSIZE, sizeLimit ? 4000 : RLIM_INFINITY);
                 return append ? writer.append(path) : writer.commit(path);
             }();
             QVERIFY(!written);

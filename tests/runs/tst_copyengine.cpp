@@ -1,8 +1,9 @@
 // CopyFolder against real trees in temporary folders: C: holds the
 // sources, D: receives the copies.
 
-#include "fakes/Trees.h"
 #include "fakes/FakeDriveTable.h"
+#include "fakes/ResourceLimit.h"
+#include "fakes/Trees.h"
 #include "runs/DriveFileSystem.h"
 
 #include <QtTest>
@@ -17,7 +18,6 @@
 #include <mutex>
 #include <sys/inotify.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -157,24 +157,6 @@ public:
 private:
     __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct m_saved[2]{};
-};
-
-// A lower soft limit of open descriptors while it lives.
-class DescriptorLimit {
-public:
-    explicit DescriptorLimit(rlim_t soft)
-    {
-        ::getrlimit(RLIMIT_NOFILE, &m_saved);
-        const struct rlimit lowered = {soft, m_saved.rlim_max};
-        if (::setrlimit(RLIMIT_NOFILE, &lowered) != 0)
-            qFatal("cannot lower the descriptor limit");
-    }
-    ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &m_saved); }
-    DescriptorLimit(const DescriptorLimit &) = delete;
-    DescriptorLimit &operator=(const DescriptorLimit &) = delete;
-
-private:
-    struct rlimit m_saved{};
 };
 
 // A copy that opens a FIFO for reading waits for a writer for ever. After
@@ -1199,7 +1181,7 @@ void TstCopyEngine::treeNeedsFewDescriptors()
 
     Result<void> copied = [&] {
         // Far fewer than the tree has folders.
-        const DescriptorLimit limit(64);
+        const ResourceLimit limit(RLIMIT_NOFILE, 64);
         return copy(source, m_d + QStringLiteral("Tree"), false, &observer);
     }();
 
