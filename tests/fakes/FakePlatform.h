@@ -3,6 +3,8 @@
 #include "fakes/FakeDriveTable.h"
 #include "platform/Platform.h"
 #include "runs/DriveFileSystem.h"
+#include "runs/HistoryLog.h"
+#include "runs/RunContext.h"
 
 #include <QList>
 #include <QStringList>
@@ -25,6 +27,7 @@ private:
 
 // Records every box and answers from a script; an unscripted box answers
 // OK, No or Cancel (never Retry, so a retry loop cannot run away).
+// whileShown runs while a box is up, as a user acting before answering.
 class FakeMessageBoxes final : public MessageBoxes {
 public:
     struct Box {
@@ -40,6 +43,7 @@ public:
                      const QString &title) override;
 
     void answerNext(MsgAnswer answer) { m_script.push_back(answer); }
+    std::function<void(int boxNumber)> whileShown;
     QList<Box> boxes;
     QStringList texts() const;
     int unscripted = 0;
@@ -88,25 +92,22 @@ public:
     QString time = QStringLiteral("22:27:32");
 };
 
-// A map of keys to typed values; records opened and closed handles.
-class FakeRegistry final : public Registry {
+class FakeSystemInfoTool final : public SystemInfoTool {
 public:
-    void setValue(const QByteArray &key, const QByteArray &name, quint32 type, const QByteArray &data);
-    long RegOpenKeyExA(quint32 root, const QByteArray &subKey, quint32 options,
-                       quint32 samDesired, Handle *result) override;
-    long RegQueryValueExA(Handle key, const QByteArray &valueName, quint32 *type,
-                          QByteArray &data, quint32 *size) override;
-    long RegCloseKey(Handle key) override;
+    QString find() const override { return path; }
+    QString path; // empty: the machine has none
+};
 
-    QList<Handle> openHandles;  // opened and not yet closed
-    QList<Handle> closedHandles; // every RegCloseKey call, including handle 0
-    quint32 lastAccessMask = 0;
+// Riri.dat after a clear, and the history box of a dialog without a history file.
+inline const QString HeaderText = HistoryLog::Header + HistoryLog::CrLf;
 
-private:
-    struct Value { quint32 type; QByteArray data; };
-    QMap<QByteArray, QMap<QByteArray, Value>> m_keys;
-    QMap<Handle, QByteArray> m_handles;
-    Handle m_next = 100;
+// The settings dialog's history box as plain text, at first as after a clear.
+class FakeHistoryBox final : public HistoryBox {
+public:
+    QString text = HeaderText;
+    QString txtRireki() override { return text; }
+    void setTxtRireki(const QString &t) override { text = t; }
+    bool loadedWhole() override { return true; }
 };
 
 // Runs the work inline and records what the progress window would show.
@@ -129,12 +130,20 @@ private:
     bool stopRequested() const override { return pressStopWhen && pressStopWhen(*this); }
 };
 
+// Services a test puts in place of the fakes of FakePlatform.
+struct Replacements {
+    FileSystemService *fileSystem = nullptr;
+    CopyProgressRunner *copyProgress = nullptr;
+};
+
 // Every service faked, over a fresh temporary folder: the data-file
 // directory is <tmp>/data, the drives are folders under <tmp>/drives.
 class FakePlatform {
 public:
     FakePlatform();
     QString tempPath() const { return m_tmp.path(); }
+    // Points the data files below a regular file, where nothing can be written.
+    void makeDataDirectoryUnwritable();
 
     FakeBusyPointer busyPointer;
     FakeMessageBoxes messageBoxes{busyPointer};
@@ -143,14 +152,12 @@ public:
     FakeProcessEnder ender;
     FakeDataDirectory dataDirectory{QString()};
     FakeClock clock;
-    FakeRegistry registry;
+    FakeSystemInfoTool systemInfo;
     FakeDriveTable drives;
     DriveFileSystem fileSystem{drives, &drives};
     FakeCopyProgressRunner copyProgress;
 
-    Platform platform() { return Platform{messageBoxes, busyPointer, clipboard, programs, ender,
-                                          dataDirectory, clock, registry, fileSystem, copyProgress,
-                                          drives.mounts}; }
+    Platform platform(const Replacements &with = {});
 
 private:
     QTemporaryDir m_tmp;
