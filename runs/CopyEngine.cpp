@@ -371,6 +371,8 @@ Result<void> CopyEngine::copyFolderEntry(PlannedFolder &sub)
         keepBitsWritable(m_target.fd(), st.st_mode);
     if (auto copied = copyTree(sub, sub.created); !copied)
         return copied;
+    if (sub.created && m_observer)
+        m_observer->entryWritten({WrittenEntry::Kind::Folder, m_sourcePath, m_targetPath, 0, 0, {}, false});
     keepFolderAttributes(st, sub.created);
     sub.filled = true;
     if (const int err = m_source.leave())
@@ -485,6 +487,10 @@ Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int tar
         done = putInPlace(targetFd, *temporary, file.name);
     if (!done)
         (void)::unlinkat(targetFd, temporary->c_str(), 0);
+    else if (m_observer)
+        m_observer->entryWritten({WrittenEntry::Kind::File, sourcePathOf(file.name), targetPathOf(file.name),
+                                  qint64(st.st_size), nanoseconds(st.st_mtim), {},
+                                  follow == FollowLink::Yes});
     return done;
 }
 
@@ -517,6 +523,9 @@ Result<void> CopyEngine::copyLink(const PlannedFile &file, int sourceFd, int tar
     Result<void> done = putInPlace(targetFd, *temporary, file.name);
     if (!done)
         (void)::unlinkat(targetFd, temporary->c_str(), 0);
+    else if (m_observer)
+        m_observer->entryWritten({WrittenEntry::Kind::Link, sourcePathOf(file.name), targetPathOf(file.name), 0, 0,
+                                  *linkTarget, false});
     return done;
 }
 

@@ -2,6 +2,8 @@
 
 #include "core/AppInfo.h"
 #include "core/PathRules.h"
+#include "runs/CopyCheck.h"
+#include "runs/RunLog.h"
 
 namespace {
 const QString EndingWords = QStringLiteral("正常終了します。");
@@ -81,9 +83,10 @@ Result<void> CopyRun::Steps()
             return {};
         }
     }
-    if (!AddHistoryEntry()) {
+    if (const Result<void> added = AddHistoryEntry(); !added) {
         // The entry stays in txtRireki; the failure concerns the history
         // file, not the folder, so no folder message fits it.
+        Log(added.error());
         SetBusy(false);
         ReportUnexpectedError(m_context.platform);
         return {};
@@ -157,12 +160,17 @@ Result<void> CopyRun::CopyFolder()
     // Off the user-interface thread: only the file system is touched here.
     return m_context.platform.copyProgress.run(
         m_kind.progressCaption, [&](CopyProgressObserver &observer) -> Result<void> {
-            if (Result<void> copied = fileSystem.CopyFolder(source, destination, overwrite, &observer);
+            WrittenRecorder recorder(&observer);
+            if (Result<void> copied = fileSystem.CopyFolder(source, destination, overwrite, &recorder);
                 !copied)
                 return copied;
             // Done means on the device: the user may pull the stick out next.
             observer.flushStarted();
-            return fileSystem.FlushToDevice(destination);
+            if (Result<void> flushed = fileSystem.FlushToDevice(destination); !flushed)
+                return flushed;
+            // And what the device hands back is what was copied: a fake or
+            // worn stick takes writes it cannot return.
+            return fileSystem.ReadBack(recorder.written, &observer);
         });
 }
 
@@ -199,6 +207,7 @@ void CopyRun::Complete()
 
 void CopyRun::OnError(const Error &error)
 {
+    Log(error);
     SetBusy(false);
     switch (error.number) {
     case ErrorNumber::PathNotFound: {
@@ -226,6 +235,17 @@ void CopyRun::OnError(const Error &error)
         break;
     }
     ReportUnexpectedError(m_context.platform);
+}
+
+// The boxes name no cause; the run log keeps it.
+void CopyRun::Log(const Error &error)
+{
+    const Platform &platform = m_context.platform;
+    RunLog::Append(platform.dataDirectory.stateDirectory(),
+                   QStringLiteral("%1 %2 %3 %4 %5")
+                       .arg(platform.clock.dateText(), platform.clock.timeText(), m_kind.logName)
+                       .arg(error.number)
+                       .arg(error.description));
 }
 
 QString CopyRun::NotFoundName()
