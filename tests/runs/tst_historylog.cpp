@@ -1,4 +1,5 @@
 #include "runs/HistoryLog.h"
+#include "runs/RunLog.h"
 #include "settings/EstablishFixture.h"
 
 #include <QtTest>
@@ -145,6 +146,31 @@ private slots:
                               + "2001/05/20 22:27:32  バックアップ元C:\\書類  バックアップ先D:\\書類\r\n"
                                 "2001/05/21 9:05:07  バックアップ元C:\\書類  バックアップ先D:\\書類\r\n\r\n"
                                 "2001/05/22 8:00:00  復旧元D:\\書類  復旧先C:\\\\書類\r\n");
+    }
+
+    // The run log beside the history: past its limit the oldest half goes,
+    // cut where a line begins, and the new line still comes last.
+    void runLogDropsItsOldestHalf()
+    {
+        FakePlatform fake;
+        const QString folder = fake.dataDirectory.stateDirectory();
+        QByteArray old;
+        for (int i = 0; old.size() <= RunLog::Limit; ++i)
+            old += "2001/05/20 22:27:32 バックアップ 57 line " + QByteArray::number(i) + '\n';
+        QVERIFY(QDir().mkpath(folder));
+        QFile file(folder + QLatin1Char('/') + RunLog::FileName);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+        file.close();
+
+        RunLog::Append(folder, QStringLiteral("newest"));
+
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray kept = file.readAll();
+        QVERIFY(kept.size() <= old.size() / 2 + 64);
+        QVERIFY(kept.size() >= old.size() / 2 - 64);
+        QVERIFY(kept.startsWith("2001/05/20 22:27:32 バックアップ 57 line "));
+        QVERIFY(old.endsWith(kept.chopped(7)));
+        QVERIFY(kept.endsWith("\nnewest\n"));
     }
 };
 
