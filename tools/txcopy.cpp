@@ -2,8 +2,9 @@
 // to DST as the program does. Exits 0 on success, else with the error number
 // (58, 70, 76, ...) after printing the error to standard error. --progress
 // counts what the copy reports, as the progress window does, and prints the
-// totals. --verify flushes the copy to the device and reads back what it
-// wrote, as every run does (57 when the device hands back other bytes).
+// totals (and how long the read-back took). --verify flushes the copy to the
+// device and reads back what it wrote, as every run does (57 when the device
+// hands back other bytes).
 
 #include "core/PosixIo.h"
 #include "platform/LinuxDriveTable.h"
@@ -11,6 +12,7 @@
 #include "runs/DriveFileSystem.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QStringList>
 
 #include <cstdio>
@@ -25,11 +27,24 @@ public:
     }
     void fileStarted(const QString &) override { ++m_files; }
     void bytesCopied(qint64 bytes) override { m_bytes += bytes; }
-    void report() const { std::fprintf(stderr, "txcopy: %lld files, %lld bytes copied\n", m_files, m_bytes); }
+    void checkStarted(qint64 files, qint64 bytes) override
+    {
+        std::fprintf(stderr, "txcopy: %lld files, %lld bytes to read back\n", files, bytes);
+        m_files = m_bytes = 0;
+        m_clock.start();
+    }
+    void report(const char *what) const
+    {
+        std::fprintf(stderr, "txcopy: %lld files, %lld bytes %s", m_files, m_bytes, what);
+        if (m_clock.isValid())
+            std::fprintf(stderr, " in %.3f s", double(m_clock.nsecsElapsed()) / 1e9);
+        std::fputc('\n', stderr);
+    }
 
 private:
     qint64 m_files = 0;
     qint64 m_bytes = 0;
+    QElapsedTimer m_clock; // of the read-back
 };
 
 } // namespace
@@ -55,11 +70,14 @@ int main(int argc, char *argv[])
     CopyObserver *told = verify ? static_cast<CopyObserver *>(&recorder) : progress ? &observer : nullptr;
     Result<void> copied = fileSystem.CopyFolder(args[0], args[1], overwrite, told);
     if (progress)
-        observer.report();
+        observer.report("copied");
     if (copied && verify)
         copied = fileSystem.FlushToDevice(args[1]);
-    if (copied && verify)
-        copied = fileSystem.ReadBack(recorder.written);
+    if (copied && verify) {
+        copied = fileSystem.ReadBack(recorder.written, progress ? &observer : nullptr);
+        if (progress)
+            observer.report("read back");
+    }
     if (copied)
         return 0;
     std::fprintf(stderr, "txcopy: error %d: %s\n", copied.error().number,

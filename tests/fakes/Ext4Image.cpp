@@ -17,12 +17,6 @@ bool run(const QString &program, const QStringList &arguments)
            && process.exitCode() == 0;
 }
 
-#ifdef TX_LYINGDISK
-const QString DiskProgram = QStringLiteral(TX_LYINGDISK);
-#else
-const QString DiskProgram; // not built: the tests that need it skip
-#endif
-
 constexpr int Block = 4096;
 
 } // namespace
@@ -33,27 +27,25 @@ Ext4Image::Ext4Image(const QString &folder, Device device)
     QDir().mkpath(m_mountPoint);
     QFile image(m_image);
     // 5 % of the blocks stay reserved for root, as mkfs.ext4 makes them.
-    QStringList format{QStringLiteral("-q"), QStringLiteral("-m"), QStringLiteral("5")};
-    QString device_ = m_image;
-    if (device != Device::Plain) {
-        // Whole blocks on whole blocks of the disk, so a marked block of a
-        // file is one the disk program sees; no journal reads its copies.
-        format << QStringLiteral("-b") << QString::number(Block) << QStringLiteral("-O") << QStringLiteral("^has_journal");
-        m_served = folder + QStringLiteral("/served");
-        device_ = m_served + QStringLiteral("/disk.img");
-    }
+    // Through the disk program: a file's marked block is one block of the
+    // disk, and no journal reads copies of it.
+    const QStringList format = device == Device::Plain ? QStringList{}
+                                   : QStringList{QStringLiteral("-b4096"), QStringLiteral("-O^has_journal")};
     if (!image.open(QIODevice::WriteOnly) || !image.resize(16 * 1024 * 1024)
-        || !run(QStringLiteral("mkfs.ext4"), format << m_image))
+        || !run(QStringLiteral("mkfs.ext4"), format + QStringList{QStringLiteral("-q"), QStringLiteral("-m5"), m_image}))
         return;
-    if (!m_served.isEmpty()) {
+#ifdef TX_LYINGDISK // else the disk program was not built, and such a test skips
+    if (device != Device::Plain) {
+        m_served = folder + QStringLiteral("/served");
         QDir().mkpath(m_served);
-        if (DiskProgram.isEmpty()
-            || !run(DiskProgram, {m_image, m_served, device == Device::Lying ? QStringLiteral("lie") : QStringLiteral("honest")})) {
+        const QString how = device == Device::Lying ? QStringLiteral("lie") : QStringLiteral("honest");
+        if (!run(QStringLiteral(TX_LYINGDISK), {m_image, m_served, how}))
             m_served.clear();
-            return;
-        }
     }
-    m_mounted = run(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"), device_, m_mountPoint});
+#endif
+    if (device == Device::Plain || !m_served.isEmpty())
+        m_mounted = run(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"),
+                                                  m_served.isEmpty() ? m_image : m_served + QStringLiteral("/disk.img"), m_mountPoint});
 }
 
 Ext4Image::~Ext4Image()
@@ -73,11 +65,7 @@ qint64 Ext4Image::markedReads() const
 QByteArray Ext4Image::marked(int blocks)
 {
     QByteArray content;
-    for (int i = 0; i < blocks; ++i) {
-        QByteArray block = QByteArray("TANDEMIX-MARKED", 16); // with its NUL, as the disk looks for it
-        block += QByteArray::number(i);
-        block.append(Block - block.size(), char('a' + i % 26));
-        content += block;
-    }
+    for (int i = 0; i < blocks; ++i) // the mark with its NUL, as the disk looks for it
+        content += (QByteArray("TANDEMIX-MARKED", 16) + QByteArray::number(i)).leftJustified(Block, char('a' + i % 26));
     return content;
 }

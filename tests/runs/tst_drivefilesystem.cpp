@@ -223,18 +223,15 @@ void TstDriveFileSystem::readBackFindsWhatDiffers_data()
     QTest::newRow("source changed since") << "source" << "";
 }
 
-// The copy is changed behind the program's back, its time kept, as a
-// device that hands back other bytes would leave it.
+// The copy is changed behind the program's back, its time kept, as by a
+// device that hands back other bytes than it took.
 void TstDriveFileSystem::readBackFindsWhatDiffers()
 {
     QFETCH(QString, change);
     QFETCH(QString, failure);
     const QString source = onDrive(QStringLiteral("C/Data")), copy = onDrive(QStringLiteral("D/Data"));
-    QByteArray content(100000, 0);
-    for (int i = 0; i < content.size(); ++i)
-        content[i] = char(i * 7);
     writeFile(source + QStringLiteral("/a.txt"), "small");
-    writeFile(source + QStringLiteral("/sub/big.bin"), content);
+    writeFile(source + QStringLiteral("/sub/big.bin"), QByteArray(100000, 'x'));
     makeLink(QStringLiteral("a.txt"), source + QStringLiteral("/link"));
     WrittenRecorder recorder(nullptr);
     QVERIFY(m_fs->CopyFolder(source, copy, false, &recorder).ok());
@@ -244,28 +241,24 @@ void TstDriveFileSystem::readBackFindsWhatDiffers()
     struct stat before;
     QCOMPARE(::stat(big.constData(), &before), 0);
     QFile file(QString::fromLocal8Bit(big));
-    if (change == QLatin1String("flip")) {
-        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(70000) && file.putChar(char(70000 * 7 + 1)));
-        file.close();
-    } else if (change == QLatin1String("truncate")) {
+    if (change == QLatin1String("flip"))
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(70000) && file.putChar('y'));
+    file.close();
+    if (change == QLatin1String("truncate"))
         QVERIFY(file.resize(1000));
-    } else if (change == QLatin1String("read error")) {
+    if (change == QLatin1String("read error"))
         m_drives->setRefused(QStringLiteral("D"), WriteFaults::Step::ReadBack, EIO);
-    } else if (change == QLatin1String("relink")) {
-        QVERIFY(QFile::remove(copy + QStringLiteral("/link")));
-        makeLink(QStringLiteral("sub"), copy + QStringLiteral("/link"));
-    } else if (change == QLatin1String("source")) {
+    if (change == QLatin1String("relink"))
+        QVERIFY(QFile::remove(copy + QStringLiteral("/link")) && QFile::link(QStringLiteral("sub"), copy + QStringLiteral("/link")));
+    if (change == QLatin1String("source"))
         writeFile(source + QStringLiteral("/sub/big.bin"), "changed");
-    }
     const struct timespec kept[2] = {before.st_atim, before.st_mtim};
     QCOMPARE(::utimensat(AT_FDCWD, big.constData(), kept, 0), 0);
 
     const Result<void> checked = m_fs->ReadBack(recorder.written);
     QCOMPARE(checked.ok(), failure.isEmpty());
-    if (!checked) {
-        QCOMPARE(checked.error().number, ErrorNumber::DeviceIO);
-        QVERIFY2(checked.error().description.contains(failure), qPrintable(checked.error().description));
-    }
+    QVERIFY2(checked || checked.error().number == ErrorNumber::DeviceIO, "not 57");
+    QVERIFY2(checked || checked.error().description.contains(failure), qPrintable(checked.error().description));
     // Whatever failed is copied again by the next repeat, even a file whose
     // size and time still look current.
     m_drives->setRefused(QStringLiteral("D"), WriteFaults::Step::ReadBack, 0);
