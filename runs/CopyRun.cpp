@@ -161,16 +161,19 @@ Result<void> CopyRun::CopyFolder()
     return m_context.platform.copyProgress.run(
         m_kind.progressCaption, [&](CopyProgressObserver &observer) -> Result<void> {
             WrittenRecorder recorder(&observer);
-            if (Result<void> copied = fileSystem.CopyFolder(source, destination, overwrite, &recorder);
-                !copied)
+            const Result<void> copied = fileSystem.CopyFolder(source, destination, overwrite, &recorder);
+            if (!copied && (copied.error().number == ErrorNumber::UserInterrupt || recorder.written.empty()))
                 return copied;
             // Done means on the device: the user may pull the stick out next.
             observer.flushStarted();
-            if (Result<void> flushed = fileSystem.FlushToDevice(destination); !flushed)
-                return flushed;
+            Result<void> checked = fileSystem.FlushToDevice(destination);
             // And what the device hands back is what was copied: a fake or
-            // worn stick takes writes it cannot return.
-            return fileSystem.ReadBack(recorder.written, &observer);
+            // worn stick takes writes it cannot return. What a failed copy
+            // wrote is read back too, or the repeat after the overwrite
+            // question would take a bad file of it as current.
+            if (checked)
+                checked = fileSystem.ReadBack(recorder.written, &observer);
+            return copied ? checked : copied;
         });
 }
 

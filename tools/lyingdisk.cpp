@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -74,8 +75,10 @@ int sync(const char *, int, struct fuse_file_info *) { return ::fdatasync(backin
 
 int main(int argc, char *argv[])
 {
-    if (argc != 4 || (backing = ::open(argv[1], O_RDWR | O_CLOEXEC)) < 0)
+    if (argc != 4 || (backing = ::open(argv[1], O_RDWR | O_CLOEXEC)) < 0) {
+        std::fputs("usage: lyingdisk IMAGE FOLDER lie|honest (IMAGE readable and writable)\n", stderr);
         return 2;
+    }
     lies = is(argv[3], "lie");
     struct fuse_operations operations = {};
     operations.getattr = attributes;
