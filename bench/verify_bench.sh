@@ -17,12 +17,14 @@
 # Needs root (mount, drop_caches). The image lives in $BENCH_DIR (default /tmp).
 #
 #   bench/verify_bench.sh [path/to/txcopy]      (default: build/tools/txcopy)
-#   ROUNDS=5 LARGE=0 bench/verify_bench.sh      (LARGE=0 skips the 1 GiB file)
+#   ROUNDS=5 LARGE=0 bench/verify_bench.sh      (LARGE=0 skips the 1 GiB file,
+#                                                SMALL=0 the small files)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 txcopy=$(realpath "${1:-build/tools/txcopy}")
 rounds=${ROUNDS:-3}
+small=${SMALL:-1}
 large=${LARGE:-1}
 [ -x "$txcopy" ] || { echo "no txcopy at $txcopy: build the project first" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || { echo "needs root: it mounts an image and drops caches" >&2; exit 1; }
@@ -79,12 +81,14 @@ report() {
 
 echo "image: ext4 on $loop (direct I/O) in $(df -T "$work" | awk 'NR == 2 { print $2 " on " $7 }'), kernel $(uname -r)"
 echo "load: $(uptime | sed 's/.*load average/load average/')"
-make_small_tree
-bench "20,000 files of 4 KiB in 200 folders" "$work/small" "$rounds" copy verify cat
-report
-bench "repeat onto the unchanged copy" "$work/small" "$rounds" repeat repeat-verify
-ratio "with/without read-back" "${med[repeat-verify]}" "${med[repeat]}"
-rm -rf "$work/small" "$disk/target"
+if [ "$small" -ne 0 ]; then
+    make_small_tree
+    bench "20,000 files of 4 KiB in 200 folders" "$work/small" "$rounds" copy verify cat
+    report
+    bench "repeat onto the unchanged copy" "$work/small" "$rounds" repeat repeat-verify
+    ratio "with/without read-back" "${med[repeat-verify]}" "${med[repeat]}"
+    rm -rf "$work/small" "$disk/target"
+fi
 [ "$large" -ne 0 ] || exit 0
 make_large_tree
 bench "one 1 GiB file" "$work/large" "$rounds" copy verify cat
