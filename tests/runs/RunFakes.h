@@ -29,6 +29,7 @@ public:
     std::deque<Result<void>> copyResults;
     Result<qint64> sourceSize = qint64(1000);
     Result<void> flushResult;
+    Result<void> readBackResult;
     // Told to the observer by each copy, as an engine would.
     QStringList copiedFiles{QStringLiteral("a.txt")};
     std::function<void()> duringCopy;
@@ -46,6 +47,7 @@ public:
     Result<Folder> GetFolder(const QString &path) override;
     Result<qint64> Size(const Folder &folder) override;
     Result<void> FlushToDevice(const QString &path) override;
+    Result<void> ReadBack(const WrittenEntries &written, CopyObserver *observer) override;
 
 private:
     QStringList &m_log;

@@ -1401,7 +1401,7 @@ void TstCopyEngine::namesTheDestinationCannotHoldAreLeftOut_data()
 void TstCopyEngine::namesTheDestinationCannotHoldAreLeftOut()
 {
     QFETCH(bool, existing);
-    const Ext4Image stick(m_d + QStringLiteral("stick"), Ext4Image::Format::ExfatFuse);
+    const Ext4Image stick(m_d + QStringLiteral("stick"), Ext4Image::Device::Plain, Ext4Image::Format::ExfatFuse);
     if (!stick.mounted())
         QSKIP("mounting exFAT through exfat-fuse is refused here (or exfatprogs, exfat-fuse are missing)");
     const QString source = m_c + QStringLiteral("Docs");
