@@ -103,6 +103,10 @@ public:
     // Reads back from the device what a copy wrote, after FlushToDevice,
     // and compares it with the source: 57 naming the first file that
     // differs, is short or cannot be read (each such file is marked so that
-    // no later repeat takes it as current); 18 when observer asks to stop.
+    // no later repeat takes it as current); 18 when observer asks to stop,
+    // the files not yet read back marked as well.
     virtual Result<void> ReadBack(const WrittenEntries &written, CopyObserver *observer = nullptr) = 0;
+    // Marks the files a copy wrote as ReadBack marks a file that differs,
+    // reading nothing: for a copy stopped or failed before its read-back.
+    virtual void MarkUnchecked(const WrittenEntries &written) = 0;
 };

@@ -47,13 +47,17 @@ ssize_t readFull(int fd, char *data, size_t size)
     return ssize_t(got);
 }
 
-// A file that did not read back right stays, but no repeat may take it as
-// current: its time moves away from the source's.
-void markUnchecked(int fd, const struct stat &there)
+// A file that did not read back right, or was not read back at all, stays,
+// but no repeat may take it as current: its time moves away from the
+// source's. Only the time is set, so marking reads nothing.
+void markOne(const WrittenEntry &entry)
 {
-    struct timespec times[2] = {{0, UTIME_OMIT}, {there.st_mtim.tv_sec, 0}};
-    times[1].tv_sec += there.st_mtim.tv_sec > FatEpoch + MarkShift ? -MarkShift : MarkShift;
-    (void)::futimens(fd, times);
+    if (entry.kind != WrittenEntry::Kind::File)
+        return;
+    const time_t copied = time_t(entry.modified / NanosecondsPerSecond);
+    const struct timespec times[2] = {{0, UTIME_OMIT},
+                                      {copied > FatEpoch + MarkShift ? copied - MarkShift : copied + MarkShift, 0}};
+    (void)::utimensat(AT_FDCWD, entry.destination.c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
 
 class ReadBack {
@@ -105,7 +109,7 @@ private:
             return errorFromErrno(errno, entry.destination);
         Result<void> compared = compare(entry, copy.get(), there);
         if (!compared && compared.error().number != ErrorNumber::UserInterrupt)
-            markUnchecked(copy.get(), there);
+            markOne(entry);
         return compared;
     }
 
@@ -190,14 +194,17 @@ Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
     ReadBack readBack(observer, faults);
     std::optional<Error> first;
     qint64 failed = 0;
-    for (const WrittenEntry &entry : written) {
-        if (observer && observer->stopRequested())
-            return Stopped;
-        const Result<void> checked = readBack.entry(entry);
+    for (size_t at = 0; at < written.size(); ++at) {
+        Result<void> checked = Stopped;
+        if (!observer || !observer->stopRequested())
+            checked = readBack.entry(written[at]);
         if (checked)
             continue;
-        if (checked.error().number == ErrorNumber::UserInterrupt)
+        if (checked.error().number == ErrorNumber::UserInterrupt) {
+            // The file being read and those after it go unchecked.
+            markUnchecked(std::span(written).subspan(at));
             return checked;
+        }
         if (!first)
             first = checked.error();
         ++failed;
@@ -211,4 +218,10 @@ Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
     if (failed > 1)
         first->description += QStringLiteral(" (%1 entries failed the read-back)").arg(failed);
     return *first;
+}
+
+void markUnchecked(std::span<const WrittenEntry> written)
+{
+    for (const WrittenEntry &entry : written)
+        markOne(entry);
 }

@@ -2,6 +2,8 @@
 
 #include "platform/FileSystemService.h"
 
+#include <span>
+
 class WriteFaults;
 
 // Passes what a copy tells on to another observer (when there is one) and
@@ -50,3 +52,7 @@ private:
 // the next run replaces anyway. faults, when given, makes reading fail.
 Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
                           const WriteFaults *faults = nullptr);
+
+// Marks the files among written as a failed read-back does, reading
+// nothing: for what a run wrote and did not get to read back.
+void markUnchecked(std::span<const WrittenEntry> written);

@@ -158,7 +158,13 @@ Result<void> CopyRun::CopyFolder()
         m_kind.progressCaption, [&](CopyProgressObserver &observer) -> Result<void> {
             WrittenRecorder recorder(&observer);
             const Result<void> copied = fileSystem.CopyFolder(source, destination, overwrite, &recorder);
-            if (!copied && (copied.error().number == ErrorNumber::UserInterrupt || recorder.written.empty()))
+            if (!copied && copied.error().number == ErrorNumber::UserInterrupt) {
+                // Nothing a stopped copy wrote is read back: no repeat may
+                // take it as current.
+                fileSystem.MarkUnchecked(recorder.written);
+                return copied;
+            }
+            if (!copied && recorder.written.empty())
                 return copied;
             // Done means on the device: the user may pull the stick out next.
             observer.flushStarted();
@@ -169,6 +175,8 @@ Result<void> CopyRun::CopyFolder()
             // question would take a bad file of it as current.
             if (checked)
                 checked = fileSystem.ReadBack(recorder.written, &observer);
+            else // nor, past a failed flush, is anything read back
+                fileSystem.MarkUnchecked(recorder.written);
             return copied ? checked : copied;
         });
 }

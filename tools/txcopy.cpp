@@ -77,6 +77,9 @@ int main(int argc, char *argv[])
         copied = fileSystem.ReadBack(recorder.written, progress ? &observer : nullptr);
         if (progress)
             observer.report("read back");
+    } else if (verify) {
+        // Nothing was read back: no repeat may take what was written as checked.
+        fileSystem.MarkUnchecked(recorder.written);
     }
     if (copied)
         return 0;

@@ -211,9 +211,10 @@ void tst_CopyRunsDisk::stoppedRun_data()
     QTest::addColumn<bool>("backup");
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("duringReadBack");
-    QTest::newRow("backup") << true << "バックアップを中止しました。" << false;
-    QTest::newRow("restore") << false << "復旧を中止しました。" << false;
-    QTest::newRow("backup, reading back") << true << "バックアップを中止しました。" << true;
+    QTest::addColumn<int>("copiedAgain"); // by the repeat: all but what was read back
+    QTest::newRow("backup") << true << "バックアップを中止しました。" << false << 5;
+    QTest::newRow("restore") << false << "復旧を中止しました。" << false << 5;
+    QTest::newRow("backup, reading back") << true << "バックアップを中止しました。" << true << 2;
 }
 
 void tst_CopyRunsDisk::stoppedRun()
@@ -221,6 +222,7 @@ void tst_CopyRunsDisk::stoppedRun()
     QFETCH(bool, backup);
     QFETCH(QString, message);
     QFETCH(bool, duringReadBack);
+    QFETCH(int, copiedAgain);
     DiskWorld world;
     world.options.end = 1;
     // After the three small files, stop is pressed in the middle of a large
@@ -248,6 +250,11 @@ void tst_CopyRunsDisk::stoppedRun()
     QCOMPARE(QFileInfo::exists(copy + QStringLiteral("big.bin")), duringReadBack);
     QCOMPARE(Trees::temporaries(world.d), QStringList());
     QVERIFY(!QFileInfo::exists(world.fakes.dataDirectory.stateDirectory()));
+
+    world.fakes.copyProgress.pressStopWhen = nullptr;
+    world.options.uwa = 1;
+    QVERIFY(world.run(backup ? RunBackup : RunHukyuu));
+    QCOMPARE(world.fakes.copyProgress.checkFiles, copiedAgain);
 }
 
 void tst_CopyRunsDisk::readsBackFromTheDevice_data()
