@@ -54,7 +54,7 @@ void markOne(const WrittenEntry &entry)
 {
     if (entry.kind != WrittenEntry::Kind::File)
         return;
-    const time_t copied = time_t(entry.modified / NanosecondsPerSecond);
+    const time_t copied = entry.modified.tv_sec;
     const struct timespec times[2] = {{0, UTIME_OMIT},
                                       {copied > FatEpoch + MarkShift ? copied - MarkShift : copied + MarkShift, 0}};
     (void)::utimensat(AT_FDCWD, entry.destination.c_str(), times, AT_SYMLINK_NOFOLLOW);
