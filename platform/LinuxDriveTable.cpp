@@ -161,8 +161,8 @@ bool LinuxDriveTable::isReady(const DriveEntry &drive) const
 Result<qint64> LinuxDriveTable::freeSpace(const DriveEntry &drive) const
 {
     struct statvfs fs;
-    if (!isReady(drive) || ::statvfs(native(drive).constData(), &fs) != 0)
-        return Error{ErrorNumber::DiskNotReady, QStringLiteral("Disk not ready: %1").arg(drive.name)};
+    if (::statvfs(native(drive).constData(), &fs) != 0)
+        return diskNotReady(drive);
     return qint64(fs.f_bavail) * qint64(fs.f_frsize);
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QStandardPaths>
 
 #include <cstdlib>
 
@@ -15,12 +16,28 @@ QString LinuxClock::timeText() const
     return QTime::currentTime().toString(QStringLiteral("H:mm:ss"));
 }
 
+namespace {
+
+// The program's folder in an XDG base directory, else in its default below
+// the home folder; a relative value is to be ignored.
+QString xdgFolder(const char *variable, const QString &fallback)
+{
+    QString base = qEnvironmentVariable(variable);
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + fallback;
+    return QDir::cleanPath(base + QStringLiteral("/tandemix"));
+}
+
+} // namespace
+
 QString XdgDataDirectory::path() const
 {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return QDir::cleanPath(base + QStringLiteral("/tandemix"));
+    return xdgFolder("XDG_CONFIG_HOME", QStringLiteral("/.config"));
+}
+
+QString XdgDataDirectory::stateDirectory() const
+{
+    return xdgFolder("XDG_STATE_HOME", QStringLiteral("/.local/state"));
 }
 
 void LinuxProcessEnder::endNow()
@@ -29,19 +46,10 @@ void LinuxProcessEnder::endNow()
     std::_Exit(0);
 }
 
-long NoRegistry::RegOpenKeyExA(quint32, const QByteArray &, quint32, quint32, Handle *result)
+QString PathSystemInfoTool::find() const
 {
-    if (result)
-        *result = 0;
-    return ERROR_FILE_NOT_FOUND;
-}
-
-long NoRegistry::RegQueryValueExA(Handle, const QByteArray &, quint32 *, QByteArray &, quint32 *)
-{
-    return ERROR_INVALID_HANDLE;
-}
-
-long NoRegistry::RegCloseKey(Handle)
-{
-    return ERROR_INVALID_HANDLE;
+    for (const char *program : {"kinfocenter", "hardinfo2", "hardinfo", "gnome-system-monitor"})
+        if (const QString path = QStandardPaths::findExecutable(QString::fromLatin1(program)); !path.isEmpty())
+            return path;
+    return QString();
 }

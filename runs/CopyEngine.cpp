@@ -481,6 +481,8 @@ Result<bool> CopyEngine::enterFolder(PlannedFolder &sub, struct stat &st)
 // source folder's status.
 Result<void> CopyEngine::leaveFolder(PlannedFolder &sub, const struct stat &source)
 {
+    if (sub.created && m_observer)
+        m_observer->entryWritten({WrittenEntry::Kind::Folder, m_sourcePath, m_targetPath, 0, {}, {}, false});
     keepFolderAttributes(source, sub.created);
     sub.filled = true;
     if (const int err = m_source.leave())
@@ -613,10 +615,12 @@ Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int tar
         if (const int err = out.close())
             done = errorFromErrno(err, targetPathOf(file.name));
     }
-    if (done)
-        done = putInPlace(targetFd, *temporary, file.name);
+    const bool placed = done && placedInPlace(done, targetFd, *temporary, file.name);
     if (!done)
         (void)::unlinkat(targetFd, temporary->c_str(), 0);
+    else if (placed && m_observer)
+        m_observer->entryWritten({WrittenEntry::Kind::File, sourcePathOf(file.name), targetPathOf(file.name),
+                                  qint64(st.st_size), st.st_mtim, {}, follow == FollowLink::Yes});
     return done;
 }
 
@@ -646,9 +650,13 @@ Result<void> CopyEngine::copyLink(const PlannedFile &file, int sourceFd, int tar
         return temporary.error();
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     (void)::utimensat(targetFd, temporary->c_str(), times, AT_SYMLINK_NOFOLLOW);
-    Result<void> done = putInPlace(targetFd, *temporary, file.name);
+    Result<void> done;
+    const bool placed = placedInPlace(done, targetFd, *temporary, file.name);
     if (!done)
         (void)::unlinkat(targetFd, temporary->c_str(), 0);
+    else if (placed && m_observer)
+        m_observer->entryWritten({WrittenEntry::Kind::Link, sourcePathOf(file.name), targetPathOf(file.name), 0, {},
+                                  *linkTarget, false});
     return done;
 }
 
@@ -753,6 +761,16 @@ Result<std::string> CopyEngine::createTemporary(WriteFaults::Step step, const st
     if (made.err)
         return errorFromErrno(made.err, target);
     return std::move(made.name);
+}
+
+// Renames temporary to name; true where it took the name, false where it
+// failed (done then holds why) or the destination refused the name.
+bool CopyEngine::placedInPlace(Result<void> &done, int targetFd, const std::string &temporary,
+                               const std::string &name)
+{
+    const size_t leftOut = m_leftOut.size();
+    done = putInPlace(targetFd, temporary, name);
+    return done && m_leftOut.size() == leftOut;
 }
 
 Result<void> CopyEngine::putInPlace(int targetFd, const std::string &temporary, const std::string &name)

@@ -15,7 +15,8 @@ class WriteFaults {
 public:
     // CopyRange and RenameNoReplace stand for the kernel refusing a call
     // that some file systems lack (EXDEV, EINVAL), so the fallbacks run.
-    enum class Step { CreateFolder, CreateFile, CreateLink, WriteData, CopyRange, RenameNoReplace };
+    // ReadBack stands for the device failing to read a written file back.
+    enum class Step { CreateFolder, CreateFile, CreateLink, WriteData, CopyRange, RenameNoReplace, ReadBack };
     virtual ~WriteFaults() = default;
     // The errno with which writing destinationPath at this step fails, or 0.
     virtual int failure(Step step, const std::string &destinationPath) const = 0;
@@ -74,6 +75,7 @@ private:
     int renameNoReplace(int dirFd, const std::string &from, const std::string &to, const std::string &path) const;
     template <typename Create>
     Result<std::string> createTemporary(WriteFaults::Step step, const std::string &target, Create create);
+    bool placedInPlace(Result<void> &done, int targetFd, const std::string &temporary, const std::string &name);
     Result<void> putInPlace(int targetFd, const std::string &temporary, const std::string &name);
     bool leftOutIfRefused(int err, int dirFd, const char *temporary, const std::string &path);
     Result<void> leftOutError() const;

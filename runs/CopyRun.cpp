@@ -1,7 +1,8 @@
 #include "runs/CopyRun.h"
 
-#include "core/AppInfo.h"
 #include "core/PathRules.h"
+#include "runs/CopyCheck.h"
+#include "runs/RunLog.h"
 
 namespace {
 const QString EndingWords = QStringLiteral("正常終了します。");
@@ -17,13 +18,10 @@ const QString UnexpectedError = QStringLiteral(
     "エラーが発生しました。原因がわかる場合は､解決し､わからない場合は､作者に連絡ください。");
 const QString AddressOnClipboard = QStringLiteral("メールアドレスは､クリップボードにコピーしておきます。");
 
-// The general error report: two boxes, then the contact address on the
-// clipboard.
+// The general error report of a run: two boxes, then the address.
 void ReportUnexpectedError(Platform &platform)
 {
-    platform.messageBoxes.MsgBox(UnexpectedError);
-    platform.messageBoxes.MsgBox(AddressOnClipboard);
-    platform.clipboard.setText(AppInfo::ContactAddress);
+    platform.reportUnexpectedError({UnexpectedError, AddressOnClipboard});
 }
 
 // True only for a check box left clear. A greyed one (2, which a settings
@@ -81,9 +79,10 @@ Result<void> CopyRun::Steps()
             return {};
         }
     }
-    if (!AddHistoryEntry()) {
+    if (const Result<void> added = AddHistoryEntry(); !added) {
         // The entry stays in txtRireki; the failure concerns the history
         // file, not the folder, so no folder message fits it.
+        Log(added.error());
         SetBusy(false);
         ReportUnexpectedError(m_context.platform);
         return {};
@@ -142,7 +141,7 @@ Result<void> CopyRun::RootsStillMounted()
 {
     for (const DriveEntry &drive : std::as_const(m_roots))
         if (!m_context.platform.fileSystem.IsReady(drive))
-            return Error{ErrorNumber::DiskNotReady, QStringLiteral("Disk not ready: ") + drive.root};
+            return diskNotReady(drive);
     return {};
 }
 
@@ -157,12 +156,28 @@ Result<void> CopyRun::CopyFolder()
     // Off the user-interface thread: only the file system is touched here.
     return m_context.platform.copyProgress.run(
         m_kind.progressCaption, [&](CopyProgressObserver &observer) -> Result<void> {
-            if (Result<void> copied = fileSystem.CopyFolder(source, destination, overwrite, &observer);
-                !copied)
+            WrittenRecorder recorder(&observer);
+            const Result<void> copied = fileSystem.CopyFolder(source, destination, overwrite, &recorder);
+            if (!copied && copied.error().number == ErrorNumber::UserInterrupt) {
+                // Nothing a stopped copy wrote is read back: no repeat may
+                // take it as current.
+                fileSystem.MarkUnchecked(recorder.written);
+                return copied;
+            }
+            if (!copied && recorder.written.empty())
                 return copied;
             // Done means on the device: the user may pull the stick out next.
             observer.flushStarted();
-            return fileSystem.FlushToDevice(destination);
+            Result<void> checked = fileSystem.FlushToDevice(destination);
+            // And what the device hands back is what was copied: a fake or
+            // worn stick takes writes it cannot return. What a failed copy
+            // wrote is read back too, or the repeat after the overwrite
+            // question would take a bad file of it as current.
+            if (checked)
+                checked = fileSystem.ReadBack(recorder.written, &observer);
+            else // nor, past a failed flush, is anything read back
+                fileSystem.MarkUnchecked(recorder.written);
+            return copied ? checked : copied;
         });
 }
 
@@ -199,6 +214,7 @@ void CopyRun::Complete()
 
 void CopyRun::OnError(const Error &error)
 {
+    Log(error);
     SetBusy(false);
     switch (error.number) {
     case ErrorNumber::PathNotFound: {
@@ -226,6 +242,17 @@ void CopyRun::OnError(const Error &error)
         break;
     }
     ReportUnexpectedError(m_context.platform);
+}
+
+// The boxes name no cause; the run log keeps it.
+void CopyRun::Log(const Error &error)
+{
+    const Platform &platform = m_context.platform;
+    RunLog::Append(platform.dataDirectory.stateDirectory(),
+                   QStringLiteral("%1 %2 %3 %4 %5")
+                       .arg(platform.clock.dateText(), platform.clock.timeText(), m_kind.logName)
+                       .arg(error.number)
+                       .arg(error.description));
 }
 
 QString CopyRun::NotFoundName()

@@ -3,6 +3,8 @@
 #include "fakes/FakeDriveTable.h"
 #include "platform/Platform.h"
 #include "runs/DriveFileSystem.h"
+#include "runs/HistoryLog.h"
+#include "runs/RunContext.h"
 
 #include <QList>
 #include <QStringList>
@@ -25,6 +27,7 @@ private:
 
 // Records every box and answers from a script; an unscripted box answers
 // OK, No or Cancel (never Retry, so a retry loop cannot run away).
+// whileShown runs while a box is up, as a user acting before answering.
 class FakeMessageBoxes final : public MessageBoxes {
 public:
     struct Box {
@@ -40,6 +43,7 @@ public:
                      const QString &title) override;
 
     void answerNext(MsgAnswer answer) { m_script.push_back(answer); }
+    std::function<void(int boxNumber)> whileShown;
     QList<Box> boxes;
     QStringList texts() const;
     int unscripted = 0;
@@ -74,6 +78,8 @@ class FakeDataDirectory final : public DataDirectory {
 public:
     explicit FakeDataDirectory(QString dir) : m_dir(std::move(dir)) {}
     QString path() const override { return m_dir; }
+    // Beside the data files, in the test's own folder.
+    QString stateDirectory() const override { return m_dir + QStringLiteral("-state"); }
     void setPath(const QString &dir) { m_dir = dir; }
 
 private:
@@ -88,25 +94,22 @@ public:
     QString time = QStringLiteral("22:27:32");
 };
 
-// A map of keys to typed values; records opened and closed handles.
-class FakeRegistry final : public Registry {
+class FakeSystemInfoTool final : public SystemInfoTool {
 public:
-    void setValue(const QByteArray &key, const QByteArray &name, quint32 type, const QByteArray &data);
-    long RegOpenKeyExA(quint32 root, const QByteArray &subKey, quint32 options,
-                       quint32 samDesired, Handle *result) override;
-    long RegQueryValueExA(Handle key, const QByteArray &valueName, quint32 *type,
-                          QByteArray &data, quint32 *size) override;
-    long RegCloseKey(Handle key) override;
+    QString find() const override { return path; }
+    QString path; // empty: the machine has none
+};
 
-    QList<Handle> openHandles;  // opened and not yet closed
-    QList<Handle> closedHandles; // every RegCloseKey call, including handle 0
-    quint32 lastAccessMask = 0;
+// Riri.dat after a clear, and the history box of a dialog without a history file.
+inline const QString HeaderText = HistoryLog::Header + HistoryLog::CrLf;
 
-private:
-    struct Value { quint32 type; QByteArray data; };
-    QMap<QByteArray, QMap<QByteArray, Value>> m_keys;
-    QMap<Handle, QByteArray> m_handles;
-    Handle m_next = 100;
+// The settings dialog's history box as plain text, at first as after a clear.
+class FakeHistoryBox final : public HistoryBox {
+public:
+    QString text = HeaderText;
+    QString txtRireki() override { return text; }
+    void setTxtRireki(const QString &t) override { text = t; }
+    bool loadedWhole() override { return true; }
 };
 
 // Runs the work inline and records what the progress window would show.
@@ -117,6 +120,9 @@ public:
     qint64 plannedFiles = 0, plannedBytes = 0, bytes = 0;
     QStringList files;
     bool flushed = false;
+    // Files and bytes to read back, once the read-back began; files and
+    // bytes then go on counting those read back.
+    qint64 checkFiles = -1, checkBytes = -1;
     // The user presses stop once this holds; the copy asks between files
     // and between chunks of a file.
     std::function<bool(const FakeCopyProgressRunner &)> pressStopWhen;
@@ -126,7 +132,14 @@ private:
     void fileStarted(const QString &path) override { files << path; }
     void bytesCopied(qint64 b) override { bytes += b; }
     void flushStarted() override { flushed = true; }
+    void checkStarted(qint64 f, qint64 b) override { checkFiles = f; checkBytes = b; }
     bool stopRequested() const override { return pressStopWhen && pressStopWhen(*this); }
+};
+
+// Services a test puts in place of the fakes of FakePlatform.
+struct Replacements {
+    FileSystemService *fileSystem = nullptr;
+    CopyProgressRunner *copyProgress = nullptr;
 };
 
 // Every service faked, over a fresh temporary folder: the data-file
@@ -135,6 +148,8 @@ class FakePlatform {
 public:
     FakePlatform();
     QString tempPath() const { return m_tmp.path(); }
+    // Points the data files below a regular file, where nothing can be written.
+    void makeDataDirectoryUnwritable();
 
     FakeBusyPointer busyPointer;
     FakeMessageBoxes messageBoxes{busyPointer};
@@ -143,14 +158,12 @@ public:
     FakeProcessEnder ender;
     FakeDataDirectory dataDirectory{QString()};
     FakeClock clock;
-    FakeRegistry registry;
+    FakeSystemInfoTool systemInfo;
     FakeDriveTable drives;
     DriveFileSystem fileSystem{drives, &drives};
     FakeCopyProgressRunner copyProgress;
 
-    Platform platform() { return Platform{messageBoxes, busyPointer, clipboard, programs, ender,
-                                          dataDirectory, clock, registry, fileSystem, copyProgress,
-                                          drives.mounts}; }
+    Platform platform(const Replacements &with = {});
 
 private:
     QTemporaryDir m_tmp;

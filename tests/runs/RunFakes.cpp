@@ -1,6 +1,5 @@
 #include "runs/RunFakes.h"
 
-#include <QFile>
 #include <QtTest>
 
 QString ScriptedFileSystem::GetDriveName(const QString &path)
@@ -33,6 +32,8 @@ Result<void> ScriptedFileSystem::CopyFolder(const QString &source, const QString
         for (const QString &file : copiedFiles) {
             observer->fileStarted(source + QLatin1Char('/') + file);
             observer->bytesCopied(10);
+            observer->entryWritten({WrittenEntry::Kind::File, (source + QLatin1Char('/') + file).toStdString(),
+                                    (destination + QLatin1Char('/') + file).toStdString(), 10, {}, {}, false});
         }
     }
     if (duringCopy)
@@ -62,6 +63,15 @@ Result<void> ScriptedFileSystem::FlushToDevice(const QString &path)
     return flushResult;
 }
 
+Result<void> ScriptedFileSystem::ReadBack(const WrittenEntries &written, CopyObserver *)
+{
+    QString entry = QStringLiteral("ReadBack");
+    for (const WrittenEntry &file : written)
+        entry += QLatin1Char(' ') + QString::fromStdString(file.destination);
+    m_log << entry;
+    return readBackResult;
+}
+
 void FakeRunOptions::setChkUwa(int value)
 {
     m_log << QStringLiteral("setChkUwa %1").arg(value);
@@ -69,18 +79,7 @@ void FakeRunOptions::setChkUwa(int value)
 }
 
 RunWorld::RunWorld(Engine engine)
-    : platform{fakes.messageBoxes,
-               fakes.busyPointer,
-               fakes.clipboard,
-               fakes.programs,
-               fakes.ender,
-               fakes.dataDirectory,
-               fakes.clock,
-               fakes.registry,
-               engine == Engine::Real ? static_cast<FileSystemService &>(fakes.fileSystem)
-                                      : static_cast<FileSystemService &>(fileSystem),
-               fakes.copyProgress,
-               fakes.drives.mounts}
+    : platform(fakes.platform({.fileSystem = engine == Engine::Real ? nullptr : &fileSystem}))
 {
 }
 
@@ -96,10 +95,7 @@ bool RunWorld::run(void (*runProcedure)(RunContext &))
 
 QString RunWorld::historyFile() const
 {
-    QFile file(fakes.dataDirectory.filePath(QStringLiteral("Riri.dat")));
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromUtf8(file.readAll());
+    return QString::fromUtf8(Trees::readFile(fakes.dataDirectory.filePath(HistoryLog::FileName)));
 }
 
 void addPathColumns()

@@ -3,6 +3,7 @@
 #include "runs/HistoryLog.h"
 
 #include "fakes/FakePlatform.h"
+#include "fakes/Trees.h"
 #include "runs/RunContext.h"
 
 #include <QStringList>
@@ -28,6 +29,7 @@ public:
     std::deque<Result<void>> copyResults;
     Result<qint64> sourceSize = qint64(1000);
     Result<void> flushResult;
+    Result<void> readBackResult;
     // Told to the observer by each copy, as an engine would.
     QStringList copiedFiles{QStringLiteral("a.txt")};
     std::function<void()> duringCopy;
@@ -45,6 +47,8 @@ public:
     Result<Folder> GetFolder(const QString &path) override;
     Result<qint64> Size(const Folder &folder) override;
     Result<void> FlushToDevice(const QString &path) override;
+    Result<void> ReadBack(const WrittenEntries &written, CopyObserver *observer) override;
+    void MarkUnchecked(const WrittenEntries &) override {}
 
 private:
     QStringList &m_log;
@@ -109,14 +113,6 @@ T FakeRunOptions::read(const char *name, const T &value)
     return value;
 }
 
-class FakeHistoryBox final : public HistoryBox {
-public:
-    QString text = QStringLiteral("----------------------------------今までの履歴-------------------------------\r\n");
-    QString txtRireki() override { return text; }
-    void setTxtRireki(const QString &t) override { text = t; }
-    bool loadedWhole() override { return true; }
-};
-
 // A run's whole world: fake services, the file-system component, the
 // inputs. The history file goes to the fake data directory. The component
 // is the scripted one, or the real engine over the fake drive table.
@@ -136,7 +132,7 @@ struct RunWorld {
 
     // Runs it; true when it ended the program.
     bool run(void (*runProcedure)(RunContext &));
-    // The history file's text, empty when there is none.
+    // The history file's text, Trees::Missing when there is none.
     QString historyFile() const;
     QStringList boxTexts() const { return fakes.messageBoxes.texts(); }
 };

@@ -1,5 +1,6 @@
 // Both runs end to end over real folders, through the real copy engine.
 #include "core/AppInfo.h"
+#include "fakes/Ext4Image.h"
 #include "fakes/TmpfsMount.h"
 #include "fakes/Trees.h"
 #include "platform/ProgressWindow.h"
@@ -14,19 +15,9 @@
 
 namespace {
 
+using Trees::listing;
 using Trees::readFile;
 using Trees::writeFile;
-// Every file below root, relative, with its content.
-QMap<QString, QByteArray> tree(const QString &root)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(root).relativeFilePath(path), readFile(path));
-    }
-    return files;
-}
 
 const QString Unexpected = QStringLiteral(
     "エラーが発生しました。原因がわかる場合は､解決し､わからない場合は､作者に連絡ください。");
@@ -66,6 +57,8 @@ private slots:
     void missingSource();
     void stoppedRun_data();
     void stoppedRun();
+    void readsBackFromTheDevice_data();
+    void readsBackFromTheDevice();
     void driveLeftAfterItWasChosen_data();
     void driveLeftAfterItWasChosen();
 };
@@ -84,7 +77,7 @@ void tst_CopyRunsDisk::backupCopiesTheTree()
     DiskWorld world;
     QVERIFY(!world.run(RunBackup));
     QCOMPARE(world.boxTexts(), QStringList{QStringLiteral("バックアップが完了しました。")});
-    QCOMPARE(tree(world.d + QStringLiteral("Data")), tree(world.c + QStringLiteral("Data")));
+    QCOMPARE(listing(world.d + QStringLiteral("Data")), listing(world.c + QStringLiteral("Data")));
     QVERIFY(world.fakes.copyProgress.flushed);
     QCOMPARE(world.fakes.copyProgress.plannedFiles, 4);
     QVERIFY(world.historyFile().contains(QStringLiteral("  バックアップ元") + world.c + QStringLiteral("Data  バックアップ先")
@@ -96,13 +89,11 @@ void tst_CopyRunsDisk::backupThroughTheProgressWindow()
     DiskWorld world;
     // The window shows at once, so the copy runs behind it on its thread.
     ProgressWindow window(std::chrono::milliseconds(0));
-    Platform &p = world.platform;
-    Platform withWindow{p.messageBoxes, p.busyPointer, p.clipboard, p.programs,   p.ender,
-                        p.dataDirectory, p.clock,     p.registry,  p.fileSystem, window, p.mounts};
+    Platform withWindow = world.fakes.platform({.copyProgress = &window});
     RunContext context{withWindow, world.mainWindow, world.options, world.history, world.gate};
     RunBackup(context);
     QCOMPARE(world.boxTexts(), QStringList{QStringLiteral("バックアップが完了しました。")});
-    QCOMPARE(tree(world.d + QStringLiteral("Data")), tree(world.c + QStringLiteral("Data")));
+    QCOMPARE(listing(world.d + QStringLiteral("Data")), listing(world.c + QStringLiteral("Data")));
     QVERIFY(world.history.text.endsWith(world.d + QStringLiteral("Data")));
     for (QWidget *widget : QApplication::topLevelWidgets())
         QVERIFY(!qobject_cast<QDialog *>(widget) || !widget->isVisible());
@@ -120,7 +111,7 @@ void tst_CopyRunsDisk::historyOnAFullDiskIsNoSuccess()
     writeFile(data + QStringLiteral("/Riri.dat"), "head\r\nold\r\n");
     full.fill();
     QVERIFY(!world.run(RunBackup));
-    QCOMPARE(tree(world.d + QStringLiteral("Data")), tree(world.c + QStringLiteral("Data")));
+    QCOMPARE(listing(world.d + QStringLiteral("Data")), listing(world.c + QStringLiteral("Data")));
     QVERIFY(!world.boxTexts().contains(QStringLiteral("バックアップが完了しました。")));
     QCOMPARE(world.boxTexts().value(0), Unexpected);
     QCOMPARE(readFile(data + QStringLiteral("/Riri.dat")), QByteArray("head\r\nold\r\n"));
@@ -162,7 +153,7 @@ void tst_CopyRunsDisk::overwriteQuestionNo()
     QCOMPARE(readFile(world.d + QStringLiteral("Data/1.txt")), QByteArray("one"));
     QCOMPARE(readFile(world.d + QStringLiteral("Data/2.txt")), QByteArray("old"));
     QVERIFY(!QFileInfo::exists(world.d + QStringLiteral("Data/3.txt")));
-    QVERIFY(world.historyFile().isEmpty());
+    QCOMPARE(world.historyFile(), Trees::Missing);
     QCOMPARE(world.options.uwa, 0);
 }
 
@@ -174,7 +165,7 @@ void tst_CopyRunsDisk::overwriteQuestionYes()
     QVERIFY(!world.run(RunBackup));
     QCOMPARE(world.boxTexts(), (QStringList{QStringLiteral("Dataフォルダと同名のフォルダが存在します。上書きしますか？"),
                                             QStringLiteral("バックアップが完了しました。")}));
-    QCOMPARE(tree(world.d + QStringLiteral("Data")), tree(world.c + QStringLiteral("Data")));
+    QCOMPARE(listing(world.d + QStringLiteral("Data")), listing(world.c + QStringLiteral("Data")));
     QCOMPARE(world.historyFile().count(QStringLiteral("バックアップ先")), 1);
     QCOMPARE(world.options.uwa, 1);
 }
@@ -197,11 +188,11 @@ void tst_CopyRunsDisk::neverCopiesIntoItself()
     world.options.folder2 = 1;
     world.options.folderPath2 = world.c + destinationDirectory;
     world.options.uwa = 1;
-    const QMap<QString, QByteArray> before = tree(world.c);
+    const QStringList before = listing(world.c);
     QVERIFY(!world.run(backup ? RunBackup : RunHukyuu));
     QCOMPARE(world.boxTexts(), (QStringList{Unexpected, AddressCopied}));
     QCOMPARE(world.fakes.clipboard.text, AppInfo::ContactAddress);
-    QCOMPARE(tree(world.c), before);
+    QCOMPARE(listing(world.c), before);
 }
 
 void tst_CopyRunsDisk::missingSource()
@@ -219,20 +210,27 @@ void tst_CopyRunsDisk::stoppedRun_data()
 {
     QTest::addColumn<bool>("backup");
     QTest::addColumn<QString>("message");
-    QTest::newRow("backup") << true << "バックアップを中止しました。";
-    QTest::newRow("restore") << false << "復旧を中止しました。";
+    QTest::addColumn<bool>("duringReadBack");
+    QTest::addColumn<int>("copiedAgain"); // by the repeat: all but what was read back
+    QTest::newRow("backup") << true << "バックアップを中止しました。" << false << 5;
+    QTest::newRow("restore") << false << "復旧を中止しました。" << false << 5;
+    QTest::newRow("backup, reading back") << true << "バックアップを中止しました。" << true << 2;
 }
 
 void tst_CopyRunsDisk::stoppedRun()
 {
     QFETCH(bool, backup);
     QFETCH(QString, message);
+    QFETCH(bool, duringReadBack);
+    QFETCH(int, copiedAgain);
     DiskWorld world;
     world.options.end = 1;
-    // After the three small files, stop is pressed in the middle of a large one.
+    // After the three small files, stop is pressed in the middle of a large
+    // one, as it is copied or as it is read back.
     writeFile(world.c + QStringLiteral("Data/big.bin"), QByteArray(9 * 1024 * 1024, 'x'));
-    world.fakes.copyProgress.pressStopWhen = [](const FakeCopyProgressRunner &window) {
-        return window.files.size() == 4 && window.bytes > 11;
+    world.fakes.copyProgress.pressStopWhen = [duringReadBack](const FakeCopyProgressRunner &window) {
+        const qint64 before = duringReadBack ? window.plannedBytes : 0;
+        return window.files.size() == (duringReadBack ? 9 : 4) && window.bytes > before + 11;
     };
     const QString historyBefore = world.history.text;
 
@@ -244,12 +242,67 @@ void tst_CopyRunsDisk::stoppedRun()
     QVERIFY(!world.fakes.messageBoxes.boxes[0].busyPointerOn);
     QVERIFY(world.fakes.clipboard.text.isEmpty());
     QCOMPARE(world.history.text, historyBefore);
-    QVERIFY(world.historyFile().isEmpty());
-    QVERIFY(!world.fakes.copyProgress.flushed);
+    QCOMPARE(world.historyFile(), Trees::Missing);
+    QCOMPARE(world.fakes.copyProgress.flushed, duringReadBack);
+    QCOMPARE(world.fakes.copyProgress.checkFiles, duringReadBack ? 5 : -1);
     const QString copy = world.d + QStringLiteral("Data/");
     QCOMPARE(readFile(copy + QStringLiteral("3.txt")), QByteArray("three"));
-    QVERIFY(!QFileInfo::exists(copy + QStringLiteral("big.bin")));
+    QCOMPARE(QFileInfo::exists(copy + QStringLiteral("big.bin")), duringReadBack);
     QCOMPARE(Trees::temporaries(world.d), QStringList());
+    QVERIFY(!QFileInfo::exists(world.fakes.dataDirectory.stateDirectory()));
+
+    world.fakes.copyProgress.pressStopWhen = nullptr;
+    world.options.uwa = 1;
+    QVERIFY(world.run(backup ? RunBackup : RunHukyuu));
+    QCOMPARE(world.fakes.copyProgress.checkFiles, copiedAgain);
+}
+
+void tst_CopyRunsDisk::readsBackFromTheDevice_data()
+{
+    QTest::addColumn<bool>("lies");
+    QTest::newRow("honest stick") << false;
+    QTest::newRow("stick that lies") << true;
+}
+
+// Right after the copy the page cache holds what the program wrote; only
+// what comes back from the device tells a stick that lies. The first copy
+// stops at a file the stick holds already, the user lets it overwrite.
+void tst_CopyRunsDisk::readsBackFromTheDevice()
+{
+    QFETCH(bool, lies);
+    DiskWorld world;
+    const Ext4Image stick(world.d + QStringLiteral("stick"), lies ? Ext4Image::Device::Lying : Ext4Image::Device::Honest);
+    if (!stick.mounted())
+        QSKIP("mounting the test's FUSE disk and a loop device on it is not permitted here");
+    world.options.folder2 = 1;
+    world.options.folderPath2 = stick.mountPoint();
+    constexpr int Blocks = 64;
+    writeFile(world.c + QStringLiteral("Data/marked.bin"), Ext4Image::marked(Blocks));
+    writeFile(stick.mountPoint() + QStringLiteral("/Data/sub/deep.txt"), "older");
+    world.fakes.messageBoxes.answerNext(MsgAnswer::Yes);
+
+    QVERIFY(!world.run(RunBackup));
+
+    // Every marked block was read from the device, none from memory.
+    QVERIFY2(stick.markedReads() >= Blocks, qPrintable(QString::number(stick.markedReads())));
+    const QString question = QStringLiteral("Dataフォルダと同名のフォルダが存在します。上書きしますか？");
+    if (!lies) {
+        QCOMPARE(world.boxTexts(), (QStringList{question, QStringLiteral("バックアップが完了しました。")}));
+        return;
+    }
+    // The file the stopped copy wrote failed its read-back, so the repeat
+    // did not take it as current: it copied it again, and failed.
+    QCOMPARE(world.boxTexts(), (QStringList{question, Unexpected, AddressCopied}));
+    QCOMPARE(world.historyFile(), Trees::Missing);
+    const QString copy = stick.mountPoint() + QStringLiteral("/Data/marked.bin");
+    QVERIFY(readFile(world.fakes.dataDirectory.stateDirectory() + QStringLiteral("/tandemix.log"))
+                .endsWith(QStringLiteral("2001/05/20 22:27:32 バックアップ 57 Read back differs from the source at byte 16: ")
+                              .toUtf8() + QFile::encodeName(copy) + '\n'));
+    // And so does the next run, with that file only.
+    world.fakes.messageBoxes.boxes.clear();
+    QVERIFY(!world.run(RunBackup));
+    QCOMPARE(world.fakes.copyProgress.checkFiles, 1);
+    QCOMPARE(world.boxTexts(), (QStringList{Unexpected, AddressCopied}));
 }
 
 using RunProcedure = void (*)(RunContext &);
@@ -278,15 +331,15 @@ void tst_CopyRunsDisk::driveLeftAfterItWasChosen()
         writeFile(world.d + QStringLiteral("Data/left.txt"), "left behind");
     }
     const QString drives = QDir::cleanPath(world.c + QStringLiteral(".."));
-    const QMap<QString, QByteArray> before = tree(drives);
+    const QStringList before = listing(drives);
     world.options.onFirstRead = [&] { world.fakes.drives.removeDrive(QStringLiteral("D")); };
 
     QVERIFY(!world.run(run));
 
     QCOMPARE(world.boxTexts(), (QStringList{Unexpected, AddressCopied}));
     QCOMPARE(world.fakes.clipboard.text, AppInfo::ContactAddress);
-    QCOMPARE(tree(drives), before);
-    QCOMPARE(world.historyFile(), QString());
+    QCOMPARE(listing(drives), before);
+    QCOMPARE(world.historyFile(), Trees::Missing);
 }
 
 QTEST_MAIN(tst_CopyRunsDisk)
