@@ -59,8 +59,10 @@ void CopyRun::Stopped()
 Result<void> CopyRun::Steps()
 {
     const DriveEntry dir2 = m_context.mainWindow.Dir2Drive();
-    // Also fails early when the destination drive is missing or not ready.
-    const Result<qint64> freeBefore = DestinationFreeSpace(dir2.root);
+    // Read from the drive Dir2 shows, also with a separate destination
+    // elsewhere: looked up by its folder, a stick pulled out would be the
+    // disk below its bare mount point. Fails early when it is not ready.
+    const Result<qint64> freeBefore = m_context.platform.fileSystem.FreeSpace(dir2);
     if (!freeBefore)
         return freeBefore.error();
     // Read before the first option, which may load the settings dialog.
@@ -91,15 +93,6 @@ Result<void> CopyRun::Steps()
     SetBusy(false);
     Complete();
     return {};
-}
-
-Result<qint64> CopyRun::DestinationFreeSpace(const QString &dir2)
-{
-    FileSystemService &fileSystem = m_context.platform.fileSystem;
-    const Result<DriveEntry> drive = fileSystem.GetDrive(fileSystem.GetDriveName(dir2));
-    if (!drive)
-        return drive.error();
-    return fileSystem.FreeSpace(*drive);
 }
 
 bool CopyRun::BuildPaths(const DriveEntry &dir2)
@@ -146,6 +139,14 @@ Result<void> CopyRun::RootsStillMounted()
     return {};
 }
 
+std::optional<qint64> CopyRun::DestinationBytes()
+{
+    FileSystemService &fileSystem = m_context.platform.fileSystem;
+    const Result<Folder> folder = fileSystem.GetFolder(m_destination);
+    const Result<qint64> size = folder ? fileSystem.Size(*folder) : Result<qint64>(folder.error());
+    return size ? std::optional<qint64>(*size) : std::nullopt;
+}
+
 Result<void> CopyRun::CopyFolder()
 {
     if (Result<void> mounted = RootsStillMounted(); !mounted)
@@ -157,6 +158,8 @@ Result<void> CopyRun::CopyFolder()
     // Off the user-interface thread: only the file system is touched here.
     return m_context.platform.copyProgress.run(
         m_kind.progressCaption, [&](CopyProgressObserver &observer) -> Result<void> {
+            if (m_kind.comparesFreeSpace)
+                m_destinationBefore = DestinationBytes();
             if (Result<void> copied = fileSystem.CopyFolder(source, destination, overwrite, &observer);
                 !copied)
                 return copied;
@@ -175,7 +178,16 @@ Result<bool> CopyRun::EnoughFreeSpace(qint64 freeBefore)
     const Result<qint64> size = fileSystem.Size(*folder);
     if (!size)
         return size.error();
-    return freeBefore - *size >= 0;
+    // A repeat replaces the copy the drive holds already: only what the
+    // copy added beyond it took free space.
+    qint64 needed = *size;
+    if (m_destinationBefore) {
+        const std::optional<qint64> after = DestinationBytes();
+        if (!after)
+            return Error{ErrorNumber::PathFileAccess, QStringLiteral("Path/File access error: ") + m_destination};
+        needed = *after - *m_destinationBefore;
+    }
+    return freeBefore - needed >= 0;
 }
 
 Result<void> CopyRun::AddHistoryEntry()
