@@ -32,6 +32,16 @@ QLabel *label(const char *name, const QString &text, bool wrap = false)
     return result;
 }
 
+// A run of text that a wrapped line must not break, as the example time:
+// word joiners between its characters, which show nothing.
+QString keptTogether(const QString &text, const QString &run)
+{
+    QString joined = run;
+    for (qsizetype i = joined.size() - 1; i > 0; --i)
+        joined.insert(i, QChar(0x2060));
+    return QString(text).replace(run, joined);
+}
+
 QCheckBox *checkBox(const char *name, const QString &text, int value)
 {
     auto *box = named(new QCheckBox(text), name);
@@ -154,7 +164,8 @@ QWidget *timerTab(EstablishControls &c, QWidget *window)
     c.Label5 = label("Label5", QStringLiteral("半角文字でお願いします。"));
     setTextColour(c.Label5, Qt::red);
     c.Label4 = label("Label4",
-                     QStringLiteral("開始時刻は､午後２時３０分に指定したい場合は､テキストボックスに（入力するところ）に、　１４：３０：００　のように入力してください。"),
+                     keptTogether(QStringLiteral("開始時刻は､午後２時３０分に指定したい場合は､テキストボックスに（入力するところ）に、　１４：３０：００　のように入力してください。"),
+                                  QStringLiteral("１４：３０：００")),
                      true);
     c.chkMsg1 = checkBox("chkMsg1", QStringLiteral("バックアップを開始する前に､メッセージボックスを表示する"), 0);
     // The timer belongs to the window: it goes when the dialog is unloaded.

@@ -3,6 +3,7 @@
 #include "platform/MountWatch.h"
 
 #include <QAbstractItemView>
+#include <QStylePainter>
 
 #include <algorithm>
 
@@ -125,4 +126,17 @@ void DriveList::showPopup()
 {
     refresh();
     QComboBox::showPopup();
+}
+
+// As the toolkit paints a list, but a label too long for the box is
+// shortened with an ellipsis instead of being cut.
+void DriveList::paintEvent(QPaintEvent *)
+{
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    option.currentText = fontMetrics().elidedText(option.currentText, Qt::ElideRight, field.width());
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }

@@ -38,6 +38,7 @@ signals:
 
 protected:
     void showPopup() override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     // Shows the first entry of a drive still mounted that matches.
