@@ -7,6 +7,8 @@
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -19,6 +21,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <initializer_list>
 
 namespace {
@@ -203,6 +206,25 @@ QWidget *timerTab(EstablishControls &c, QWidget *window)
     return tab;
 }
 
+// A font without Japanese leaves the kana and kanji to fallback fonts, and
+// the Latin letters beside them come from one font in a line with kana and
+// from another in a line with kanji only: restore entries were drawn larger
+// than backup entries. A Japanese sans-serif font draws every line.
+void drawInOneJapaneseFont(QWidget *box)
+{
+    QFont font = box->font();
+    if (QFontDatabase::writingSystems(QFontInfo(font).family()).contains(QFontDatabase::Japanese))
+        return;
+    const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
+    const auto sans = std::find_if(japanese.cbegin(), japanese.cend(), [](const QString &family) {
+        return family.contains(QLatin1String("Sans")) || family.contains(QLatin1String("Gothic"));
+    });
+    if (sans == japanese.cend())
+        return;
+    font.setFamilies({*sans});
+    box->setFont(font);
+}
+
 QWidget *historyTab(EstablishControls &c)
 {
     c.Label6 = label("Label6", QStringLiteral("今までの履歴"));
@@ -212,6 +234,7 @@ QWidget *historyTab(EstablishControls &c)
     c.Command1 = named(new QPushButton(QStringLiteral("履歴クリア")), "Command1");
     c.txtRireki = named(new QPlainTextEdit, "txtRireki");
     c.txtRireki->setLineWrapMode(QPlainTextEdit::NoWrap);
+    drawInOneJapaneseFont(c.txtRireki);
 
     auto *tab = new QWidget;
     auto *column = new QVBoxLayout(tab);
