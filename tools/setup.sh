@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make ccache qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
-          xvfb xdotool x11-utils imagemagick rsync desktop-file-utils dex)
+          xvfb xdotool x11-utils imagemagick rsync desktop-file-utils dpkg-dev file appstream
+          dex)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

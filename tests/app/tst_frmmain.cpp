@@ -1,9 +1,8 @@
-#include "app/AppContext.h"
-#include "fakes/Trees.h"
 #include "app/frmMain.h"
 #include "dialogs/frmAbout.h"
-#include "fakes/FakePlatform.h"
+#include "fakes/ProgramFixture.h"
 #include "fakes/TmpfsMount.h"
+#include "fakes/Trees.h"
 #include "settings/frmEstablish.h"
 #include "widgets/DriveList.h"
 
@@ -16,10 +15,8 @@
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <functional>
 #include <sys/stat.h>
 
 namespace {
@@ -38,58 +35,15 @@ QStringList itemTexts(const QComboBox *list)
     return texts;
 }
 
-// The fake boxes, with a hook that runs while a box is up (the user inserts
-// the medium before answering).
-class HookedMessageBoxes final : public MessageBoxes {
-public:
-    explicit HookedMessageBoxes(FakeMessageBoxes &inner) : m_inner(inner) {}
-    std::function<void(int boxNumber)> whileShown;
-
-    MsgAnswer MsgBox(const QString &text, MsgButtons buttons, MsgIcon icon,
-                     const QString &title) override
-    {
-        const MsgAnswer answer = m_inner.MsgBox(text, buttons, icon, title);
-        if (whileShown)
-            whileShown(int(m_inner.boxes.size()));
-        return answer;
-    }
-
-private:
-    FakeMessageBoxes &m_inner;
-};
-
-// A program run over the fakes, in a fresh working directory.
-struct Program {
-    FakePlatform fake;
-    DriveFileSystem fileSystem{fake.drives};
-    HookedMessageBoxes boxes{fake.messageBoxes};
-    QTemporaryDir work;
-    QString previousDir = QDir::currentPath();
-    std::unique_ptr<AppContext> app;
-    int programQuit = 0;
+struct Program : ProgramFixture {
     QStringList runs;
-
-    Program()
-    {
-        QDir::setCurrent(work.path());
-        app = std::make_unique<AppContext>(
-            Platform{boxes, fake.busyPointer, fake.clipboard, fake.programs, fake.ender,
-                     fake.dataDirectory, fake.clock, fake.registry, fileSystem, fake.copyProgress,
-                     fake.drives.mounts});
-        app->onLastWindowGone = [this] { ++programQuit; };
-    }
-    ~Program()
-    {
-        app.reset();
-        QDir::setCurrent(previousDir);
-    }
 
     // The main window, loaded; runs are recorded with the folder name they read.
     frmMain &main()
     {
-        app->pageRuns = {[this](RunContext &run) { runs << "backup:" + run.mainWindow.txtBackupText(); },
-                         [this](RunContext &run) { runs << "hukyuu:" + run.mainWindow.txtBackupText(); }};
-        return app->frmMain();
+        app.pageRuns = {[this](RunContext &run) { runs << "backup:" + run.mainWindow.txtBackupText(); },
+                        [this](RunContext &run) { runs << "hukyuu:" + run.mainWindow.txtBackupText(); }};
+        return app.frmMain();
     }
     template <typename W = QWidget>
     W *control(const char *name) { return main().window()->findChild<W *>(QLatin1String(name)); }
@@ -339,7 +293,7 @@ private slots:
         p.fake.drives.setReady("D", answers.isEmpty());
         for (const QString &answer : answers)
             p.fake.messageBoxes.answerNext(answer == "Retry" ? MsgAnswer::Retry : MsgAnswer::Cancel);
-        p.boxes.whileShown = [&](int box) {
+        p.fake.messageBoxes.whileShown = [&](int box) {
             if (box == mediumArrivesAtBox)
                 p.fake.drives.setReady("D", true);
         };
@@ -501,13 +455,13 @@ private slots:
 
         p.control<QPushButton>("cmdVr")->click();
         QVERIFY(!form.isLoaded());
-        QVERIFY(p.app->frmAbout().isVisible());
-        QCOMPARE(p.programQuit, 0);
+        QVERIFY(p.app.frmAbout().isVisible());
+        QCOMPARE(p.lastWindowGone, 0);
 
         // The version dialog's OK shows the main window again.
-        p.app->frmMain().Show();
-        p.app->frmAbout().Unload();
-        QCOMPARE(p.programQuit, 0);
+        p.app.frmMain().Show();
+        p.app.frmAbout().Unload();
+        QCOMPARE(p.lastWindowGone, 0);
         QCOMPARE(form.selectedPage(), 0);
         QCOMPARE(form.txtBackupText(), QStringLiteral("Docs"));
         QVERIFY(!p.txtBackup()->isEnabled());
@@ -524,8 +478,8 @@ private slots:
         frmMain &form = p.main();
         form.Show();
         p.control<QPushButton>("Command1")->click();
-        QVERIFY(p.app->frmEstablish().isVisible());
-        QCOMPARE(p.app->frmEstablish().owner(), &form);
+        QVERIFY(p.app.frmEstablish().isVisible());
+        QCOMPARE(p.app.frmEstablish().owner(), &form);
         QVERIFY(form.isVisible());
     }
 

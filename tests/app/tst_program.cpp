@@ -1,9 +1,8 @@
 // The windows, the runs and the engine together, over fake desktop services
 // and real folders: what a user sees when the pieces meet.
-#include "app/AppContext.h"
-#include "fakes/Trees.h"
 #include "app/frmMain.h"
-#include "fakes/FakePlatform.h"
+#include "fakes/ProgramFixture.h"
+#include "fakes/Trees.h"
 #include "runs/HistoryLog.h"
 #include "settings/frmEstablish.h"
 
@@ -30,11 +29,10 @@ class TestProgram : public QObject {
 private slots:
     void init()
     {
-        fake = std::make_unique<FakePlatform>();
-        app = std::make_unique<AppContext>(fake->platform());
-        app->onLastWindowGone = [] {};
+        p = std::make_unique<ProgramFixture>();
+        fake = &p->fake;
+        app = &p->app;
         home = fake->drives.root(QStringLiteral("C"));
-        QVERIFY(QDir::setCurrent(fake->tempPath()));
         dest = fake->tempPath() + QStringLiteral("/dest");
         QVERIFY(QDir().mkpath(dest));
         QVERIFY(QDir().mkpath(home + QStringLiteral("Docs/sub")));
@@ -44,11 +42,7 @@ private slots:
         writeFile(fake->dataDirectory.filePath(HistoryLog::FileName),
                   crlf({HistoryLog::Header, QStringLiteral("old entry")}));
     }
-    void cleanup()
-    {
-        app.reset();
-        fake.reset();
-    }
+    void cleanup() { p.reset(); }
 
     // Start on the Backup page with the settings dialog never opened: the
     // run loads the saved options invisibly and adds its entry to the
@@ -100,8 +94,10 @@ private slots:
     }
 
 private:
-    std::unique_ptr<FakePlatform> fake;
-    std::unique_ptr<AppContext> app;
+    std::unique_ptr<ProgramFixture> p;
+    // Into p, for short.
+    FakePlatform *fake = nullptr;
+    AppContext *app = nullptr;
     QString home;
     QString dest;
 };

@@ -1,8 +1,7 @@
-#include "app/AppContext.h"
 #include "app/frmMain.h"
-#include "dialogs/frmCopy.h"
-#include "fakes/FakePlatform.h"
 #include "core/AppInfo.h"
+#include "dialogs/frmCopy.h"
+#include "fakes/ProgramFixture.h"
 #include "settings/frmEstablish.h"
 #include "widgets/DirectoryList.h"
 #include "widgets/DriveList.h"
@@ -16,31 +15,6 @@
 namespace {
 const QString NotReady =
     QStringLiteral("デバイスの準備が出来ていません！！　準備が出来てから､再度実行してください。");
-
-// A drive table with exactly the drives a test names, so C: can be missing.
-class ListedDrives final : public DriveTable {
-public:
-    explicit ListedDrives(const QStringList &letters)
-    {
-        for (const QString &letter : letters) {
-            const QString dir = m_tmp.path() + QStringLiteral("/drive") + letter;
-            QDir().mkpath(dir);
-            m_drives.append(DriveEntry{letter + QLatin1Char(':'), letter, dir + QLatin1Char('/')});
-        }
-    }
-    QString root(const QString &letter) const { return m_tmp.path() + "/drive" + letter + "/"; }
-    void setReady(const QString &letter, bool ready) { m_notReady[letter] = !ready; }
-
-    QList<DriveEntry> drives() override { return m_drives; }
-    bool isReady(const DriveEntry &drive) const override { return !m_notReady.value(drive.name.left(1)); }
-    Result<qint64> freeSpace(const DriveEntry &) const override { return qint64(0); }
-    QString currentDrive() override { return m_drives.last().name; }
-
-private:
-    QTemporaryDir m_tmp;
-    QList<DriveEntry> m_drives;
-    QMap<QString, bool> m_notReady;
-};
 
 struct PickerControls {
     QLineEdit *txtFileName;
@@ -61,6 +35,15 @@ PickerControls controlsOf(Form &picker)
 QString driveLetter(const DriveList *list)
 {
     return list->drive().left(2);
+}
+
+// Only the drives named, so C: can be missing; the last is the current drive.
+void onlyDrives(FakeDriveTable &drives, const QStringList &letters)
+{
+    drives.removeDrive("C");
+    for (const QString &letter : letters)
+        drives.addDrive(letter, letter);
+    drives.setCurrentDrive(letters.last() + ":");
 }
 } // namespace
 
@@ -94,29 +77,28 @@ private slots:
     void bothPickersOpenWriteTheirOwnFields();
 
 private:
-    std::unique_ptr<FakePlatform> m_fake;
-    std::unique_ptr<AppContext> m_app;
+    std::unique_ptr<ProgramFixture> m_p;
+    // Into m_p, for short.
+    AppContext *m_app = nullptr;
+    FakePlatform *m_fake = nullptr;
     QString m_rootC, m_rootD;
-    int m_ended = 0;
 };
 
 void TestFolderPicker::init()
 {
-    m_fake = std::make_unique<FakePlatform>();
+    m_p = std::make_unique<ProgramFixture>();
+    m_app = &m_p->app;
+    m_fake = &m_p->fake;
     m_rootC = m_fake->drives.root("C");
     m_rootD = m_fake->drives.addDrive("D", "DATA");
     QVERIFY(QDir(m_rootC).mkpath("Docs/Work"));
-    m_app = std::make_unique<AppContext>(m_fake->platform());
-    m_ended = 0;
-    m_app->onLastWindowGone = [this] { ++m_ended; };
     // A visible main window keeps the program alive while pickers come and go.
     m_app->frmMain().Show();
 }
 
 void TestFolderPicker::cleanup()
 {
-    m_app.reset();
-    m_fake.reset();
+    m_p.reset();
 }
 
 void TestFolderPicker::windowMatchesItsTwin_data()
@@ -275,13 +257,10 @@ void TestFolderPicker::notReadyCAtOpeningAsksOnce()
 
 void TestFolderPicker::missingCFallsBackToA()
 {
-    ListedDrives drives({"A", "D", "E"});
-    DriveFileSystem fileSystem(drives);
-    FakePlatform &f = *m_fake;
-    AppContext app(Platform{f.messageBoxes, f.busyPointer, f.clipboard, f.programs, f.ender,
-                            f.dataDirectory, f.clock, f.registry, fileSystem, f.copyProgress,
-                            f.drives.mounts});
-    app.onLastWindowGone = [] {};
+    ProgramFixture p;
+    FakeDriveTable &drives = p.fake.drives;
+    onlyDrives(drives, {"A", "D", "E"});
+    AppContext &app = p.app;
 
     // At opening: no C:, so A:.
     app.frmCopy2().Show(&app.frmEstablish());
@@ -293,22 +272,18 @@ void TestFolderPicker::missingCFallsBackToA()
     QVERIFY(c.Drive1->setDrive("D:"));
     drives.setReady("E", false);
     QVERIFY(c.Drive1->setDrive("E:"));
-    QCOMPARE(f.messageBoxes.texts(), QStringList{NotReady});
+    QCOMPARE(p.fake.messageBoxes.texts(), QStringList{NotReady});
     QCOMPARE(driveLetter(c.Drive1), QStringLiteral("A:"));
     QCOMPARE(c.txtFileName->text(), drives.root("A"));
 }
 
 void TestFolderPicker::neitherCNorAEndsTheProgram()
 {
-    ListedDrives drives({"D", "E"});
-    DriveFileSystem fileSystem(drives);
-    FakePlatform &f = *m_fake;
-    AppContext app(Platform{f.messageBoxes, f.busyPointer, f.clipboard, f.programs, f.ender,
-                            f.dataDirectory, f.clock, f.registry, fileSystem, f.copyProgress,
-                            f.drives.mounts});
-    app.onLastWindowGone = [] {};
+    ProgramFixture p;
+    onlyDrives(p.fake.drives, {"D", "E"});
+    const FakePlatform &f = p.fake;
 
-    QVERIFY_THROWS_EXCEPTION(ProgramEnded, app.frmCopy1());
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, p.app.frmCopy1());
     QCOMPARE(f.messageBoxes.texts(),
              (QStringList{"エラーが発生しました！！",
                           "原因がわかる場合は解決して､わからない場合は､作者に知らせてください。",

@@ -1,8 +1,7 @@
-#include "app/AppContext.h"
 #include "app/frmMain.h"
-#include "dialogs/frmAbout.h"
-#include "fakes/FakePlatform.h"
 #include "core/AppInfo.h"
+#include "dialogs/frmAbout.h"
+#include "fakes/ProgramFixture.h"
 #include "platform/LinuxServices.h"
 
 #include <QDir>
@@ -55,23 +54,22 @@ private slots:
 private:
     void expectUnavailableBox();
 
-    std::unique_ptr<FakePlatform> m_fake;
-    std::unique_ptr<AppContext> m_app;
-    int m_ended = 0;
+    std::unique_ptr<ProgramFixture> m_p;
+    // Into m_p, for short.
+    AppContext *m_app = nullptr;
+    FakePlatform *m_fake = nullptr;
 };
 
 void TestFrmAbout::init()
 {
-    m_fake = std::make_unique<FakePlatform>();
-    m_app = std::make_unique<AppContext>(m_fake->platform());
-    m_ended = 0;
-    m_app->onLastWindowGone = [this] { ++m_ended; };
+    m_p = std::make_unique<ProgramFixture>();
+    m_app = &m_p->app;
+    m_fake = &m_p->fake;
 }
 
 void TestFrmAbout::cleanup()
 {
-    m_app.reset();
-    m_fake.reset();
+    m_p.reset();
 }
 
 void TestFrmAbout::showsTitleVersionAndDescription()
@@ -164,7 +162,7 @@ void TestFrmAbout::okEnterAndEscBringTheMainWindowBack()
     QVERIFY(main.isLoaded());
     QVERIFY(main.isVisible());
     QVERIFY(!about.isLoaded());
-    QCOMPARE(m_ended, 0);
+    QCOMPARE(m_p->lastWindowGone, 0);
 }
 
 void TestFrmAbout::closingByTheFrameAloneEndsTheProgram()
@@ -174,7 +172,7 @@ void TestFrmAbout::closingByTheFrameAloneEndsTheProgram()
     about.window()->close();
     QVERIFY(!about.isLoaded());
     QVERIFY(!m_app->frmMain().isLoaded() || !m_app->frmMain().isVisible());
-    QCOMPARE(m_ended, 1);
+    QCOMPARE(m_p->lastWindowGone, 1);
 }
 
 void TestFrmAbout::GetKeyValueReadsValues_data()
@@ -306,13 +304,10 @@ void TestFrmAbout::toolFolderWithoutTheToolStartsNothing()
 void TestFrmAbout::noRegistryMeansNotAvailable()
 {
     NoRegistry registry;
-    FakePlatform &f = *m_fake;
-    AppContext app(Platform{f.messageBoxes, f.busyPointer, f.clipboard, f.programs, f.ender,
-                            f.dataDirectory, f.clock, registry, f.fileSystem, f.copyProgress,
-                            f.drives.mounts});
+    AppContext app(m_fake->platform({.registry = &registry}));
     app.onLastWindowGone = [] {};
     app.frmAbout().StartSysInfo();
-    QVERIFY(f.programs.started.isEmpty());
+    QVERIFY(m_fake->programs.started.isEmpty());
     expectUnavailableBox();
 }
 

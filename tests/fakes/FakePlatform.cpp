@@ -1,6 +1,7 @@
 #include "fakes/FakePlatform.h"
 
 #include "core/AppInfo.h"
+#include "fakes/Trees.h"
 
 #include <QDir>
 
@@ -9,6 +10,8 @@ MsgAnswer FakeMessageBoxes::MsgBox(const QString &text, MsgButtons buttons, MsgI
 {
     boxes.append(Box{text, buttons, icon, title.isEmpty() ? AppInfo::Title : title,
                      m_pointer.isBusy()});
+    if (whileShown)
+        whileShown(int(boxes.size()));
     if (!m_script.empty()) {
         const MsgAnswer answer = m_script.front();
         m_script.pop_front();
@@ -85,4 +88,27 @@ FakePlatform::FakePlatform()
 {
     dataDirectory.setPath(m_tmp.path() + QStringLiteral("/data"));
     QDir().mkpath(dataDirectory.path());
+}
+
+void FakePlatform::makeDataDirectoryUnwritable()
+{
+    const QString blocker = m_tmp.path() + QStringLiteral("/blocker");
+    Trees::writeFile(blocker, QByteArray());
+    dataDirectory.setPath(blocker + QStringLiteral("/data"));
+}
+
+namespace {
+template <typename Service>
+Service &either(Service *replacement, Service &fake)
+{
+    return replacement ? *replacement : fake;
+}
+} // namespace
+
+Platform FakePlatform::platform(const Replacements &with)
+{
+    return Platform{messageBoxes, busyPointer, clipboard, programs, ender, dataDirectory, clock,
+                    either<Registry>(with.registry, registry),
+                    either<FileSystemService>(with.fileSystem, fileSystem),
+                    either<CopyProgressRunner>(with.copyProgress, copyProgress), drives.mounts};
 }

@@ -3,6 +3,8 @@
 #include "fakes/FakeDriveTable.h"
 #include "platform/Platform.h"
 #include "runs/DriveFileSystem.h"
+#include "runs/HistoryLog.h"
+#include "runs/RunContext.h"
 
 #include <QList>
 #include <QStringList>
@@ -25,6 +27,7 @@ private:
 
 // Records every box and answers from a script; an unscripted box answers
 // OK, No or Cancel (never Retry, so a retry loop cannot run away).
+// whileShown runs while a box is up, as a user acting before answering.
 class FakeMessageBoxes final : public MessageBoxes {
 public:
     struct Box {
@@ -40,6 +43,7 @@ public:
                      const QString &title) override;
 
     void answerNext(MsgAnswer answer) { m_script.push_back(answer); }
+    std::function<void(int boxNumber)> whileShown;
     QList<Box> boxes;
     QStringList texts() const;
     int unscripted = 0;
@@ -109,6 +113,18 @@ private:
     Handle m_next = 100;
 };
 
+// Riri.dat after a clear, and the history box of a dialog without a history file.
+inline const QString HeaderText = HistoryLog::Header + HistoryLog::CrLf;
+
+// The settings dialog's history box as plain text, at first as after a clear.
+class FakeHistoryBox final : public HistoryBox {
+public:
+    QString text = HeaderText;
+    QString txtRireki() override { return text; }
+    void setTxtRireki(const QString &t) override { text = t; }
+    bool loadedWhole() override { return true; }
+};
+
 // Runs the work inline and records what the progress window would show.
 class FakeCopyProgressRunner final : public CopyProgressRunner, private CopyProgressObserver {
 public:
@@ -129,12 +145,21 @@ private:
     bool stopRequested() const override { return pressStopWhen && pressStopWhen(*this); }
 };
 
+// Services a test puts in place of the fakes of FakePlatform.
+struct Replacements {
+    Registry *registry = nullptr;
+    FileSystemService *fileSystem = nullptr;
+    CopyProgressRunner *copyProgress = nullptr;
+};
+
 // Every service faked, over a fresh temporary folder: the data-file
 // directory is <tmp>/data, the drives are folders under <tmp>/drives.
 class FakePlatform {
 public:
     FakePlatform();
     QString tempPath() const { return m_tmp.path(); }
+    // Points the data files below a regular file, where nothing can be written.
+    void makeDataDirectoryUnwritable();
 
     FakeBusyPointer busyPointer;
     FakeMessageBoxes messageBoxes{busyPointer};
@@ -148,9 +173,7 @@ public:
     DriveFileSystem fileSystem{drives, &drives};
     FakeCopyProgressRunner copyProgress;
 
-    Platform platform() { return Platform{messageBoxes, busyPointer, clipboard, programs, ender,
-                                          dataDirectory, clock, registry, fileSystem, copyProgress,
-                                          drives.mounts}; }
+    Platform platform(const Replacements &with = {});
 
 private:
     QTemporaryDir m_tmp;

@@ -17,8 +17,20 @@ TmpfsMount::TmpfsMount(const QString &folder, const char *options) : m_folder(fo
 
 TmpfsMount::~TmpfsMount()
 {
-    if (m_mounted)
-        ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
+    unmount();
+}
+
+bool TmpfsMount::unmount()
+{
+    const bool unmounted = m_mounted && ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH) == 0;
+    m_mounted = false;
+    return unmounted;
+}
+
+void TmpfsMount::remountReadOnly() const
+{
+    if (::mount("tmpfs", QFile::encodeName(m_folder).constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+        qFatal("cannot remount %s read-only", qPrintable(m_folder));
 }
 
 void TmpfsMount::fill() const

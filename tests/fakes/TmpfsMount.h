@@ -15,6 +15,10 @@ public:
     bool mounted() const { return m_mounted; }
     // Takes every free block, so the next write of data meets a full disk.
     void fill() const;
+    // From now on nothing can be written, as on a write-protected card.
+    void remountReadOnly() const;
+    // Unmounts before the object goes; false when the kernel refused.
+    bool unmount();
 
 private:
     QString m_folder;

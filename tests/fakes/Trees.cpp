@@ -27,7 +27,7 @@ void writeFile(const QString &path, const QByteArray &content)
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : Missing.toUtf8();
 }
 
 void makeFolder(const QString &path)

@@ -7,6 +7,9 @@
 // Building and reading real folder trees in tests.
 namespace Trees {
 
+// What readFile gives for a file that cannot be read.
+inline const QString Missing = QStringLiteral("<missing>");
+
 // Writes content to path, creating the folders above it.
 void writeFile(const QString &path, const QByteArray &content);
 QByteArray readFile(const QString &path);

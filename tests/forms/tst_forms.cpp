@@ -1,6 +1,5 @@
-#include "app/AppContext.h"
+#include "fakes/ProgramFixture.h"
 #include "forms/Form.h"
-#include "fakes/FakePlatform.h"
 #include "settings/frmEstablish.h"
 
 #include <QLineEdit>
@@ -38,16 +37,10 @@ class TestForms : public QObject {
 private slots:
     void init()
     {
-        fake = std::make_unique<FakePlatform>();
-        app = std::make_unique<AppContext>(fake->platform());
-        ended = 0;
-        app->onLastWindowGone = [this] { ++ended; };
+        p = std::make_unique<ProgramFixture>();
+        app = &p->app;
     }
-    void cleanup()
-    {
-        app.reset();
-        fake.reset();
-    }
+    void cleanup() { p.reset(); }
 
     void loadRunsFormLoadOnceUntilUnloaded()
     {
@@ -110,17 +103,16 @@ private slots:
         shown.Show();
         other.Show();
         other.Unload();
-        QCOMPARE(ended, 0);
+        QCOMPARE(p->lastWindowGone, 0);
         shown.Unload();
-        QCOMPARE(ended, 1);
+        QCOMPARE(p->lastWindowGone, 1);
         // A hidden window must not keep the program alive unseen.
         QVERIFY(!app->frmEstablish().isVisible());
     }
 
 private:
-    std::unique_ptr<FakePlatform> fake;
-    std::unique_ptr<AppContext> app;
-    int ended = 0;
+    std::unique_ptr<ProgramFixture> p;
+    AppContext *app = nullptr; // into p, for short
 };
 
 QTEST_MAIN(TestForms)

@@ -1,6 +1,5 @@
 #include "runs/RunFakes.h"
 
-#include <QFile>
 #include <QtTest>
 
 QString ScriptedFileSystem::GetDriveName(const QString &path)
@@ -70,18 +69,7 @@ void FakeRunOptions::setChkUwa(int value)
 }
 
 RunWorld::RunWorld(Engine engine)
-    : platform{fakes.messageBoxes,
-               fakes.busyPointer,
-               fakes.clipboard,
-               fakes.programs,
-               fakes.ender,
-               fakes.dataDirectory,
-               fakes.clock,
-               fakes.registry,
-               engine == Engine::Real ? static_cast<FileSystemService &>(fakes.fileSystem)
-                                      : static_cast<FileSystemService &>(fileSystem),
-               fakes.copyProgress,
-               fakes.drives.mounts}
+    : platform(fakes.platform({.fileSystem = engine == Engine::Real ? nullptr : &fileSystem}))
 {
 }
 
@@ -97,10 +85,7 @@ bool RunWorld::run(void (*runProcedure)(RunContext &))
 
 QString RunWorld::historyFile() const
 {
-    QFile file(fakes.dataDirectory.filePath(QStringLiteral("Riri.dat")));
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromUtf8(file.readAll());
+    return QString::fromUtf8(Trees::readFile(fakes.dataDirectory.filePath(HistoryLog::FileName)));
 }
 
 void addPathColumns()

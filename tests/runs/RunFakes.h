@@ -3,6 +3,7 @@
 #include "runs/HistoryLog.h"
 
 #include "fakes/FakePlatform.h"
+#include "fakes/Trees.h"
 #include "runs/RunContext.h"
 
 #include <QStringList>
@@ -111,14 +112,6 @@ T FakeRunOptions::read(const char *name, const T &value)
     return value;
 }
 
-class FakeHistoryBox final : public HistoryBox {
-public:
-    QString text = QStringLiteral("----------------------------------今までの履歴-------------------------------\r\n");
-    QString txtRireki() override { return text; }
-    void setTxtRireki(const QString &t) override { text = t; }
-    bool loadedWhole() override { return true; }
-};
-
 // A run's whole world: fake services, the file-system component, the
 // inputs. The history file goes to the fake data directory. The component
 // is the scripted one, or the real engine over the fake drive table.
@@ -138,7 +131,7 @@ struct RunWorld {
 
     // Runs it; true when it ended the program.
     bool run(void (*runProcedure)(RunContext &));
-    // The history file's text, empty when there is none.
+    // The history file's text, Trees::Missing when there is none.
     QString historyFile() const;
     QStringList boxTexts() const { return fakes.messageBoxes.texts(); }
 };

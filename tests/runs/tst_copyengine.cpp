@@ -1,8 +1,9 @@
 // CopyFolder against real trees in temporary folders: C: holds the
 // sources, D: receives the copies.
 
-#include "fakes/Trees.h"
 #include "fakes/FakeDriveTable.h"
+#include "fakes/TmpfsMount.h"
+#include "fakes/Trees.h"
 #include "runs/DriveFileSystem.h"
 
 #include <QtTest>
@@ -15,7 +16,6 @@
 #include <memory>
 #include <mutex>
 #include <sys/inotify.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -274,15 +274,11 @@ private:
     {
         return m_fs->CopyFolder(source, destination, overwrite, observer);
     }
-    // Mounts a tmpfs on folder; false where mounting is not permitted.
-    bool mountTmpfs(const QString &folder, const char *options);
-    void remountReadOnly(const QString &folder);
 
     std::unique_ptr<FakeDriveTable> m_drives;
     std::unique_ptr<DriveFileSystem> m_fs;
     QString m_c; // drive roots, with a trailing '/'
     QString m_d;
-    QStringList m_mounts;
 };
 
 void TstCopyEngine::init()
@@ -295,26 +291,8 @@ void TstCopyEngine::init()
 
 void TstCopyEngine::cleanup()
 {
-    for (const QString &folder : std::as_const(m_mounts))
-        ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
-    m_mounts.clear();
     m_fs.reset();
     m_drives.reset();
-}
-
-bool TstCopyEngine::mountTmpfs(const QString &folder, const char *options)
-{
-    makeFolder(folder);
-    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, options) != 0)
-        return false;
-    m_mounts << folder;
-    return true;
-}
-
-void TstCopyEngine::remountReadOnly(const QString &folder)
-{
-    if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) != 0)
-        qFatal("cannot remount %s read-only", qPrintable(folder));
 }
 
 void TstCopyEngine::newDestinationGetsTheWholeTree()
@@ -990,10 +968,11 @@ void TstCopyEngine::badPathsGiveNumberedErrorsAndWriteNothing()
 void TstCopyEngine::readOnlyMountIs70()
 {
     const QString stick = m_d + QStringLiteral("stick");
-    if (!mountTmpfs(stick, "size=1m"))
-        QSKIP("mounting a file system is not permitted here");
+    const TmpfsMount mount(stick, "size=1m");
+    if (!mount.mounted())
+        QSKIP("mounting a tmpfs is not permitted here");
     writeFile(stick + QStringLiteral("/Docs/old.txt"), "old");
-    remountReadOnly(stick);
+    mount.remountReadOnly();
     writeFile(m_c + QStringLiteral("Docs/a.txt"), "a");
 
     for (const QString &target : {QStringLiteral("/Docs"), QStringLiteral("/New")}) {
@@ -1007,8 +986,9 @@ void TstCopyEngine::readOnlyMountIs70()
 void TstCopyEngine::fullDiskIs61AndKeepsTheOldFile()
 {
     const QString stick = m_d + QStringLiteral("stick");
-    if (!mountTmpfs(stick, "size=64k"))
-        QSKIP("mounting a file system is not permitted here");
+    const TmpfsMount mount(stick, "size=64k");
+    if (!mount.mounted())
+        QSKIP("mounting a tmpfs is not permitted here");
     writeFile(stick + QStringLiteral("/Docs/a.bin"), "old");
     writeFile(m_c + QStringLiteral("Docs/a.bin"), QByteArray(256 * 1024, 'n'));
 

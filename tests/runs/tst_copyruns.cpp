@@ -188,7 +188,7 @@ void tst_CopyRuns::folderNotFound()
     QVERIFY(!box.busyPointerOn);
     QCOMPARE(world.fakes.programs.explorerStarts, 1);
     QCOMPARE(world.history.text, historyBefore);
-    QVERIFY(world.historyFile().isEmpty());
+    QCOMPARE(world.historyFile(), Trees::Missing);
     QCOMPARE(world.fakes.ender.ends, 0);
 }
 
@@ -230,7 +230,7 @@ void tst_CopyRuns::overwriteQuestionNo()
     QCOMPARE(world.options.uwa, 0);
     QVERIFY(!world.log.contains(QStringLiteral("setChkUwa 1")));
     QCOMPARE(world.history.text, historyBefore);
-    QVERIFY(world.historyFile().isEmpty());
+    QCOMPARE(world.historyFile(), Trees::Missing);
 }
 
 void tst_CopyRuns::overwriteSilentWithSeparateSource_data()
@@ -318,7 +318,7 @@ void tst_CopyRuns::generalBranch()
     }
     QCOMPARE(world.fakes.clipboard.text, AppInfo::ContactAddress);
     QCOMPARE(world.history.text, historyBefore);
-    QVERIFY(world.historyFile().isEmpty());
+    QCOMPARE(world.historyFile(), Trees::Missing);
     QCOMPARE(world.fakes.programs.explorerStarts, 0);
     QCOMPARE(world.fakes.ender.ends, 0);
     // A drive that fails stops the run before the folder name is read.
@@ -361,19 +361,14 @@ void tst_CopyRuns::refusesFolderNamesThatLeaveTheDrive()
     QVERIFY(pointerOffAtEveryBox(world.fakes.messageBoxes));
     QVERIFY(world.fileSystem.copies.isEmpty());
     QVERIFY(world.fakes.copyProgress.captions.isEmpty());
-    QVERIFY(world.historyFile().isEmpty());
+    QCOMPARE(world.historyFile(), Trees::Missing);
 }
 
 void tst_CopyRuns::historyFileFailsAfterGoodCopy()
 {
     QFETCH(RunProcedure, run);
     RunWorld world;
-    // A plain file where the data directory should be: the save cannot happen.
-    const QString blocked = world.fakes.tempPath() + QStringLiteral("/blocked");
-    QFile file(blocked);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    world.fakes.dataDirectory.setPath(blocked + QStringLiteral("/data"));
+    world.fakes.makeDataDirectoryUnwritable();
     QVERIFY(!world.run(run));
 
     QCOMPARE(world.fileSystem.copies.size(), 1);
@@ -392,10 +387,7 @@ void tst_CopyRuns::loadsSettingsDialogOnFirstOption()
     // The dialog was never opened: the first option read loads the saved
     // options and the history from Riri.dat.
     const QString saved = HistoryLog::Header + QStringLiteral("\r\n2001/05/19 8:00:00  old entry\r\n");
-    QFile file(world.fakes.dataDirectory.filePath(HistoryLog::FileName));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(saved.toUtf8());
-    file.close();
+    Trees::writeFile(world.fakes.dataDirectory.filePath(HistoryLog::FileName), saved.toUtf8());
     world.history.text.clear();
     world.options.msg2 = world.options.end = 0;
     world.options.onFirstRead = [&world] {

@@ -14,19 +14,9 @@
 
 namespace {
 
+using Trees::listing;
 using Trees::readFile;
 using Trees::writeFile;
-// Every file below root, relative, with its content.
-QMap<QString, QByteArray> tree(const QString &root)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(root).relativeFilePath(path), readFile(path));
-    }
-    return files;
-}
 
 const QString Unexpected = QStringLiteral(
     "エラーが発生しました。原因がわかる場合は､解決し､わからない場合は､作者に連絡ください。");
@@ -84,7 +74,7 @@ void tst_CopyRunsDisk::backupCopiesTheTree()
     DiskWorld world;
     QVERIFY(!world.run(RunBackup));
     QCOMPARE(world.boxTexts(), QStringList{QStringLiteral("バックアップが完了しました。")});
-    QCOMPARE(tree(world.d + QStringLiteral("Data")), tree(world.c + QStringLiteral("Data")));
+    QCOMPARE(listing(world.d + QStringLiteral("Data")), listing(world.c + QStringLiteral("Data")));
     QVERIFY(world.fakes.copyProgress.flushed);
     QCOMPARE(world.fakes.copyProgress.plannedFiles, 4);
     QVERIFY(world.historyFile().contains(QStringLiteral("  バックアップ元") + world.c + QStringLiteral("Data  バックアップ先")
@@ -96,13 +86,11 @@ void tst_CopyRunsDisk::backupThroughTheProgressWindow()
     DiskWorld world;
     // The window shows at once, so the copy runs behind it on its thread.
     ProgressWindow window(std::chrono::milliseconds(0));
-    Platform &p = world.platform;
-    Platform withWindow{p.messageBoxes, p.busyPointer, p.clipboard, p.programs,   p.ender,
-                        p.dataDirectory, p.clock,     p.registry,  p.fileSystem, window, p.mounts};
+    Platform withWindow = world.fakes.platform({.copyProgress = &window});
     RunContext context{withWindow, world.mainWindow, world.options, world.history, world.gate};
     RunBackup(context);
     QCOMPARE(world.boxTexts(), QStringList{QStringLiteral("バックアップが完了しました。")});
-    QCOMPARE(tree(world.d + QStringLiteral("Data")), tree(world.c + QStringLiteral("Data")));
+    QCOMPARE(listing(world.d + QStringLiteral("Data")), listing(world.c + QStringLiteral("Data")));
     QVERIFY(world.history.text.endsWith(world.d + QStringLiteral("Data")));
     for (QWidget *widget : QApplication::topLevelWidgets())
         QVERIFY(!qobject_cast<QDialog *>(widget) || !widget->isVisible());
@@ -120,7 +108,7 @@ void tst_CopyRunsDisk::historyOnAFullDiskIsNoSuccess()
     writeFile(data + QStringLiteral("/Riri.dat"), "head\r\nold\r\n");
     full.fill();
     QVERIFY(!world.run(RunBackup));
-    QCOMPARE(tree(world.d + QStringLiteral("Data")), tree(world.c + QStringLiteral("Data")));
+    QCOMPARE(listing(world.d + QStringLiteral("Data")), listing(world.c + QStringLiteral("Data")));
     QVERIFY(!world.boxTexts().contains(QStringLiteral("バックアップが完了しました。")));
     QCOMPARE(world.boxTexts().value(0), Unexpected);
     QCOMPARE(readFile(data + QStringLiteral("/Riri.dat")), QByteArray("head\r\nold\r\n"));
@@ -162,7 +150,7 @@ void tst_CopyRunsDisk::overwriteQuestionNo()
     QCOMPARE(readFile(world.d + QStringLiteral("Data/1.txt")), QByteArray("one"));
     QCOMPARE(readFile(world.d + QStringLiteral("Data/2.txt")), QByteArray("old"));
     QVERIFY(!QFileInfo::exists(world.d + QStringLiteral("Data/3.txt")));
-    QVERIFY(world.historyFile().isEmpty());
+    QCOMPARE(world.historyFile(), Trees::Missing);
     QCOMPARE(world.options.uwa, 0);
 }
 
@@ -174,7 +162,7 @@ void tst_CopyRunsDisk::overwriteQuestionYes()
     QVERIFY(!world.run(RunBackup));
     QCOMPARE(world.boxTexts(), (QStringList{QStringLiteral("Dataフォルダと同名のフォルダが存在します。上書きしますか？"),
                                             QStringLiteral("バックアップが完了しました。")}));
-    QCOMPARE(tree(world.d + QStringLiteral("Data")), tree(world.c + QStringLiteral("Data")));
+    QCOMPARE(listing(world.d + QStringLiteral("Data")), listing(world.c + QStringLiteral("Data")));
     QCOMPARE(world.historyFile().count(QStringLiteral("バックアップ先")), 1);
     QCOMPARE(world.options.uwa, 1);
 }
@@ -197,11 +185,11 @@ void tst_CopyRunsDisk::neverCopiesIntoItself()
     world.options.folder2 = 1;
     world.options.folderPath2 = world.c + destinationDirectory;
     world.options.uwa = 1;
-    const QMap<QString, QByteArray> before = tree(world.c);
+    const QStringList before = listing(world.c);
     QVERIFY(!world.run(backup ? RunBackup : RunHukyuu));
     QCOMPARE(world.boxTexts(), (QStringList{Unexpected, AddressCopied}));
     QCOMPARE(world.fakes.clipboard.text, AppInfo::ContactAddress);
-    QCOMPARE(tree(world.c), before);
+    QCOMPARE(listing(world.c), before);
 }
 
 void tst_CopyRunsDisk::missingSource()
@@ -244,7 +232,7 @@ void tst_CopyRunsDisk::stoppedRun()
     QVERIFY(!world.fakes.messageBoxes.boxes[0].busyPointerOn);
     QVERIFY(world.fakes.clipboard.text.isEmpty());
     QCOMPARE(world.history.text, historyBefore);
-    QVERIFY(world.historyFile().isEmpty());
+    QCOMPARE(world.historyFile(), Trees::Missing);
     QVERIFY(!world.fakes.copyProgress.flushed);
     const QString copy = world.d + QStringLiteral("Data/");
     QCOMPARE(readFile(copy + QStringLiteral("3.txt")), QByteArray("three"));
@@ -278,15 +266,15 @@ void tst_CopyRunsDisk::driveLeftAfterItWasChosen()
         writeFile(world.d + QStringLiteral("Data/left.txt"), "left behind");
     }
     const QString drives = QDir::cleanPath(world.c + QStringLiteral(".."));
-    const QMap<QString, QByteArray> before = tree(drives);
+    const QStringList before = listing(drives);
     world.options.onFirstRead = [&] { world.fakes.drives.removeDrive(QStringLiteral("D")); };
 
     QVERIFY(!world.run(run));
 
     QCOMPARE(world.boxTexts(), (QStringList{Unexpected, AddressCopied}));
     QCOMPARE(world.fakes.clipboard.text, AppInfo::ContactAddress);
-    QCOMPARE(tree(drives), before);
-    QCOMPARE(world.historyFile(), QString());
+    QCOMPARE(listing(drives), before);
+    QCOMPARE(world.historyFile(), Trees::Missing);
 }
 
 QTEST_MAIN(tst_CopyRunsDisk)

@@ -1,30 +1,22 @@
+#include "fakes/FakePlatform.h"
+#include "fakes/Trees.h"
 #include "runs/HistoryLog.h"
-#include "settings/EstablishFixture.h"
 
 #include <QtTest>
 
 namespace {
 
-class TextBox final : public HistoryBox {
-public:
-    QString txtRireki() override { return text; }
-    void setTxtRireki(const QString &t) override { text = t; }
-    bool loadedWhole() override { return true; }
-    QString text = HeaderText;
-};
+const QString CrLf = HistoryLog::CrLf;
 
-const QString CrLf = QStringLiteral("\r\n");
+QByteArray fileBytes(const FakePlatform &fake)
+{
+    return Trees::readFile(fake.dataDirectory.filePath(HistoryLog::FileName));
+}
 
 } // namespace
 
 class TestHistoryLog : public QObject {
     Q_OBJECT
-private:
-    QByteArray fileBytes(const FakePlatform &fake)
-    {
-        QFile file(fake.dataDirectory.filePath(HistoryLog::FileName));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
 
 private slots:
     void header()
@@ -57,7 +49,7 @@ private slots:
     void workedExampleByteForByte()
     {
         FakePlatform fake;
-        TextBox box;
+        FakeHistoryBox box;
         const QString e1 = "2001/05/20 22:27:32  バックアップ元/a  バックアップ先/b";
         const QString e2 = "2001/05/20 22:30:00  復旧元/b  復旧先/a";
         const QString e3 = "2001/05/21 9:05:07  バックアップ元/a  バックアップ先/b";
@@ -98,10 +90,7 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QString, text);
         FakePlatform fake;
-        QFile out(fake.dataDirectory.filePath(HistoryLog::FileName));
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(file);
-        out.close();
+        Trees::writeFile(fake.dataDirectory.filePath(HistoryLog::FileName), file);
         const Result<QString> loaded = HistoryLog::Load(fake.dataDirectory);
         QVERIFY(loaded.ok());
         QCOMPARE(*loaded, text);
@@ -118,7 +107,7 @@ private slots:
     void clearLeavesTheHeaderLine()
     {
         FakePlatform fake;
-        TextBox box;
+        FakeHistoryBox box;
         QVERIFY(HistoryLog::AppendAndSave(box, fake.dataDirectory, "entry").ok());
         QVERIFY(HistoryLog::Clear(fake.dataDirectory).ok());
         QCOMPARE(fileBytes(fake), HeaderText.toUtf8());
@@ -126,12 +115,12 @@ private slots:
 
     void failedWriteKeepsTheEntryInTheBox()
     {
-        EstablishFixture f;
-        f.makeDataDirectoryUnwritable();
-        TextBox box;
-        QVERIFY(!HistoryLog::AppendAndSave(box, f.fake.dataDirectory, "entry").ok());
+        FakePlatform fake;
+        fake.makeDataDirectoryUnwritable();
+        FakeHistoryBox box;
+        QVERIFY(!HistoryLog::AppendAndSave(box, fake.dataDirectory, "entry").ok());
         QCOMPARE(box.text, HeaderText + CrLf + "entry");
-        QVERIFY(!HistoryLog::Clear(f.fake.dataDirectory).ok());
+        QVERIFY(!HistoryLog::Clear(fake.dataDirectory).ok());
     }
 
     void shiftJisFileFromTheOriginalSystems()

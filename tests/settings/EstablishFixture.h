@@ -1,29 +1,16 @@
 #pragma once
 
-#include "app/AppContext.h"
-#include "fakes/FakePlatform.h"
+#include "fakes/ProgramFixture.h"
 #include "fakes/Trees.h"
 #include "runs/HistoryLog.h"
 #include "settings/frmEstablish.h"
 
-#include <QFile>
-#include <QTest>
-
 // Establish.dat as a save of the dialog's initial states writes it.
 inline const QByteArray DefaultsFile = "0\r\n\"\"\r\n0\r\n\"\"\r\n1\r\n1\r\n1\r\n0\r\n\"\"\r\n\"\"\r\n\"\"\r\n0\r\n";
-// Riri.dat after a clear, and the history box of a dialog without a history file.
-inline const QString HeaderText = HistoryLog::Header + HistoryLog::CrLf;
 
-// The program's context over fake services, with the data files in a
-// temporary folder. Nothing quits: the end of the last window is counted.
-class EstablishFixture {
+// The program over fake services, seen from the settings dialog.
+class EstablishFixture : public ProgramFixture {
 public:
-    EstablishFixture() { app.onLastWindowGone = [this] { ++lastWindowGone; }; }
-
-    FakePlatform fake;
-    AppContext app{fake.platform()};
-    int lastWindowGone = 0;
-
     // The settings dialog, loaded (hidden) when it is not.
     frmEstablish &form() { return app.frmEstablish(); }
     // The settings dialog object, loaded or not.
@@ -49,18 +36,5 @@ public:
     {
         Trees::writeFile(dataPath(fileName), bytes);
     }
-    QByteArray readData(const QString &fileName) const
-    {
-        QFile file(dataPath(fileName));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    // Points the data files below a regular file, where nothing can be written.
-    void makeDataDirectoryUnwritable()
-    {
-        const QString blocker = fake.tempPath() + QStringLiteral("/blocker");
-        QFile file(blocker);
-        if (!file.open(QIODevice::WriteOnly))
-            qFatal("cannot create blocker file");
-        fake.dataDirectory.setPath(blocker + QStringLiteral("/data"));
-    }
+    QByteArray readData(const QString &fileName) const { return Trees::readFile(dataPath(fileName)); }
 };

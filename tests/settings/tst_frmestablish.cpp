@@ -40,8 +40,7 @@ QByteArray settingsBytes(const Settings &settings)
     const QString path = dir.filePath(SettingsFile::FileName);
     if (!SettingsFile::Write(path, settings).ok())
         qFatal("cannot write settings");
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return Trees::readFile(path);
 }
 
 void place(EstablishFixture &f, const QString &fileName, const QByteArray &content)
@@ -328,7 +327,7 @@ private slots:
     {
         EstablishFixture f;
         f.control<QCheckBox>("chkUwa")->click();
-        f.makeDataDirectoryUnwritable();
+        f.fake.makeDataDirectoryUnwritable();
         f.control<QPushButton>("cmdSave")->click();
         QVERIFY(f.fake.messageBoxes.boxes.isEmpty());
         QCOMPARE(f.form().chkUwa(), 0);
@@ -555,7 +554,7 @@ private slots:
         EstablishFixture f;
         f.writeData(HistoryLog::FileName, "head\r\nentry\r\n");
         f.control<QCheckBox>("chkEnd")->click();
-        f.makeDataDirectoryUnwritable();
+        f.fake.makeDataDirectoryUnwritable();
         f.fake.messageBoxes.answerNext(MsgAnswer::Yes);
         f.control<QPushButton>("Command1")->click();
         QCOMPARE(f.fake.messageBoxes.boxes.size(), 2);

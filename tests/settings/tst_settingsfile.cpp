@@ -24,17 +24,7 @@ class TestSettingsFile : public QObject {
 private:
     QTemporaryDir m_dir;
     QString path() const { return m_dir.filePath(SettingsFile::FileName); }
-    void writeFile(const QByteArray &bytes) const
-    {
-        QFile file(path());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    QByteArray fileBytes() const
-    {
-        QFile file(path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray fileBytes() const { return Trees::readFile(path()); }
 
 private slots:
     void defaultsAreTheTwelveLines()
@@ -98,7 +88,7 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(Settings, loaded);
-        writeFile(bytes);
+        Trees::writeFile(path(), bytes);
         const Result<Settings> read = SettingsFile::Read(path());
         QVERIFY(read.ok());
         QVERIFY(*read == loaded);
@@ -118,7 +108,7 @@ private slots:
         QFETCH(int, number);
         QFile::remove(path());
         if (!bytes.isEmpty())
-            writeFile(bytes);
+            Trees::writeFile(path(), bytes);
         const Result<Settings> read = SettingsFile::Read(path());
         QVERIFY(!read.ok());
         QCOMPARE(read.error().number, number);
