@@ -2,8 +2,8 @@
 # Starts the built program under a private Xvfb and saves a PNG of every
 # window: both pages of the main window, the three tabs of the settings
 # dialog, a folder picker, the version dialog and the progress window of a
-# large copy with its rate, time left and stop button. Ends non-zero when a
-# window does not appear.
+# large copy with its rate, time left and stop button, and the timer's
+# question. Ends non-zero when a window does not appear.
 # Usage: tools/screenshots.sh [OUTPUT_DIR]   (default build/screenshots)
 # TANDEMIX=path overrides the program (default build/app/tandemix);
 # SHOTS_COPY_MIB sets the size of the copied tree (default 2048).
@@ -16,7 +16,7 @@ program=$(realpath -m "${TANDEMIX:-$root/build/app/tandemix}")
 mkdir -p "$out"
 # No picture of an earlier run may pass for one of this run.
 rm -f "$out"/{main-backup,main-restore,version,settings-timer,settings-history,settings-backup}.png \
-    "$out"/{folder-picker,progress,screenshots-failure}.png
+    "$out"/{folder-picker,progress,timer-question,screenshots-failure}.png
 
 # The start-up of the end-to-end tests: temp HOME, data folder, Xvfb, trap.
 set -- "$program" "$out"
@@ -108,5 +108,14 @@ keys Return                                     # cmdOK is the default button
 progress=$(wait_window "TX(Tandemix)Vr.3")
 sleep 2                                         # the rate and time left come after two seconds
 shoot "$progress" progress
+end_app
+
+# Third run: the timer's question, due a few seconds after the start; the
+# timer runs once the settings dialog is loaded.
+write_crlf "$DATA_DIR/Establish.dat" 0 '""' 0 '""' 0 1 1 1 "\"$(date -d '+8 sec' +%-H:%M:%S)\"" '""' '""' 1
+start_app
+focus "$(wait_window "TX(Tandemix)Ver.3")"
+keys alt+s
+shoot_window "タイマー" timer-question >/dev/null
 end_app
 echo "screenshots in $out"
