@@ -39,6 +39,38 @@ class frmCopy1 &AppContext::frmCopy1() { return loaded(m_frmCopy1); }
 class frmCopy2 &AppContext::frmCopy2() { return loaded(m_frmCopy2); }
 class frmAbout &AppContext::frmAbout() { return loaded(m_frmAbout); }
 
+void AppContext::showMain()
+{
+    frmMain().Show();
+}
+
+void AppContext::showSettings(Form *owner)
+{
+    frmEstablish().Show(owner);
+}
+
+// frmCopy2 picks the source, frmCopy1 the destination.
+void AppContext::showPicker(Side side, Form *owner)
+{
+    if (side == Side::Source)
+        frmCopy2().Show(owner);
+    else
+        frmCopy1().Show(owner);
+}
+
+void AppContext::showAbout()
+{
+    frmAbout().Show();
+}
+
+void AppContext::pathPicked(Side side, const QString &path)
+{
+    if (side == Side::Source)
+        frmEstablish().setTxtFolderPath1(path);
+    else
+        frmEstablish().setTxtFolderPath2(path);
+}
+
 RunContext AppContext::runContext()
 {
     return RunContext{m_platform, *m_frmMain, *m_frmEstablish, *m_frmEstablish, m_runGate};

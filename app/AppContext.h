@@ -1,5 +1,6 @@
 #pragma once
 
+#include "forms/Windows.h"
 #include "platform/Platform.h"
 #include "runs/RunContext.h"
 
@@ -24,16 +25,16 @@ struct PageRuns {
 
 // Owns the platform services and the five windows of the program. A window
 // is loaded on reference: frmEstablish() creates and loads the settings
-// dialog, hidden, if it is not loaded. No globals: everything that needs a
-// window or a service is handed this context.
-class AppContext {
+// dialog, hidden, if it is not loaded. No globals: every window is handed
+// this context as the Windows it may ask for the others.
+class AppContext final : public Windows {
 public:
     explicit AppContext(Platform platform);
-    ~AppContext();
+    ~AppContext() override;
     AppContext(const AppContext &) = delete;
     AppContext &operator=(const AppContext &) = delete;
 
-    Platform &platform() { return m_platform; }
+    Platform &platform() override { return m_platform; }
 
     class frmMain &frmMain();
     class frmEstablish &frmEstablish();
@@ -43,21 +44,26 @@ public:
 
     // Every form object, loaded or not.
     QList<Form *> forms() const { return m_forms; }
-    void registerForm(Form *form) { m_forms.append(form); }
-    void unregisterForm(Form *form) { m_forms.removeOne(form); }
+    void registerForm(Form *form) override { m_forms.append(form); }
+    void unregisterForm(Form *form) override { m_forms.removeOne(form); }
+
+    void showMain() override;
+    void showSettings(Form *owner) override;
+    void showPicker(Side side, Form *owner) override;
+    void showAbout() override;
+    void pathPicked(Side side, const QString &path) override;
+
     // What a run reads; the windows load only when the run reads them.
     RunContext runContext();
-    // Held while a run or the timer's question is in progress.
-    RunGate &runGate() { return m_runGate; }
-    // Starts the backup or the restore, as the main window's page says.
-    void runSelectedPage();
+    RunGate &runGate() override { return m_runGate; }
+    void runSelectedPage() override;
     // RunBackup and RunHukyuu unless a test replaced them.
     PageRuns pageRuns;
 
-    // Called by a form after it unloaded. When no window of the program is
-    // left on screen, the hidden ones are unloaded too and the program ends:
-    // nothing may keep running where the user can no longer reach it.
-    void formUnloaded(Form &form);
+    // When no window of the program is left on screen, the hidden ones are
+    // unloaded too and the program ends: nothing may keep running where the
+    // user can no longer reach it.
+    void formUnloaded(Form &form) override;
     // What ending means: quitting the event loop; tests record it instead.
     std::function<void()> onLastWindowGone;
 

@@ -14,7 +14,7 @@ public:
     Platform platform()
     {
         return Platform{messageBoxes, busyPointer, clipboard, programs, ender,
-                        dataDirectory, clock, registry, fileSystem, copyProgress, mounts};
+                        dataDirectory, clock, systemInfo, fileSystem, copyProgress, mounts};
     }
 
 private:
@@ -25,7 +25,7 @@ private:
     LinuxProcessEnder ender;
     XdgDataDirectory dataDirectory;
     LinuxClock clock;
-    NoRegistry registry;
+    PathSystemInfoTool systemInfo;
     LinuxDriveTable drives;
     DriveFileSystem fileSystem{drives};
     ProgressWindow copyProgress;

@@ -1,12 +1,10 @@
 #include "app/frmMain.h"
 
-#include "app/AppContext.h"
 #include "core/AppInfo.h"
 #include "core/SequentialFile.h"
-#include "dialogs/frmAbout.h"
 #include "forms/FormWindow.h"
 #include "forms/Placement.h"
-#include "settings/frmEstablish.h"
+#include "forms/Windows.h"
 #include "widgets/DriveList.h"
 
 #include <QDir>
@@ -24,6 +22,7 @@ const QString PathDatFile = QStringLiteral("Path.dat");
 const QString LockedCaption = QStringLiteral("変更");
 const QString EditingCaption = QStringLiteral("OK");
 const QString NotReadyText = QStringLiteral("デバイスの準備が出来ていません！");
+// The older program's title: the not-ready box has always carried it.
 const QString NotReadyTitle = QStringLiteral("BK(Brightkeep)Vr.2");
 const QString SaveFailedText = QStringLiteral("フォルダ名を保存できませんでした。\n%1");
 
@@ -46,7 +45,7 @@ struct frmMain::Controls {
     DriveList *Drive2 = nullptr;
     QLineEdit *txtBackup = nullptr;
     QPushButton *cmdHenko = nullptr;
-    QPushButton *Command1 = nullptr;
+    QPushButton *Command1 = nullptr; // opens the settings (the settings' Command1 clears the history)
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdCancel = nullptr;
     QPushButton *cmdVr = nullptr;
@@ -57,7 +56,7 @@ struct frmMain::Controls {
     DriveEntry Dir2;
 };
 
-frmMain::frmMain(AppContext &app) : Form(app) {}
+frmMain::frmMain(Windows &windows) : Form(windows) {}
 
 frmMain::~frmMain() = default;
 
@@ -67,7 +66,7 @@ QWidget *frmMain::createWindow()
     window->setFixedClientSize(twipsSize(6210, 5100));
 
     c = std::make_unique<Controls>();
-    FileSystemService &fileSystem = app().platform().fileSystem;
+    FileSystemService &fileSystem = windows().platform().fileSystem;
 
     // The tab control first, so the controls over it are stacked above it.
     c->SSTab = place(new QTabWidget(window), QStringLiteral("SSTab"), twips(0, 0, 6195, 4095));
@@ -105,7 +104,7 @@ QWidget *frmMain::createWindow()
 
     // Both lists start on the current drive; that is no change, so no check runs.
     const auto driveList = [&](const QString &name, QRect where) {
-        auto *list = new DriveList(fileSystem, app().platform().mounts, window);
+        auto *list = new DriveList(fileSystem, windows().platform().mounts, window);
         list->setDrive(fileSystem.CurrentDrive());
         return placeLine(list, name, where);
     };
@@ -160,6 +159,7 @@ void frmMain::Form_Load()
     c->lblSetsumei3->setText(QStringLiteral("復旧元ドライブを指定してください。"));
     c->lblSetsumei4->setText(QStringLiteral("復旧先ドライブを指定してください。"));
     strStartDrive1 = c->Drive1->shownDrive();
+    // Drive1 on purpose: both lists show the same drive at load.
     strStartDrive2 = c->Drive1->shownDrive();
     c->cmdHenko->setText(LockedCaption);
 
@@ -208,8 +208,8 @@ bool frmMain::saveFolderName(const QString &name)
     file.writeLine(name);
     if (file.commit(PathDatFile))
         return true;
-    app().platform().messageBoxes.MsgBox(SaveFailedText.arg(QDir::current().absoluteFilePath(PathDatFile)),
-                                         MsgButtons::OK, MsgIcon::Exclamation);
+    windows().platform().messageBoxes.MsgBox(SaveFailedText.arg(QDir::current().absoluteFilePath(PathDatFile)),
+                                             MsgButtons::OK, MsgIcon::Exclamation);
     return false;
 }
 
@@ -220,7 +220,7 @@ void frmMain::Drive1_Change()
     if (userRetries()) {
         Drive1_Change();
         const DriveEntry shown = c->Drive1->shownDrive();
-        c->Dir1 = app().platform().fileSystem.IsReady(shown) ? shown : DriveEntry{};
+        c->Dir1 = windows().platform().fileSystem.IsReady(shown) ? shown : DriveEntry{};
         return;
     }
     showStartDrive(*c->Drive1, strStartDrive1);
@@ -242,7 +242,7 @@ bool frmMain::driveReady(const DriveList &list, DriveEntry &folder)
     // The entry names its mount: a drive that left is not ready, whatever
     // holds its letter now.
     const DriveEntry strCheckDrive = list.shownDrive();
-    if (!app().platform().fileSystem.IsReady(strCheckDrive))
+    if (!windows().platform().fileSystem.IsReady(strCheckDrive))
         return false;
     folder = strCheckDrive;
     return true;
@@ -250,8 +250,8 @@ bool frmMain::driveReady(const DriveList &list, DriveEntry &folder)
 
 bool frmMain::userRetries()
 {
-    return app().platform().messageBoxes.MsgBox(NotReadyText, MsgButtons::RetryCancel,
-                                                MsgIcon::Exclamation, NotReadyTitle)
+    return windows().platform().messageBoxes.MsgBox(NotReadyText, MsgButtons::RetryCancel,
+                                                    MsgIcon::Exclamation, NotReadyTitle)
            == MsgAnswer::Retry;
 }
 
@@ -263,7 +263,7 @@ void frmMain::showStartDrive(DriveList &list, const DriveEntry &startDrive)
 
 Result<void> frmMain::setFolder(DriveEntry &folder, const QString &drive)
 {
-    FileSystemService &fileSystem = app().platform().fileSystem;
+    FileSystemService &fileSystem = windows().platform().fileSystem;
     Result<DriveEntry> entry = fileSystem.GetDrive(fileSystem.GetDriveName(drive));
     if (entry && !fileSystem.IsReady(*entry))
         entry = Error{ErrorNumber::DeviceUnavailable, QStringLiteral("Drive not ready: ") + drive};
@@ -275,23 +275,23 @@ Result<void> frmMain::setFolder(DriveEntry &folder, const QString &drive)
 
 void frmMain::cmdOK_Click()
 {
-    app().runSelectedPage();
+    windows().runSelectedPage();
 }
 
 void frmMain::cmdCancel_Click()
 {
-    app().platform().ender.endNow();
+    windows().platform().ender.endNow();
 }
 
 void frmMain::cmdVr_Click()
 {
-    app().frmAbout().Show();
+    windows().showAbout();
     Unload();
 }
 
 void frmMain::Command1_Click()
 {
-    app().frmEstablish().Show(this);
+    windows().showSettings(this);
 }
 
 DriveEntry frmMain::Dir1Drive()

@@ -16,7 +16,7 @@ class DriveList;
 // objectName ("cmdOK", "txtBackup", "Drive1", "SSTab", ...).
 class frmMain final : public Form, public MainWindowInputs {
 public:
-    explicit frmMain(AppContext &app);
+    explicit frmMain(Windows &windows);
     ~frmMain() override;
 
     DriveEntry Dir1Drive() override;

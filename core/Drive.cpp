@@ -16,6 +16,11 @@ QString driveHolding(const QList<DriveEntry> &drives, const QString &nativePath)
     return best ? best->name : QString();
 }
 
+Error diskNotReady(const DriveEntry &drive)
+{
+    return Error{ErrorNumber::DiskNotReady, QStringLiteral("Disk not ready: %1 %2").arg(drive.name, drive.root)};
+}
+
 QString driveLetterOf(const QString &text)
 {
     if (text.isEmpty() || !text[0].isLetter() || text[0].unicode() > 0x7f)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QList>
 #include <QString>
 
@@ -25,6 +27,9 @@ struct DriveEntry {
 // The name ("D:") of the drive whose folder holds the absolute native path,
 // the longest such folder winning; empty when none does.
 QString driveHolding(const QList<DriveEntry> &drives, const QString &nativePath);
+
+// 71, the one failure of a drive that cannot be read now or has left.
+Error diskNotReady(const DriveEntry &drive);
 
 // "C", "c:", "C:\" or "C: [ホーム]": the letter, upper case, and a colon;
 // empty when the text starts with no drive letter.

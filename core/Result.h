@@ -21,8 +21,9 @@ constexpr int PathFileAccess = 75;
 constexpr int PathNotFound = 76;
 } // namespace ErrorNumber
 
-// Which side of a copy a failed call was on: reading refused on the source
-// must not pass for a destination that refuses writing.
+// The source or the destination: the side of a copy a failed call was on
+// (reading refused on the source must not pass for a destination that
+// refuses writing), or the separate path a folder picker fills.
 enum class Side { Source, Destination };
 
 // The number the program reports for errno err of a failed system call:

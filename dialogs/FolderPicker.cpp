@@ -1,10 +1,8 @@
 #include "dialogs/FolderPicker.h"
 
-#include "app/AppContext.h"
-#include "core/AppInfo.h"
 #include "forms/FormWindow.h"
 #include "forms/Placement.h"
-#include "settings/frmEstablish.h"
+#include "forms/Windows.h"
 #include "widgets/DirectoryList.h"
 #include "widgets/DriveList.h"
 
@@ -26,13 +24,13 @@ struct FolderPicker::Controls {
     DirectoryList *Dir1;
 };
 
-FolderPicker::FolderPicker(AppContext &app, Setup setup) : Form(app), m_setup(std::move(setup)) {}
+FolderPicker::FolderPicker(Windows &windows, Setup setup) : Form(windows), m_setup(std::move(setup)) {}
 
 FolderPicker::~FolderPicker() = default;
 
 QWidget *FolderPicker::createWindow()
 {
-    FileSystemService &fileSystem = app().platform().fileSystem;
+    FileSystemService &fileSystem = windows().platform().fileSystem;
     auto *window = new FormWindow(m_setup.name, m_setup.title, FormWindow::Frame::Tool);
     window->setFixedClientSize(twipsSize(ClientWidth, m_setup.clientHeight));
 
@@ -49,7 +47,7 @@ QWidget *FolderPicker::createWindow()
     auto *cmdExit = place(new QPushButton(QStringLiteral("閉じる"), window), "cmdExit",
                           twips(5040, m_setup.cmdExitTop, 1215, 495));
     // Until Form_Load moves them, the lists show where the process stands.
-    c.Drive1 = place(new DriveList(fileSystem, app().platform().mounts, window), "Drive1",
+    c.Drive1 = place(new DriveList(fileSystem, windows().platform().mounts, window), "Drive1",
                      twips(120, 960, 4335, 300));
     c.Drive1->setDrive(fileSystem.CurrentDrive());
     c.Dir1 = place(new DirectoryList(window), "Dir1", twips(120, 1440, 4335, m_setup.Dir1Height));
@@ -85,7 +83,7 @@ void FolderPicker::Drive1_Change()
 {
     if (openDrive(m_c->Drive1->shownDrive()))
         return;
-    app().platform().messageBoxes.MsgBox(
+    windows().platform().messageBoxes.MsgBox(
         QStringLiteral("デバイスの準備が出来ていません！！　準備が出来てから､再度実行してください。"));
     // Going back to C: runs this handler again, now for C:.
     if (!m_c->Drive1->setDrive(DriveC))
@@ -104,15 +102,15 @@ void FolderPicker::txtFileName_Change()
 
 void FolderPicker::cmdOpen_Click()
 {
-    (app().frmEstablish().*m_setup.writeField)(m_strFileName);
+    windows().pathPicked(m_setup.side, m_strFileName);
     if (m_setup.okShowsSettings)
-        app().frmEstablish().Show();
+        windows().showSettings(nullptr);
     Unload();
 }
 
 void FolderPicker::cmdExit_Click()
 {
-    app().frmEstablish().Show();
+    windows().showSettings(nullptr);
     Unload();
 }
 
@@ -120,7 +118,7 @@ void FolderPicker::cmdExit_Click()
 // ready or has left, and Dir1 then keeps what it showed.
 bool FolderPicker::openDrive(const DriveEntry &drive)
 {
-    if (!app().platform().fileSystem.IsReady(drive))
+    if (!windows().platform().fileSystem.IsReady(drive))
         return false;
     return m_c->Dir1->setPath(currentFolderOn(drive.name, drive.root), drive.root);
 }
@@ -130,18 +128,17 @@ bool FolderPicker::openDrive(const DriveEntry &drive)
 QString FolderPicker::currentFolderOn(const QString &driveName, const QString &root) const
 {
     const QString workingDirectory = QDir::currentPath();
-    const QString driveOfWorkingDirectory = app().platform().fileSystem.GetDriveName(workingDirectory);
+    const QString driveOfWorkingDirectory = windows().platform().fileSystem.GetDriveName(workingDirectory);
     return driveOfWorkingDirectory.compare(driveName, Qt::CaseInsensitive) == 0 ? workingDirectory
                                                                                 : root;
 }
 
 void FolderPicker::reportFatalError()
 {
-    Platform &platform = app().platform();
-    platform.messageBoxes.MsgBox(QStringLiteral("エラーが発生しました！！"));
-    platform.messageBoxes.MsgBox(
-        QStringLiteral("原因がわかる場合は解決して､わからない場合は､作者に知らせてください。"));
-    platform.messageBoxes.MsgBox(QStringLiteral("メールアドレスは､クリップボードにコピーしておきます。"));
-    platform.clipboard.setText(AppInfo::ContactAddress);
+    Platform &platform = windows().platform();
+    platform.reportUnexpectedError(
+        {QStringLiteral("エラーが発生しました！！"),
+         QStringLiteral("原因がわかる場合は解決して､わからない場合は､作者に知らせてください。"),
+         QStringLiteral("メールアドレスは､クリップボードにコピーしておきます。")});
     platform.ender.endNow();
 }

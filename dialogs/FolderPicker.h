@@ -7,8 +7,6 @@
 
 #include <memory>
 
-class frmEstablish;
-
 // A folder picker: the user browses drives and folders (or types a path) and
 // OK writes the chosen path into one path field of the settings dialog. The
 // source and destination pickers differ only in what Setup holds.
@@ -17,8 +15,8 @@ public:
     struct Setup {
         QString name;  // the form's name, given to its window
         QString title;
-        // The settings dialog's field that OK fills.
-        void (frmEstablish::*writeField)(const QString &);
+        // The settings dialog's path that OK fills.
+        Side side;
         // Whether OK brings the settings dialog forward after writing.
         bool okShowsSettings;
         // Heights and positions in twips where the pickers differ.
@@ -29,7 +27,7 @@ public:
         int Dir1Height;
     };
 
-    FolderPicker(AppContext &app, Setup setup);
+    FolderPicker(Windows &windows, Setup setup);
     ~FolderPicker() override;
 
     // The selected path: follows the path box and survives closing and reopening.

@@ -1,12 +1,10 @@
 #include "dialogs/frmAbout.h"
 
-#include "app/AppContext.h"
-#include "app/frmMain.h"
 #include "core/AppInfo.h"
 #include "forms/FormWindow.h"
 #include "forms/Placement.h"
+#include "forms/Windows.h"
 
-#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTextDocument>
@@ -14,16 +12,6 @@
 #include <algorithm>
 
 namespace {
-// Standard read rights and every key-specific right.
-constexpr quint32 KEY_ALL_ACCESS = 0x2003F;
-constexpr int ValueBufferSize = 1024;
-
-const QString SysInfoKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-const QString SysInfoValue = QStringLiteral("PATH");
-const QString SysInfoLocationKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
-const QString SysInfoLocationValue = QStringLiteral("MSINFO");
-const QString SysInfoProgram = QStringLiteral("/MSINFO32.EXE");
-
 const QString CrLf = QStringLiteral("\r\n");
 
 QString versionText()
@@ -73,15 +61,6 @@ QString disclaimerText()
     return QStringLiteral("このプログラムは無保証で提供されます。") + CrLf
            + QStringLiteral("使用によって生じたいかなる損害についても、作者は責任を負いません。");
 }
-
-// A 32-bit value arrives as its four bytes, least significant first.
-QString dwordText(const QByteArray &bytes)
-{
-    quint32 value = 0;
-    for (qsizetype i = qMin<qsizetype>(bytes.size(), 4) - 1; i >= 0; --i)
-        value = (value << 8) | quint8(bytes.at(i));
-    return QString::number(value);
-}
 } // namespace
 
 // The labels Form_Load fills.
@@ -92,7 +71,7 @@ struct frmAbout::Controls {
     QLabel *lblDisclaimer;
 };
 
-frmAbout::frmAbout(AppContext &app) : Form(app) {}
+frmAbout::frmAbout(Windows &windows) : Form(windows) {}
 
 frmAbout::~frmAbout() = default;
 
@@ -150,7 +129,7 @@ void frmAbout::Form_Load()
 
 void frmAbout::cmdOK_Click()
 {
-    app().frmMain().Show();
+    windows().showMain();
     Unload();
 }
 
@@ -161,52 +140,14 @@ void frmAbout::cmdSysInfo_Click()
 
 void frmAbout::StartSysInfo()
 {
-    QString path;
-    if (!GetKeyValue(Registry::HKEY_LOCAL_MACHINE, SysInfoKey, SysInfoValue, path)) {
-        QString folder;
-        if (!GetKeyValue(Registry::HKEY_LOCAL_MACHINE, SysInfoLocationKey, SysInfoLocationValue,
-                         folder)
-            || !QFileInfo::exists(folder + SysInfoProgram))
-            return sysInfoUnavailable();
-        path = folder + SysInfoProgram;
-    }
-    // The first location's path is not checked first: starting it tells.
-    if (!app().platform().programs.startProgram(path))
+    Platform &platform = windows().platform();
+    const QString path = platform.systemInfo.find();
+    if (path.isEmpty() || !platform.programs.startProgram(path))
         sysInfoUnavailable();
 }
 
 void frmAbout::sysInfoUnavailable()
 {
-    app().platform().messageBoxes.MsgBox(QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"),
-                                         MsgButtons::OK, MsgIcon::None, AppInfo::Title);
-}
-
-bool frmAbout::GetKeyValue(quint32 KeyRoot, const QString &KeyName, const QString &SubKeyRef,
-                           QString &KeyVal)
-{
-    Registry &registry = app().platform().registry;
-    Registry::Handle hKey = 0;
-    QByteArray buffer(ValueBufferSize, '\0');
-    quint32 size = ValueBufferSize;
-    quint32 type = 0;
-    const bool read =
-        registry.RegOpenKeyExA(KeyRoot, KeyName.toLocal8Bit(), 0, KEY_ALL_ACCESS, &hKey)
-            == Registry::ERROR_SUCCESS
-        && registry.RegQueryValueExA(hKey, SubKeyRef.toLocal8Bit(), &type, buffer, &size)
-               == Registry::ERROR_SUCCESS
-        && size <= quint32(buffer.size());
-    registry.RegCloseKey(hKey);
-    if (!read) {
-        KeyVal.clear();
-        return false;
-    }
-    // A string may or may not be stored with its terminating NUL.
-    QByteArray value = buffer.left(size);
-    if (value.endsWith('\0'))
-        value.chop(1);
-    if (type == Registry::REG_SZ)
-        KeyVal = QString::fromLocal8Bit(value);
-    else if (type == Registry::REG_DWORD)
-        KeyVal = dwordText(value);
-    return true;
+    windows().platform().messageBoxes.MsgBox(QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"),
+                                             MsgButtons::OK, MsgIcon::None, AppInfo::Title);
 }

@@ -7,19 +7,15 @@
 #include <memory>
 
 // The version dialog: title, version, description, and a button that starts
-// the system information tool found through the registry. It takes turns
+// the desktop's system information tool. It takes turns
 // with the main window: OK brings a freshly loaded main window back.
 class frmAbout final : public Form {
 public:
-    explicit frmAbout(AppContext &app);
+    explicit frmAbout(Windows &windows);
     ~frmAbout() override;
 
     // Starts the system information tool, or says that it is not available.
     void StartSysInfo();
-    // Reads a registry value as text into KeyVal. False, with KeyVal empty,
-    // when the key or the value cannot be read; the key is closed either way.
-    bool GetKeyValue(quint32 KeyRoot, const QString &KeyName, const QString &SubKeyRef,
-                     QString &KeyVal);
 
 protected:
     QWidget *createWindow() override;

@@ -1,18 +1,18 @@
 #include "forms/Form.h"
 
-#include "app/AppContext.h"
+#include "forms/Windows.h"
 
 #include <QCloseEvent>
 #include <QTimer>
 
-Form::Form(AppContext &app) : m_app(app)
+Form::Form(Windows &windows) : m_windows(windows)
 {
-    m_app.registerForm(this);
+    m_windows.registerForm(this);
 }
 
 Form::~Form()
 {
-    m_app.unregisterForm(this);
+    m_windows.unregisterForm(this);
     if (m_owner)
         m_owner->m_owned.removeOne(this);
     for (Form *owned : std::as_const(m_owned))
@@ -81,7 +81,7 @@ void Form::Unload()
     window->setParent(nullptr);
     // Deleted later: Unload is often called from one of the window's own handlers.
     window->deleteLater();
-    m_app.formUnloaded(*this);
+    m_windows.formUnloaded(*this);
 }
 
 bool Form::eventFilter(QObject *watched, QEvent *event)

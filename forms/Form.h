@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-class AppContext;
+class Windows;
 
 // A window of the program. The object lives as long as the program; it owns
 // its Qt window only while loaded. Loading creates the controls at their
@@ -15,7 +15,7 @@ class AppContext;
 class Form : public QObject {
     Q_OBJECT
 public:
-    explicit Form(AppContext &app);
+    explicit Form(Windows &windows);
     ~Form() override;
 
     bool isLoaded() const { return m_window != nullptr; }
@@ -33,7 +33,7 @@ public:
     QWidget *window();
 
 protected:
-    AppContext &app() const { return m_app; }
+    Windows &windows() const { return m_windows; }
     // Builds the window with every control at its creation value and
     // connects the handlers.
     virtual QWidget *createWindow() = 0;
@@ -44,7 +44,7 @@ protected:
 private:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-    AppContext &m_app;
+    Windows &m_windows;
     QPointer<QWidget> m_window;
     Form *m_owner = nullptr;
     QList<Form *> m_owned;

@@ -39,6 +39,8 @@ public:
     // True when the drive's folder can be read now and still lies on the
     // drive's mount: a drive that left is not ready.
     virtual bool isReady(const DriveEntry &drive) const = 0;
+    // What the drive's folder has free now, asked of a drive found ready;
+    // 71 when the folder cannot be asked.
     virtual Result<qint64> freeSpace(const DriveEntry &drive) const = 0;
     // The drive that holds the working directory, else C:.
     virtual QString currentDrive() = 0;

@@ -192,10 +192,11 @@ bool LinuxDriveTable::isReady(const DriveEntry &drive) const
     // The folder must lie on the entry's mount, or on a later mount of the
     // same file system: a stick plugged in again is the same drive.
     const quint64 mountNow = mountIdOf(drive.root);
-    const bool onItsFileSystem
-        = mountNow != 0
-          && (mountNow == drive.mountId
-              || (!drive.volume.isEmpty() && mountOf(readMounts(m_mountInfoPath, m_byUuidFolder), mountNow).volume == drive.volume));
+    const auto sameVolume = [&] {
+        return !drive.volume.isEmpty()
+               && mountOf(readMounts(m_mountInfoPath, m_byUuidFolder), mountNow).volume == drive.volume;
+    };
+    const bool onItsFileSystem = mountNow != 0 && (mountNow == drive.mountId || sameVolume());
     struct stat st;
     const QByteArray root = native(drive);
     return onItsFileSystem && ::stat(root.constData(), &st) == 0 && S_ISDIR(st.st_mode)
@@ -205,8 +206,8 @@ bool LinuxDriveTable::isReady(const DriveEntry &drive) const
 Result<qint64> LinuxDriveTable::freeSpace(const DriveEntry &drive) const
 {
     struct statvfs fs;
-    if (!isReady(drive) || ::statvfs(native(drive).constData(), &fs) != 0)
-        return Error{ErrorNumber::DiskNotReady, QStringLiteral("Disk not ready: %1").arg(drive.name)};
+    if (::statvfs(native(drive).constData(), &fs) != 0)
+        return diskNotReady(drive);
     return qint64(fs.f_bavail) * qint64(fs.f_frsize);
 }
 

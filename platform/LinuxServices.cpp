@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QStandardPaths>
 
 #include <cstdlib>
 
@@ -29,19 +30,10 @@ void LinuxProcessEnder::endNow()
     std::_Exit(0);
 }
 
-long NoRegistry::RegOpenKeyExA(quint32, const QByteArray &, quint32, quint32, Handle *result)
+QString PathSystemInfoTool::find() const
 {
-    if (result)
-        *result = 0;
-    return ERROR_FILE_NOT_FOUND;
-}
-
-long NoRegistry::RegQueryValueExA(Handle, const QByteArray &, quint32 *, QByteArray &, quint32 *)
-{
-    return ERROR_INVALID_HANDLE;
-}
-
-long NoRegistry::RegCloseKey(Handle)
-{
-    return ERROR_INVALID_HANDLE;
+    for (const char *program : {"kinfocenter", "hardinfo2", "hardinfo", "gnome-system-monitor"})
+        if (const QString path = QStandardPaths::findExecutable(QString::fromLatin1(program)); !path.isEmpty())
+            return path;
+    return QString();
 }

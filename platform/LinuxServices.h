@@ -3,7 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/DataDirectory.h"
 #include "platform/ProcessEnder.h"
-#include "platform/Registry.h"
+#include "platform/SystemInfoTool.h"
 
 // The widget-free Linux services.
 
@@ -25,12 +25,8 @@ public:
     [[noreturn]] void endNow() override;
 };
 
-// Linux has no registry: every open fails.
-class NoRegistry final : public Registry {
+// The first of the desktops' system information programs found on PATH.
+class PathSystemInfoTool final : public SystemInfoTool {
 public:
-    long RegOpenKeyExA(quint32 root, const QByteArray &subKey, quint32 options,
-                       quint32 samDesired, Handle *result) override;
-    long RegQueryValueExA(Handle key, const QByteArray &valueName, quint32 *type,
-                          QByteArray &data, quint32 *size) override;
-    long RegCloseKey(Handle key) override;
+    QString find() const override;
 };

@@ -10,7 +10,9 @@
 #include "platform/MountWatch.h"
 #include "platform/ProcessEnder.h"
 #include "platform/ProgramStarter.h"
-#include "platform/Registry.h"
+#include "platform/SystemInfoTool.h"
+
+#include <initializer_list>
 
 // The desktop services the program uses, passed by reference to everything
 // that needs them. The program gets the Linux ones, tests the fakes.
@@ -22,8 +24,12 @@ struct Platform {
     ProcessEnder &ender;
     DataDirectory &dataDirectory;
     Clock &clock;
-    Registry &registry;
+    SystemInfoTool &systemInfo;
     FileSystemService &fileSystem;
     CopyProgressRunner &copyProgress;
     MountWatch &mounts;
+
+    // A failure the program cannot explain: each text in an OK box of its
+    // own, then the author's address on the clipboard for the user's mail.
+    void reportUnexpectedError(std::initializer_list<QString> texts);
 };

@@ -1,6 +1,5 @@
 #include "runs/CopyRun.h"
 
-#include "core/AppInfo.h"
 #include "core/PathRules.h"
 
 namespace {
@@ -17,13 +16,10 @@ const QString UnexpectedError = QStringLiteral(
     "エラーが発生しました。原因がわかる場合は､解決し､わからない場合は､作者に連絡ください。");
 const QString AddressOnClipboard = QStringLiteral("メールアドレスは､クリップボードにコピーしておきます。");
 
-// The general error report: two boxes, then the contact address on the
-// clipboard.
+// The general error report of a run: two boxes, then the address.
 void ReportUnexpectedError(Platform &platform)
 {
-    platform.messageBoxes.MsgBox(UnexpectedError);
-    platform.messageBoxes.MsgBox(AddressOnClipboard);
-    platform.clipboard.setText(AppInfo::ContactAddress);
+    platform.reportUnexpectedError({UnexpectedError, AddressOnClipboard});
 }
 
 // True only for a check box left clear. A greyed one (2, which a settings
@@ -135,7 +131,7 @@ Result<void> CopyRun::RootsStillMounted()
 {
     for (const DriveEntry &drive : std::as_const(m_roots))
         if (!m_context.platform.fileSystem.IsReady(drive))
-            return Error{ErrorNumber::DiskNotReady, QStringLiteral("Disk not ready: ") + drive.root};
+            return diskNotReady(drive);
     return {};
 }
 

@@ -59,7 +59,7 @@ bool DriveFileSystem::IsReady(const DriveEntry &drive)
 Result<qint64> DriveFileSystem::FreeSpace(const DriveEntry &drive)
 {
     if (!m_drives.isReady(drive))
-        return Error{ErrorNumber::DiskNotReady, QStringLiteral("Disk not ready: ") + drive.name};
+        return diskNotReady(drive);
     return m_drives.freeSpace(drive);
 }
 

@@ -4,6 +4,7 @@
 #include "forms/Placement.h"
 #include "runs/HistoryLog.h"
 #include "settings/ClockSchedule.h"
+#include "settings/SettingsFile.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -45,10 +46,21 @@ QString keptTogether(const QString &text, const QString &run)
     return QString(text).replace(run, joined);
 }
 
-QCheckBox *checkBox(const char *name, const QString &text, int value)
+// A check box starts as the option stands when no settings file gives it.
+int initialValue(const char *name)
+{
+    const Settings initial;
+    int value = 0;
+    SettingsFile::forEachField(
+        initial, [&](const char *field, int check) { value = qstrcmp(field, name) == 0 ? check : value; },
+        [](const char *, const QString &) {});
+    return value;
+}
+
+QCheckBox *checkBox(const char *name, const QString &text)
 {
     auto *box = named(new QCheckBox(text), name);
-    setCheckValue(box, value);
+    setCheckValue(box, initialValue(name));
     // Grey comes only from the file; a user's click leaves it for good.
     QObject::connect(box, &QCheckBox::stateChanged, box, [box](int state) {
         if (state != Qt::PartiallyChecked)
@@ -87,7 +99,7 @@ PathGroup pathGroup(const char *check, const QString &checkText, const char *fra
                     const char *labelName, const QString &labelText, const char *box,
                     const char *browse, const char *note, const QString &noteText)
 {
-    PathGroup group{checkBox(check, checkText, 0), groupFrame(frame), label(labelName, labelText),
+    PathGroup group{checkBox(check, checkText), groupFrame(frame), label(labelName, labelText),
                     named(new QLineEdit, box), named(new QPushButton(QStringLiteral("参照")), browse),
                     label(note, noteText, true)};
     auto *grid = new QGridLayout(group.frame);
@@ -125,9 +137,9 @@ QWidget *runTab(EstablishControls &c)
     c.txtFolderPath2 = destination.box;
     c.cmdSun2 = destination.browse;
     c.lblSetsumei2 = destination.note;
-    c.chkEnd = checkBox("chkEnd", QStringLiteral("バックアップ又は復旧が終了したら､プログラムを終了する"), 1);
-    c.chkMsg2 = checkBox("chkMsg2", QStringLiteral("バックアップ又は復旧が終わった後に､メッセージボックスを表示する"), 1);
-    c.chkUwa = checkBox("chkUwa", QStringLiteral("上書きする"), 1);
+    c.chkEnd = checkBox("chkEnd", QStringLiteral("バックアップ又は復旧が終了したら､プログラムを終了する"));
+    c.chkMsg2 = checkBox("chkMsg2", QStringLiteral("バックアップ又は復旧が終わった後に､メッセージボックスを表示する"));
+    c.chkUwa = checkBox("chkUwa", QStringLiteral("上書きする"));
 
     auto *tab = new QWidget;
     auto *column = new QVBoxLayout(tab);
@@ -157,7 +169,7 @@ QWidget *timerTab(EstablishControls &c, QWidget *window)
     c.lblTime->setFixedSize(c.lblTime->sizeHint());
     c.lblTime->clear();
 
-    c.chkTime = checkBox("chkTime", QStringLiteral("タイマーを設定する"), 0);
+    c.chkTime = checkBox("chkTime", QStringLiteral("タイマーを設定する"));
     c.Frame3 = groupFrame("Frame3");
     c.lblSetsumei3 = label("lblSetsumei3", QString());
     c.Label2 = label("Label2", QStringLiteral("開始時刻："));
@@ -170,7 +182,7 @@ QWidget *timerTab(EstablishControls &c, QWidget *window)
                      keptTogether(QStringLiteral("開始時刻は､午後２時３０分に指定したい場合は､テキストボックスに（入力するところ）に、　１４：３０：００　のように入力してください。"),
                                   QStringLiteral("１４：３０：００")),
                      true);
-    c.chkMsg1 = checkBox("chkMsg1", QStringLiteral("バックアップを開始する前に､メッセージボックスを表示する"), 0);
+    c.chkMsg1 = checkBox("chkMsg1", QStringLiteral("バックアップを開始する前に､メッセージボックスを表示する"));
     // The timer belongs to the window: it goes when the dialog is unloaded.
     c.trmClock = named(new QTimer(window), "trmClock");
     c.trmClock->setInterval(0);

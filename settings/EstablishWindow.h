@@ -53,7 +53,7 @@ struct EstablishControls {
 
     // Tab "履歴".
     QLabel *Label6;
-    QPushButton *Command1;
+    QPushButton *Command1; // clears the history (the main window's Command1 opens this dialog)
     QPlainTextEdit *txtRireki;
 
     QPushButton *cmdOK;

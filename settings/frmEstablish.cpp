@@ -1,8 +1,6 @@
 #include "settings/frmEstablish.h"
 
-#include "app/AppContext.h"
-#include "app/frmMain.h"
-#include "dialogs/frmCopy.h"
+#include "forms/Windows.h"
 #include "runs/HistoryLog.h"
 #include "settings/EstablishWindow.h"
 #include "settings/SettingsFile.h"
@@ -30,7 +28,7 @@ void applyPathRule(const QCheckBox *check, QLineEdit *box, std::initializer_list
 
 } // namespace
 
-frmEstablish::frmEstablish(AppContext &app) : Form(app) {}
+frmEstablish::frmEstablish(Windows &windows) : Form(windows) {}
 
 frmEstablish::~frmEstablish() = default;
 
@@ -64,7 +62,7 @@ EstablishControls &frmEstablish::controls()
 
 QString frmEstablish::dataFile(const QString &fileName) const
 {
-    return app().platform().dataDirectory.filePath(fileName);
+    return windows().platform().dataDirectory.filePath(fileName);
 }
 
 // The load: the enabling rules on the states as they stand, then the
@@ -79,7 +77,7 @@ void frmEstablish::Form_Load()
     chkFolder2_Click();
     chkTime_Click();
     const Result<Settings> settings = SettingsFile::Read(dataFile(SettingsFile::FileName));
-    Result<QString> history = HistoryLog::Load(app().platform().dataDirectory);
+    Result<QString> history = HistoryLog::Load(windows().platform().dataDirectory);
     if (!history && history.error().number == ErrorNumber::FileNotFound)
         history = HistoryLog::Header + HistoryLog::CrLf;
     m_historyLoadedWhole = history.ok();
@@ -139,26 +137,26 @@ void frmEstablish::chkTime_Click()
 
 void frmEstablish::cmdSun_Click()
 {
-    app().frmCopy2().Show(this);
+    windows().showPicker(Side::Source, this);
 }
 
 void frmEstablish::cmdSun2_Click()
 {
-    app().frmCopy1().Show(this);
+    windows().showPicker(Side::Destination, this);
 }
 
 // OK keeps everything, the timer included; nothing is written.
 void frmEstablish::cmdOK_Click()
 {
     Hide();
-    app().frmMain().Show();
+    windows().showMain();
 }
 
 // Cancel drops the unsaved changes and the timer with the window.
 void frmEstablish::cmdCancel_Click()
 {
     Unload();
-    app().frmMain().Show();
+    windows().showMain();
 }
 
 // Shows nothing, even on failure; the file is written whole or not at all,
@@ -173,12 +171,12 @@ void frmEstablish::cmdSave_Click()
 // A file that cannot be written is reported and nothing changes.
 void frmEstablish::Command1_Click()
 {
-    MessageBoxes &boxes = app().platform().messageBoxes;
+    MessageBoxes &boxes = windows().platform().messageBoxes;
     const QString title = QStringLiteral("履歴消去");
     if (boxes.MsgBox(QStringLiteral("本当に消してよろしいですか？"), MsgButtons::YesNo, MsgIcon::Question,
                      title) != MsgAnswer::Yes)
         return;
-    const Result<void> cleared = HistoryLog::Clear(app().platform().dataDirectory);
+    const Result<void> cleared = HistoryLog::Clear(windows().platform().dataDirectory);
     if (!cleared) {
         boxes.MsgBox(QStringLiteral("履歴ファイルに書き込めませんでした。履歴は消去されていません。\r\n")
                          + dataFile(HistoryLog::FileName),
@@ -196,20 +194,20 @@ void frmEstablish::Command1_Click()
 void frmEstablish::trmClock_Timer()
 {
     EstablishControls &c = controls();
-    const QString now = app().platform().clock.timeText();
+    const QString now = windows().platform().clock.timeText();
     c.lblTime->setText(ClockSchedule::ClockLine(now));
     const QList<int> due = m_schedule.due({c.txtBackup1->text(), c.txtBackup2->text(), c.txtBackup3->text()}, now);
-    RunGate &gate = app().runGate();
+    RunGate &gate = windows().runGate();
     if (due.isEmpty() || gate.busy())
         return;
     const RunGate::Hold hold(gate);
     for ([[maybe_unused]] int slot : due) {
         if (isOn(chkMsg1())
-            && app().platform().messageBoxes.MsgBox(
+            && windows().platform().messageBoxes.MsgBox(
                    QStringLiteral("指定の時刻になりましたので､バックアップ又は復旧を行います。よろしいですか？"),
                    MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("タイマー")) != MsgAnswer::Yes)
             return;
-        app().runSelectedPage();
+        windows().runSelectedPage();
     }
 }
 

@@ -3,7 +3,7 @@
 #include "forms/Form.h"
 #include "runs/RunContext.h"
 #include "settings/ClockSchedule.h"
-#include "settings/RunOptions.h"
+#include "runs/RunOptions.h"
 
 #include <memory>
 
@@ -16,7 +16,7 @@ struct Settings;
 // Riri.dat and may arm the timer.
 class frmEstablish final : public Form, public RunOptions, public HistoryBox {
 public:
-    explicit frmEstablish(AppContext &app);
+    explicit frmEstablish(Windows &windows);
     ~frmEstablish() override;
 
     int chkFolder1() override;

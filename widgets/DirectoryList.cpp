@@ -1,5 +1,7 @@
 #include "widgets/DirectoryList.h"
 
+#include "core/PathRules.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -7,11 +9,6 @@
 
 namespace {
 constexpr int PathRole = Qt::UserRole;
-
-QString withSlash(const QString &folder)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
 
 QString cleaned(const QString &path)
 {
@@ -23,7 +20,7 @@ bool isWithin(const QString &folder, const QString &top)
 {
     if (folder == top)
         return true;
-    return folder.startsWith(withSlash(top));
+    return folder.startsWith(withTrailingSlash(top));
 }
 
 // The folders from top down to folder, both included.
@@ -55,7 +52,7 @@ QString DirectoryList::path() const
 {
     if (m_open.isEmpty())
         return QString();
-    return m_open == m_top ? withSlash(m_open) : m_open;
+    return m_open == m_top ? withTrailingSlash(m_open) : m_open;
 }
 
 bool DirectoryList::setPath(const QString &path, const QString &top)
@@ -85,7 +82,7 @@ void DirectoryList::fill()
     QTreeWidgetItem *parent = nullptr;
     for (const QString &folder : chain(m_top, m_open)) {
         auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
-        item->setText(0, folder == m_top ? withSlash(folder) : QFileInfo(folder).fileName());
+        item->setText(0, folder == m_top ? withTrailingSlash(folder) : QFileInfo(folder).fileName());
         item->setIcon(0, openIcon);
         item->setData(0, PathRole, folder);
         parent = item;

@@ -7,13 +7,6 @@
 
 #include <algorithm>
 
-namespace {
-QString letterOf(const QString &drive)
-{
-    return drive.trimmed().left(1).toUpper();
-}
-} // namespace
-
 DriveList::DriveList(FileSystemService &fileSystem, MountWatch &mounts, QWidget *parent)
     : QComboBox(parent), m_fileSystem(fileSystem)
 {
@@ -88,9 +81,8 @@ void DriveList::refresh()
 
 bool DriveList::setDrive(const QString &drive)
 {
-    const QString wanted = letterOf(drive);
-    return !wanted.isEmpty()
-           && showMounted([&](const DriveEntry &entry) { return letterOf(entry.name) == wanted; });
+    const QString wanted = driveLetterOf(drive);
+    return !wanted.isEmpty() && showMounted([&](const DriveEntry &entry) { return entry.name == wanted; });
 }
 
 bool DriveList::setDrive(const DriveEntry &drive)

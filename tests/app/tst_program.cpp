@@ -70,6 +70,11 @@ private slots:
         QCOMPARE(settings.txtRireki(),
                  QString::fromUtf8(crlf({HistoryLog::Header, QStringLiteral("old entry"), QString()}))
                      + entry);
+
+        // The last window on screen ends the program and takes the hidden one along.
+        main.Unload();
+        QCOMPARE(p->lastWindowGone, 1);
+        QVERIFY(!settings.isLoaded());
     }
 
     // A saved timer armed at the clock's time starts the run of the page

@@ -1,4 +1,5 @@
 #include "core/SequentialFile.h"
+#include "fakes/ResourceLimit.h"
 #include "fakes/TmpfsMount.h"
 #include "fakes/Trees.h"
 
@@ -157,6 +158,13 @@ private slots:
         QCOMPARE(reader.value().readField().value(), QStringLiteral("表計算"));
         QCOMPARE(reader.value().readField().value(), QString());
         QVERIFY(reader.value().atEnd());
+
+        // Written anew, the file keeps the bits its owner gave it.
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0604), 0);
+        QVERIFY(writer.commit(path));
+        struct stat st{};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, mode_t(0604));
     }
 
     void failedCommitKeepsOldFile()
@@ -180,10 +188,19 @@ private slots:
         QCOMPARE(Trees::readFile(path), QByteArray("old\r\n"));
     }
 
+    void fullDiskKeepsTheOldFile_data()
+    {
+        QTest::addColumn<bool>("sizeLimit"); // else the disk is full
+        QTest::newRow("full disk") << false;
+        // Part of the bytes is written, the rest refused.
+        QTest::newRow("file larger than allowed") << true;
+    }
+
     // A full disk refuses the new bytes: the step fails, the old file stays
     // byte for byte and no temporary is left behind.
     void fullDiskKeepsTheOldFile()
     {
+        QFETCH(bool, sizeLimit);
         QTemporaryDir dir;
         const QString folder = dir.filePath(QStringLiteral("full"));
         const TmpfsMount full(folder, "size=64k");
@@ -191,17 +208,21 @@ private slots:
             QSKIP("mounting a tmpfs is not permitted here");
         const QString path = folder + QStringLiteral("/Riri.dat");
         Trees::writeFile(path, "head\r\nold\r\n");
-        full.fill();
+        if (!sizeLimit)
+            full.fill();
         SequentialWriter writer; // more than the room left in the file's last block
         writer.writeLine(QString(8192, 'n'));
 
         for (const bool append : {false, true}) {
-            const Result<void> written = append ? writer.append(path) : writer.commit(path);
+            const Result<void> written = [&] {
+                const ResourceLimit limit(RLIMIT_FSIZE, sizeLimit ? 4000 : RLIM_INFINITY);
+                return append ? writer.append(path) : writer.commit(path);
+            }();
             QVERIFY(!written);
             QCOMPARE(written.error().number, 61);
             QCOMPARE(Trees::readFile(path), QByteArray("head\r\nold\r\n"));
             QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-                     QStringList({"Riri.dat", "filler"}));
+                     sizeLimit ? QStringList{"Riri.dat"} : QStringList({"Riri.dat", "filler"}));
         }
     }
 };

@@ -2,20 +2,14 @@
 #include "core/AppInfo.h"
 #include "dialogs/frmAbout.h"
 #include "fakes/ProgramFixture.h"
-#include "platform/LinuxServices.h"
 
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTextDocument>
 
 namespace {
-const QByteArray SysInfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-const QByteArray LocationKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
 const QString Unavailable = QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません");
-constexpr quint32 HKLM = Registry::HKEY_LOCAL_MACHINE;
 
 QLabel *label(frmAbout &about, const char *name)
 {
@@ -24,7 +18,7 @@ QLabel *label(frmAbout &about, const char *name)
 } // namespace
 
 // The version dialog: its texts, taking turns with the main window, and
-// finding the system information tool through the registry.
+// starting the system information tool.
 class TestFrmAbout : public QObject {
     Q_OBJECT
 
@@ -39,21 +33,10 @@ private slots:
     void okEnterAndEscBringTheMainWindowBack();
     void closingByTheFrameAloneEndsTheProgram();
 
-    void GetKeyValueReadsValues_data();
-    void GetKeyValueReadsValues();
-    void GetKeyValueFailsEmptyAndClosesTheKey_data();
-    void GetKeyValueFailsEmptyAndClosesTheKey();
-    void GetKeyValueLeavesOtherTypesAlone();
-
-    void StartSysInfoFromTheFirstLocation();
-    void StartSysInfoFromTheToolFolder();
-    void firstLocationToAMissingFileDoesNotTryTheSecond();
-    void toolFolderWithoutTheToolStartsNothing();
-    void noRegistryMeansNotAvailable();
+    void StartSysInfoStartsTheToolFound_data();
+    void StartSysInfoStartsTheToolFound();
 
 private:
-    void expectUnavailableBox();
-
     std::unique_ptr<ProgramFixture> m_p;
     // Into m_p, for short.
     AppContext *m_app = nullptr;
@@ -175,140 +158,30 @@ void TestFrmAbout::closingByTheFrameAloneEndsTheProgram()
     QCOMPARE(m_p->lastWindowGone, 1);
 }
 
-void TestFrmAbout::GetKeyValueReadsValues_data()
+void TestFrmAbout::StartSysInfoStartsTheToolFound_data()
 {
-    QTest::addColumn<quint32>("type");
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("string with its NUL") << Registry::REG_SZ << QByteArray("C:\\Tools\\x.exe", 15)
-                                         << "C:\\Tools\\x.exe";
-    QTest::newRow("string without NUL") << Registry::REG_SZ << QByteArray("C:\\Tools\\x.exe")
-                                        << "C:\\Tools\\x.exe";
-    QTest::newRow("one character") << Registry::REG_SZ << QByteArray("Z") << "Z";
-    QTest::newRow("empty string") << Registry::REG_SZ << QByteArray(1, '\0') << "";
-    QTest::newRow("non-ASCII string") << Registry::REG_SZ << QStringLiteral("ツール").toLocal8Bit()
-                                      << "ツール";
-    // 32-bit numbers come least significant byte first.
-    QTest::newRow("number 261") << Registry::REG_DWORD << QByteArray("\x05\x01\x00\x00", 4) << "261";
-    QTest::newRow("number 0x12345678") << Registry::REG_DWORD << QByteArray("\x78\x56\x34\x12", 4)
-                                       << "305419896";
-    QTest::newRow("largest number") << Registry::REG_DWORD << QByteArray("\xff\xff\xff\xff", 4)
-                                    << "4294967295";
-    QTest::newRow("number 0") << Registry::REG_DWORD << QByteArray(4, '\0') << "0";
+    QTest::addColumn<QString>("found");
+    QTest::addColumn<bool>("startSucceeds");
+    QTest::addColumn<bool>("unavailable");
+    QTest::newRow("started") << "/usr/bin/kinfocenter" << true << false;
+    QTest::newRow("starting fails") << "/usr/bin/kinfocenter" << false << true;
+    QTest::newRow("none on the machine") << "" << true << true;
 }
 
-void TestFrmAbout::GetKeyValueReadsValues()
+void TestFrmAbout::StartSysInfoStartsTheToolFound()
 {
-    QFETCH(quint32, type);
-    QFETCH(QByteArray, data);
-    m_fake->registry.setValue("SOFTWARE\\Test", "Value", type, data);
-    QString value = QStringLiteral("previous");
-    QVERIFY(m_app->frmAbout().GetKeyValue(HKLM, "SOFTWARE\\Test", "Value", value));
-    QTEST(value, "expected");
-    QCOMPARE(m_fake->registry.lastAccessMask, 0x2003Fu);
-    QVERIFY(m_fake->registry.openHandles.isEmpty());
-    QCOMPARE(m_fake->registry.closedHandles.size(), 1);
-}
-
-void TestFrmAbout::GetKeyValueFailsEmptyAndClosesTheKey_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("opened");
-    QTest::newRow("no such key") << "SOFTWARE\\Nothing" << "Value" << false;
-    QTest::newRow("no such value") << "SOFTWARE\\Test" << "Other" << true;
-    QTest::newRow("value too long for the buffer") << "SOFTWARE\\Test" << "Long" << true;
-}
-
-void TestFrmAbout::GetKeyValueFailsEmptyAndClosesTheKey()
-{
-    QFETCH(QString, key);
-    QFETCH(QString, name);
-    QFETCH(bool, opened);
-    m_fake->registry.setValue("SOFTWARE\\Test", "Value", Registry::REG_SZ, "x");
-    m_fake->registry.setValue("SOFTWARE\\Test", "Long", Registry::REG_SZ, QByteArray(1025, 'x'));
-    QString value = QStringLiteral("previous");
-    QVERIFY(!m_app->frmAbout().GetKeyValue(HKLM, key, name, value));
-    QCOMPARE(value, QString());
-    QVERIFY(m_fake->registry.openHandles.isEmpty());
-    QCOMPARE(m_fake->registry.closedHandles.size(), 1);
-    // A key that never opened is "closed" by its handle 0.
-    QCOMPARE(m_fake->registry.closedHandles.first() == 0, !opened);
-}
-
-void TestFrmAbout::GetKeyValueLeavesOtherTypesAlone()
-{
-    m_fake->registry.setValue("SOFTWARE\\Test", "Binary", 3, QByteArray("\x01\x02", 2));
-    QString value = QStringLiteral("previous");
-    QVERIFY(m_app->frmAbout().GetKeyValue(HKLM, "SOFTWARE\\Test", "Binary", value));
-    QCOMPARE(value, QStringLiteral("previous"));
-    QVERIFY(m_fake->registry.openHandles.isEmpty());
-}
-
-void TestFrmAbout::expectUnavailableBox()
-{
-    QCOMPARE(m_fake->messageBoxes.texts(), QStringList{Unavailable});
-    const auto &box = m_fake->messageBoxes.boxes.first();
-    QCOMPARE(box.buttons, MsgButtons::OK);
-    QCOMPARE(box.icon, MsgIcon::None);
-    QCOMPARE(box.title, AppInfo::Title);
-    QVERIFY(m_fake->registry.openHandles.isEmpty());
-}
-
-void TestFrmAbout::StartSysInfoFromTheFirstLocation()
-{
-    m_fake->registry.setValue(SysInfoKey, "PATH", Registry::REG_SZ, QByteArray("/opt/msinfo/run\0", 16));
-    m_app->frmAbout().window()->findChild<QPushButton *>("cmdSysInfo")->click();
-    QCOMPARE(m_fake->programs.started, QStringList{"/opt/msinfo/run"});
-    QVERIFY(m_fake->messageBoxes.boxes.isEmpty());
-}
-
-void TestFrmAbout::StartSysInfoFromTheToolFolder()
-{
-    const QString folder = m_fake->tempPath();
-    QFile tool(folder + "/MSINFO32.EXE");
-    QVERIFY(tool.open(QIODevice::WriteOnly));
-    tool.close();
-    m_fake->registry.setValue(LocationKey, "MSINFO", Registry::REG_SZ, folder.toLocal8Bit());
-    m_app->frmAbout().StartSysInfo();
-    QCOMPARE(m_fake->programs.started, QStringList{folder + "/MSINFO32.EXE"});
-    QVERIFY(m_fake->messageBoxes.boxes.isEmpty());
-}
-
-void TestFrmAbout::firstLocationToAMissingFileDoesNotTryTheSecond()
-{
-    const QString folder = m_fake->tempPath();
-    QFile tool(folder + "/MSINFO32.EXE");
-    QVERIFY(tool.open(QIODevice::WriteOnly));
-    tool.close();
-    m_fake->registry.setValue(SysInfoKey, "PATH", Registry::REG_SZ, "/missing/msinfo");
-    m_fake->registry.setValue(LocationKey, "MSINFO", Registry::REG_SZ, folder.toLocal8Bit());
-    m_fake->programs.startSucceeds = false; // the file does not exist
-    m_app->frmAbout().StartSysInfo();
-    QCOMPARE(m_fake->programs.started, QStringList{"/missing/msinfo"});
-    QCOMPARE(m_fake->registry.closedHandles.size(), 1);
-    expectUnavailableBox();
-    QVERIFY(m_app->frmAbout().isLoaded());
-}
-
-void TestFrmAbout::toolFolderWithoutTheToolStartsNothing()
-{
-    m_fake->registry.setValue(LocationKey, "MSINFO", Registry::REG_SZ,
-                              m_fake->tempPath().toLocal8Bit());
-    m_app->frmAbout().StartSysInfo();
-    QVERIFY(m_fake->programs.started.isEmpty());
-    QCOMPARE(m_fake->registry.closedHandles.size(), 2);
-    expectUnavailableBox();
-}
-
-void TestFrmAbout::noRegistryMeansNotAvailable()
-{
-    NoRegistry registry;
-    AppContext app(m_fake->platform({.registry = &registry}));
-    app.onLastWindowGone = [] {};
-    app.frmAbout().StartSysInfo();
-    QVERIFY(m_fake->programs.started.isEmpty());
-    expectUnavailableBox();
+    QFETCH(QString, found);
+    QFETCH(bool, startSucceeds);
+    QFETCH(bool, unavailable);
+    m_fake->systemInfo.path = found;
+    m_fake->programs.startSucceeds = startSucceeds;
+    frmAbout &about = m_app->frmAbout();
+    about.window()->findChild<QPushButton *>("cmdSysInfo")->click();
+    QCOMPARE(m_fake->programs.started, found.isEmpty() ? QStringList() : QStringList{found});
+    QCOMPARE(m_fake->messageBoxes.texts(), unavailable ? QStringList{Unavailable} : QStringList());
+    for (const auto &box : m_fake->messageBoxes.boxes)
+        QVERIFY(box.buttons == MsgButtons::OK && box.icon == MsgIcon::None && box.title == AppInfo::Title);
+    QVERIFY(about.isLoaded());
 }
 
 QTEST_MAIN(TestFrmAbout)

@@ -56,9 +56,10 @@ start_xvfb() {
     export DISPLAY=:$number
 }
 
-# Starts the program in RUN_DIR; it runs in the background.
+# Starts the program in RUN_DIR; it runs in the background and writes the
+# text of each message box to app.log.
 start_app() {
-    (cd "$RUN_DIR" && exec "$TANDEMIX") >"$WORK/app.log" 2>&1 &
+    (cd "$RUN_DIR" && QT_LOGGING_RULES="tandemix.messagebox.info=true" exec "$TANDEMIX") >"$WORK/app.log" 2>&1 &
     APP_PID=$!
 }
 
@@ -74,6 +75,35 @@ wait_window() {
         fail "no window titled '$title'"
     [ -n "$id" ] || fail "no window titled '$title'"
     echo "$id"
+}
+
+# Prints the id of a visible window titled $1 that is none of the ids in $2
+# (one a line), waiting for it.
+wait_other_window() {
+    local pattern id waited=0
+    pattern=$(title_pattern "$1")
+    while :; do
+        id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | grep -vxF -e "$2" | head -n 1) || true
+        [ -n "$id" ] && { echo "$id"; return; }
+        kill -0 "$APP_PID" 2>/dev/null || fail "the program ended before a window titled '$1' came"
+        ((waited++ < WAIT_SECONDS * 20)) || fail "no window titled '$1' but $2"
+        sleep 0.05
+    done
+}
+
+# Prints the id of the message box titled $1 that says $2, waiting for it.
+# The progress window bears the same title; it is gone before the box is
+# written to app.log, so no window of that title seen before is the box.
+wait_box() {
+    local ids seen="" waited=0
+    # Looked for before the log is read: what was there then is no box.
+    while ids=$(xdotool search --onlyvisible --name "$(title_pattern "$1")" 2>/dev/null)
+        ! grep -qF "tandemix.messagebox: $1: $2" "$WORK/app.log"; do
+        seen+=$'\n'$ids
+        ((waited++ < WAIT_SECONDS * 20)) || fail "no box saying '$2'"
+        sleep 0.05
+    done
+    wait_other_window "$1" "$seen"
 }
 
 # Gives a window the keyboard focus (there is no window manager under Xvfb).

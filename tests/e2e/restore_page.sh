@@ -14,7 +14,7 @@ main=$(wait_window "TX(Tandemix)Ver.3")
 focus "$main"
 keys alt+h                                              # the Restore page 復旧(&H)
 keys alt+o                                              # 開始(&O)
-box=$(wait_window "TX(Tandemix)Vr.3")                   # "復旧が完了しました。"
+box=$(wait_box "TX(Tandemix)Vr.3" "復旧が完了しました。")
 focus "$box"
 keys Return
 [ -f "$HOME/Docs/inner/a.txt" ] || fail "nothing restored"

@@ -20,26 +20,12 @@ make_tree() {
     done
 }
 
-# Prints the id of a visible window titled $1 other than window $2, waiting for it.
-wait_other_window() {
-    local pattern id waited=0
-    pattern="^$(printf '%s' "$1" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$"
-    while :; do
-        id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | grep -vx "$2" | head -n 1) || true
-        [ -n "$id" ] && { echo "$id"; return; }
-        kill -0 "$APP_PID" 2>/dev/null || fail "the program ended: the copy was over before 中止"
-        ((waited++ < WAIT_SECONDS * 20)) || fail "no window titled '$1' but $2"
-        sleep 0.05
-    done
-}
-
 make_tree
 write_crlf "$RUN_DIR/Path.dat" "Docs"
 # Separate destination, chkEnd, chkMsg2 and chkUwa on.
 write_crlf "$DATA_DIR/Establish.dat" 0 '""' 1 "\"$WORK/dest\"" 1 1 1 0 '""' '""' '""' 0
 
 start_xvfb
-export QT_LOGGING_RULES="tandemix.messagebox.info=true"  # the box texts go to app.log
 start_app
 main=$(wait_window "TX(Tandemix)Ver.3")
 focus "$main"

@@ -92,25 +92,10 @@ public:
     QString time = QStringLiteral("22:27:32");
 };
 
-// A map of keys to typed values; records opened and closed handles.
-class FakeRegistry final : public Registry {
+class FakeSystemInfoTool final : public SystemInfoTool {
 public:
-    void setValue(const QByteArray &key, const QByteArray &name, quint32 type, const QByteArray &data);
-    long RegOpenKeyExA(quint32 root, const QByteArray &subKey, quint32 options,
-                       quint32 samDesired, Handle *result) override;
-    long RegQueryValueExA(Handle key, const QByteArray &valueName, quint32 *type,
-                          QByteArray &data, quint32 *size) override;
-    long RegCloseKey(Handle key) override;
-
-    QList<Handle> openHandles;  // opened and not yet closed
-    QList<Handle> closedHandles; // every RegCloseKey call, including handle 0
-    quint32 lastAccessMask = 0;
-
-private:
-    struct Value { quint32 type; QByteArray data; };
-    QMap<QByteArray, QMap<QByteArray, Value>> m_keys;
-    QMap<Handle, QByteArray> m_handles;
-    Handle m_next = 100;
+    QString find() const override { return path; }
+    QString path; // empty: the machine has none
 };
 
 // Riri.dat after a clear, and the history box of a dialog without a history file.
@@ -147,7 +132,6 @@ private:
 
 // Services a test puts in place of the fakes of FakePlatform.
 struct Replacements {
-    Registry *registry = nullptr;
     FileSystemService *fileSystem = nullptr;
     CopyProgressRunner *copyProgress = nullptr;
 };
@@ -168,7 +152,7 @@ public:
     FakeProcessEnder ender;
     FakeDataDirectory dataDirectory{QString()};
     FakeClock clock;
-    FakeRegistry registry;
+    FakeSystemInfoTool systemInfo;
     FakeDriveTable drives;
     DriveFileSystem fileSystem{drives, &drives};
     FakeCopyProgressRunner copyProgress;

@@ -1,12 +1,35 @@
-#include "fakes/ProgramFixture.h"
+#include "core/RunGate.h"
 #include "forms/Form.h"
-#include "settings/frmEstablish.h"
+#include "forms/Windows.h"
 
 #include <QLineEdit>
 #include <QTimer>
 #include <QtTest>
 
+#include <stdexcept>
+
 namespace {
+
+// The program as its forms see it: records what they tell it, lends no service.
+class FakeWindows final : public Windows {
+public:
+    Platform &platform() override { throw std::logic_error("a form asked for a service"); }
+    void registerForm(Form *form) override { forms.append(form); }
+    void unregisterForm(Form *form) override { forms.removeOne(form); }
+    void formUnloaded(Form &form) override { unloaded.append(&form); }
+    void showMain() override {}
+    void showSettings(Form *) override {}
+    void showPicker(Side, Form *) override {}
+    void showAbout() override {}
+    void pathPicked(Side, const QString &) override {}
+    void runSelectedPage() override {}
+    RunGate &runGate() override { return m_gate; }
+
+    QList<Form *> forms;    // registered now
+    QList<Form *> unloaded; // every unload reported, in order
+private:
+    RunGate m_gate;
+};
 
 // A window with one text box and a timer, counting its loads.
 class CountingForm final : public Form {
@@ -35,33 +58,25 @@ protected:
 class TestForms : public QObject {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        p = std::make_unique<ProgramFixture>();
-        app = &p->app;
-    }
-    void cleanup() { p.reset(); }
+    void init() { app = std::make_unique<FakeWindows>(); }
+    void cleanup() { QVERIFY(app->forms.isEmpty()); } // each test's forms unregistered
 
     void loadRunsFormLoadOnceUntilUnloaded()
     {
         CountingForm form(*app);
+        QCOMPARE(app->forms, QList<Form *>{&form});
         QVERIFY(!form.isLoaded());
+        form.Unload(); // nothing to unload, nothing reported
         form.Load();
         form.Load();
         QCOMPARE(form.loads, 1);
         form.text->setText(QStringLiteral("edited"));
         form.Unload();
         QVERIFY(!form.isLoaded());
+        QCOMPARE(app->unloaded, QList<Form *>{&form});
         QVERIFY(form.window());
         QCOMPARE(form.loads, 2);
         QCOMPARE(form.text->text(), QStringLiteral("initial"));
-    }
-
-    void referenceLoadsHidden()
-    {
-        frmEstablish &settings = app->frmEstablish();
-        QVERIFY(settings.isLoaded());
-        QVERIFY(!settings.isVisible());
     }
 
     void unloadStopsTimersAtOnce()
@@ -94,25 +109,11 @@ private slots:
         owner.Unload();
         QVERIFY(!owned.isLoaded());
         QCOMPARE(owned.owner(), nullptr);
-    }
-
-    void programEndsWhenNoWindowIsLeftOnScreen()
-    {
-        CountingForm shown(*app), other(*app);
-        app->frmEstablish(); // loaded hidden, as a run leaves it
-        shown.Show();
-        other.Show();
-        other.Unload();
-        QCOMPARE(p->lastWindowGone, 0);
-        shown.Unload();
-        QCOMPARE(p->lastWindowGone, 1);
-        // A hidden window must not keep the program alive unseen.
-        QVERIFY(!app->frmEstablish().isVisible());
+        QCOMPARE(app->unloaded, (QList<Form *>{&owned, &owner}));
     }
 
 private:
-    std::unique_ptr<ProgramFixture> p;
-    AppContext *app = nullptr; // into p, for short
+    std::unique_ptr<FakeWindows> app;
 };
 
 QTEST_MAIN(TestForms)

@@ -1,0 +1,10 @@
+#include "platform/Platform.h"
+
+#include "core/AppInfo.h"
+
+void Platform::reportUnexpectedError(std::initializer_list<QString> texts)
+{
+    for (const QString &text : texts)
+        messageBoxes.MsgBox(text);
+    clipboard.setText(AppInfo::ContactAddress);
+}
