@@ -3,7 +3,8 @@
 # window: both pages of the main window, the three tabs of the settings
 # dialog, a folder picker, the version dialog and the progress window of a
 # large copy with its rate, time left and stop button, and the timer's
-# question. Ends non-zero when a window does not appear.
+# question; as root, the drive lists show a stick with a long name. Ends
+# non-zero when a window does not appear.
 # Usage: tools/screenshots.sh [OUTPUT_DIR]   (default build/screenshots)
 # TANDEMIX=path overrides the program (default build/app/tandemix);
 # SHOTS_COPY_MIB sets the size of the copied tree (default 2048).
@@ -69,8 +70,20 @@ make_large_tree() {
     done
 }
 
+# Where a loop device can be mounted (as root), the program works on a
+# stick with a long name, which both drive lists then show.
+long_name_stick() {
+    local stick="$WORK/mnt/とても長い名前のUSBメモリ_BACKUP_2024"
+    mkdir -p "$stick"
+    truncate -s 4M "$WORK/stick.img" && mkfs.ext4 -q -F "$WORK/stick.img" >/dev/null 2>&1 &&
+        mount -o loop "$WORK/stick.img" "$stick" 2>/dev/null || return 0
+    trap "end_app; umount '$stick'; cleanup" EXIT
+    RUN_DIR=$stick
+}
+
 make_large_tree
 write_history
+long_name_stick
 write_crlf "$RUN_DIR/Path.dat" "Docs"
 start_xvfb
 
