@@ -20,22 +20,8 @@ large_rounds=${LARGE_ROUNDS:-3}
 command -v rsync >/dev/null || { echo "rsync is missing (tools/setup.sh installs it)" >&2; exit 1; }
 
 work=$(mktemp -d "${BENCH_DIR:-/tmp}/copy_bench.XXXXXX")
+source bench/bench_lib.sh
 trap 'rm -rf "$work"' EXIT
-
-make_small_tree() {
-    local block
-    block=$(head -c 3072 /dev/urandom | base64 -w0) # 4096 characters
-    for d in $(seq -w 1 200); do
-        mkdir -p "$work/small/dir$d"
-        for f in $(seq -w 1 100); do printf '%s' "$block" > "$work/small/dir$d/file$f.dat"; done
-    done
-}
-
-make_large_tree() {
-    mkdir -p "$work/large"
-    # Real data, not a hole: cp would skip a sparse file's holes.
-    head -c 1073741824 /dev/urandom > "$work/large/big.bin"
-}
 
 # Changes 1% of the small tree: the first file of each folder gets new
 # content of the same size and a new time.
@@ -48,7 +34,7 @@ change_one_percent() {
 # Prints the seconds one copy of $1 takes with the tool $2. The repeat
 # tools copy onto what the last run left in the target; the others onto
 # nothing.
-time_copy() {
+time_one() {
     local source=$1 tool=$2 target=$work/target start end
     case $tool in repeat*|rsync-repeat) ;; *) rm -rf "$target" ;; esac
     sync
@@ -63,32 +49,7 @@ time_copy() {
         rsync-repeat)    rsync -a "$source/" "$target/" ;;
     esac
     end=$(date +%s%N)
-    awk -v ns=$((end - start)) 'BEGIN { printf "%.4f", ns / 1e9 }'
-}
-
-ratio() { awk -v n="$1" -v a="$2" -v b="$3" 'BEGIN { printf "  %-22s %.3f\n", n, a / b }'; }
-
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-
-# bench NAME SOURCE ROUNDS TOOLS...: alternates the tools, running
-# $before_each (if set) ahead of every timed copy; leaves the medians in med.
-declare -A med=()
-before_each=
-bench() {
-    local name=$1 source=$2 rounds=$3 tool round
-    shift 3
-    declare -A times=()
-    for round in $(seq 1 "$rounds"); do
-        for tool in "$@"; do
-            [ -z "$before_each" ] || $before_each
-            times[$tool]+="$(time_copy "$source" "$tool") "
-        done
-    done
-    echo "== $name ($rounds rounds)"
-    for tool in "$@"; do
-        med[$tool]=$(tr ' ' '\n' <<<"${times[$tool]}" | grep . | median)
-        printf '  %-15s median %8.3f s   (%s)\n' "$tool" "${med[$tool]}" "${times[$tool]% }"
-    done
+    seconds $((end - start))
 }
 
 echo "file system: $(df -T "$work" | awk 'NR == 2 { print $2 " on " $7 }'), kernel $(uname -r)"

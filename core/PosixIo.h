@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -74,6 +75,26 @@ std::pair<std::string, std::string> splitLast(const std::string &path);
 // Writes all size bytes of data to fd, however many calls that takes;
 // 0, or the errno of the write that failed.
 int writeAll(int fd, const char *data, size_t size);
+
+// Makes something new (a file, a folder, a link) under a fresh name:
+// create(name) makes it and gives 0 or an errno; while the name is taken
+// (EEXIST) the next one nextName() gives is tried, up to 100 of them.
+struct FreshlyNamed {
+    std::string name; // the last name tried: the one made when err is 0
+    int err = 0;
+};
+template <typename NextName, typename Create>
+FreshlyNamed createFreshlyNamed(NextName nextName, Create create)
+{
+    FreshlyNamed made;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        made.name = nextName();
+        made.err = create(made.name.c_str());
+        if (made.err != EEXIST)
+            break;
+    }
+    return made;
+}
 
 // Raises the soft limit of open descriptors to the hard limit, so a tree
 // with very many or very deep folders is not stopped by a desktop's

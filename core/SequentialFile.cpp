@@ -75,16 +75,20 @@ Result<void> writeAndFlush(int fd, const QByteArray &data, const std::string &pa
 // Creates a new, empty file beside target under a name no one else uses.
 Result<std::pair<Fd, std::string>> createTemporary(const std::string &target)
 {
-    for (int attempt = 0;; ++attempt) {
-        const auto [folder, name] = splitLast(target);
-        const std::string temporary = (folder.empty() ? std::string() : folder + '/') + '.' + name + '.'
-                                      + std::to_string(QRandomGenerator::global()->generate64()) + ".tmp";
-        Fd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (fd.valid())
-            return std::pair{std::move(fd), temporary};
-        if (errno != EEXIST || attempt == 100)
-            return errorFromErrno(errno, temporary);
-    }
+    const auto [folder, name] = splitLast(target);
+    Fd fd;
+    FreshlyNamed made = createFreshlyNamed(
+        [&] {
+            return (folder.empty() ? std::string() : folder + '/') + '.' + name + '.'
+                   + std::to_string(QRandomGenerator::global()->generate64()) + ".tmp";
+        },
+        [&](const char *temporary) {
+            fd = Fd(::open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            return fd.valid() ? 0 : errno;
+        });
+    if (made.err)
+        return errorFromErrno(made.err, made.name);
+    return std::pair{std::move(fd), std::move(made.name)};
 }
 
 // What the temporary must become: the file itself, or what a link at its

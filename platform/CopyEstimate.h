@@ -19,6 +19,13 @@ public:
 
     CopyEstimate(qint64 totalFiles, qint64 totalBytes) : m_totalFiles(totalFiles), m_totalBytes(totalBytes) {}
 
+    // The work grows or shrinks as the run learns what it has to do.
+    void setTotals(qint64 files, qint64 bytes)
+    {
+        m_totalFiles = files;
+        m_totalBytes = bytes;
+    }
+
     // The progress at a moment (any steady clock); the first sample is the
     // start of the copy.
     void sample(Milliseconds at, qint64 filesDone, qint64 bytesDone);
@@ -47,8 +54,8 @@ private:
     // Milliseconds the samples kept span, when they may be trusted.
     std::optional<qint64> span() const;
 
-    const qint64 m_totalFiles;
-    const qint64 m_totalBytes;
+    qint64 m_totalFiles;
+    qint64 m_totalBytes;
     Milliseconds m_start{};
     std::deque<Sample> m_samples;
 };

@@ -6,10 +6,29 @@
 #include <QList>
 #include <QString>
 
+#include <ctime>
+#include <string>
+#include <vector>
+
 // A folder the component has found; Size() totals it.
 struct Folder {
     QString path;
 };
+
+// An entry a copy put in place (not one it left as it was), to be read
+// back once it is on the device. Paths are native bytes: a name that is no
+// text must still be found again.
+struct WrittenEntry {
+    enum class Kind { File, Link, Folder };
+    Kind kind = Kind::File;
+    std::string source;
+    std::string destination;
+    qint64 size = 0;        // of a file, as copied
+    struct timespec modified = {}; // of the source file as copied
+    std::string linkTarget; // of a link
+    bool sourceIsLink = false; // a file copied from the file a link names
+};
+using WrittenEntries = std::vector<WrittenEntry>;
 
 // Told about a copy as it goes. Called on the thread that runs CopyFolder.
 class CopyObserver {
@@ -26,6 +45,11 @@ public:
     // Asked between files and between chunks of a file: true ends the copy
     // with UserInterrupt, the file being written abandoned.
     virtual bool stopRequested() const { return false; }
+    // An entry is in place under its own name, written by this copy.
+    virtual void entryWritten(const WrittenEntry &) {}
+    // What was written is read back now: from here on fileStarted and
+    // bytesCopied count the files and bytes checked.
+    virtual void checkStarted(qint64 files, qint64 bytes) { (void)files; (void)bytes; }
 };
 
 // The drive table: which drive letters exist, which folders they name,
@@ -76,4 +100,13 @@ public:
     virtual Result<qint64> Size(const Folder &folder) = 0;
     // Puts everything written to the file system holding path on the device.
     virtual Result<void> FlushToDevice(const QString &path) = 0;
+    // Reads back from the device what a copy wrote, after FlushToDevice,
+    // and compares it with the source: 57 naming the first file that
+    // differs, is short or cannot be read (each such file is marked so that
+    // no later repeat takes it as current); 18 when observer asks to stop,
+    // the files not yet read back marked as well.
+    virtual Result<void> ReadBack(const WrittenEntries &written, CopyObserver *observer = nullptr) = 0;
+    // Marks the files a copy wrote as ReadBack marks a file that differs,
+    // reading nothing: for a copy stopped or failed before its read-back.
+    virtual void MarkUnchecked(const WrittenEntries &written) = 0;
 };

@@ -16,12 +16,28 @@ QString LinuxClock::timeText() const
     return QTime::currentTime().toString(QStringLiteral("H:mm:ss"));
 }
 
+namespace {
+
+// The program's folder in an XDG base directory, else in its default below
+// the home folder; a relative value is to be ignored.
+QString xdgFolder(const char *variable, const QString &fallback)
+{
+    QString base = qEnvironmentVariable(variable);
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + fallback;
+    return QDir::cleanPath(base + QStringLiteral("/tandemix"));
+}
+
+} // namespace
+
 QString XdgDataDirectory::path() const
 {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return QDir::cleanPath(base + QStringLiteral("/tandemix"));
+    return xdgFolder("XDG_CONFIG_HOME", QStringLiteral("/.config"));
+}
+
+QString XdgDataDirectory::stateDirectory() const
+{
+    return xdgFolder("XDG_STATE_HOME", QStringLiteral("/.local/state"));
 }
 
 void LinuxProcessEnder::endNow()

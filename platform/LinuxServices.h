@@ -14,10 +14,12 @@ public:
     QString timeText() const override;
 };
 
-// $XDG_CONFIG_HOME/tandemix, else ~/.config/tandemix.
+// $XDG_CONFIG_HOME/tandemix, else ~/.config/tandemix; the state in
+// $XDG_STATE_HOME/tandemix, else ~/.local/state/tandemix.
 class XdgDataDirectory final : public DataDirectory {
 public:
     QString path() const override;
+    QString stateDirectory() const override;
 };
 
 class LinuxProcessEnder final : public ProcessEnder {

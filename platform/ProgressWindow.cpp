@@ -34,7 +34,10 @@ public:
         bool planned;
         bool flushing;
         bool stopping;
+        bool checking;
         qint64 totalFiles, totalBytes, filesStarted, bytes;
+        qint64 writtenFiles, writtenBytes;                  // put in place by the copy
+        qint64 checkFiles, checkBytes, checkStarted, checked; // of the read-back
         QString file;
     };
 
@@ -50,31 +53,69 @@ public:
             QMutexLocker lock(&m_fileMutex);
             m_file = sourcePath;
         }
-        m_filesStarted.fetch_add(1, std::memory_order_relaxed);
+        (checking() ? m_checkStarted : m_filesStarted).fetch_add(1, std::memory_order_relaxed);
     }
-    void bytesCopied(qint64 bytes) override { m_bytes.fetch_add(bytes, std::memory_order_relaxed); }
+    void bytesCopied(qint64 bytes) override
+    {
+        (checking() ? m_checked : m_bytes).fetch_add(bytes, std::memory_order_relaxed);
+    }
+    void entryWritten(const WrittenEntry &entry) override
+    {
+        if (entry.kind != WrittenEntry::Kind::File)
+            return;
+        m_writtenFiles.fetch_add(1, std::memory_order_relaxed);
+        m_writtenBytes.fetch_add(entry.size, std::memory_order_relaxed);
+    }
     void flushStarted() override { m_flushing.store(true, std::memory_order_release); }
+    void checkStarted(qint64 files, qint64 bytes) override
+    {
+        m_checkFiles = files;
+        m_checkBytes = bytes;
+        m_checking.store(true, std::memory_order_release);
+    }
     bool stopRequested() const override { return m_stop.load(std::memory_order_relaxed); }
     void requestStop() { m_stop.store(true, std::memory_order_relaxed); }
 
     Snapshot snapshot() const
     {
-        Snapshot s{m_planned.load(std::memory_order_acquire), m_flushing.load(std::memory_order_acquire),
-                   stopRequested(), m_totalFiles, m_totalBytes, m_filesStarted.load(std::memory_order_relaxed),
-                   m_bytes.load(std::memory_order_relaxed), QString()};
+        const bool checking = this->checking();
+        Snapshot s{m_planned.load(std::memory_order_acquire),
+                   m_flushing.load(std::memory_order_acquire),
+                   stopRequested(),
+                   checking,
+                   m_totalFiles,
+                   m_totalBytes,
+                   m_filesStarted.load(std::memory_order_relaxed),
+                   m_bytes.load(std::memory_order_relaxed),
+                   m_writtenFiles.load(std::memory_order_relaxed),
+                   m_writtenBytes.load(std::memory_order_relaxed),
+                   checking ? m_checkFiles : 0,
+                   checking ? m_checkBytes : 0,
+                   m_checkStarted.load(std::memory_order_relaxed),
+                   m_checked.load(std::memory_order_relaxed),
+                   QString()};
         QMutexLocker lock(&m_fileMutex);
         s.file = m_file;
         return s;
     }
 
 private:
+    bool checking() const { return m_checking.load(std::memory_order_acquire); }
+
     std::atomic<bool> m_planned{false};
     std::atomic<bool> m_flushing{false};
+    std::atomic<bool> m_checking{false};
     std::atomic<bool> m_stop{false};
     qint64 m_totalFiles = 0; // published by m_planned
     qint64 m_totalBytes = 0;
     std::atomic<qint64> m_filesStarted{0};
     std::atomic<qint64> m_bytes{0};
+    std::atomic<qint64> m_writtenFiles{0};
+    std::atomic<qint64> m_writtenBytes{0};
+    qint64 m_checkFiles = 0; // published by m_checking
+    qint64 m_checkBytes = 0;
+    std::atomic<qint64> m_checkStarted{0};
+    std::atomic<qint64> m_checked{0};
     mutable QMutex m_fileMutex;
     QString m_file;
 };
@@ -177,8 +218,9 @@ private:
     {
         const CopyCounters::Snapshot s = m_counters.snapshot();
         const QLocale locale = QLocale::system();
-        // Once flushing, the data is written: stopping would save nothing.
-        m_stop->setEnabled(!s.stopping && !s.flushing);
+        // Once flushing, the data is written: stopping would save nothing
+        // until the read-back, which may take as long as the copy.
+        m_stop->setEnabled(!s.stopping && (!s.flushing || s.checking));
         if (!s.planned) {
             m_files->setText(QStringLiteral("—"));
             m_bytes->setText(QStringLiteral("—"));
@@ -189,24 +231,44 @@ private:
         // The file being copied is not done yet; once flushing, all are.
         const qint64 filesDone = s.flushing ? s.totalFiles : qMax<qint64>(0, s.filesStarted - 1);
         const qint64 bytesDone = qMin(s.bytes, s.totalBytes);
-        m_files->setText(QStringLiteral("%1 / %2").arg(locale.toString(filesDone), locale.toString(s.totalFiles)));
-        m_bytes->setText(QStringLiteral("%1 / %2").arg(size(locale, bytesDone), size(locale, s.totalBytes)));
+        const qint64 checkedFiles = qMax<qint64>(0, s.checkStarted - 1);
+        const qint64 checkedBytes = qMin(s.checked, s.checkBytes);
+        // During the read-back the counters and the bar measure it alone.
+        const qint64 shownFiles = s.checking ? checkedFiles : filesDone;
+        const qint64 shownBytes = s.checking ? checkedBytes : bytesDone;
+        const qint64 ofFiles = s.checking ? s.checkFiles : s.totalFiles;
+        const qint64 ofBytes = s.checking ? s.checkBytes : s.totalBytes;
+        m_files->setText(QStringLiteral("%1 / %2").arg(locale.toString(shownFiles), locale.toString(ofFiles)));
+        m_bytes->setText(QStringLiteral("%1 / %2").arg(size(locale, shownBytes), size(locale, ofBytes)));
+        // The estimate goes on across the two: the read-back is work of the
+        // run, and what is still to be copied may all be written and need it.
         if (!m_estimate)
             m_estimate.emplace(s.totalFiles, s.totalBytes);
-        m_estimate->sample(std::chrono::milliseconds(m_clock.elapsed()), filesDone, bytesDone);
-        const bool copying = !s.flushing && !s.stopping;
-        m_rate->setText(copying ? m_estimate->rateText(locale) : QString());
-        m_timeLeft->setText(copying ? m_estimate->timeLeftText() : QString());
-        if (s.flushing) {
+        if (s.checking)
+            m_estimate->setTotals(s.totalFiles + s.checkFiles, s.totalBytes + s.checkBytes);
+        else
+            m_estimate->setTotals(2 * s.totalFiles - filesDone + s.writtenFiles,
+                                  2 * s.totalBytes - bytesDone + s.writtenBytes);
+        m_estimate->sample(std::chrono::milliseconds(m_clock.elapsed()),
+                           s.checking ? s.totalFiles + checkedFiles : filesDone,
+                           s.checking ? s.totalBytes + checkedBytes : bytesDone);
+        const bool moving = (!s.flushing || s.checking) && !s.stopping;
+        m_rate->setText(moving ? m_estimate->rateText(locale) : QString());
+        m_timeLeft->setText(moving ? m_estimate->timeLeftText() : QString());
+        if (s.flushing && !s.checking) {
             m_current->setText(QStringLiteral("書き込みを完了しています…"));
             m_bar->setRange(0, 0); // no measure of a flush: the bar just moves
             return;
         }
+        const QString prefix = s.checking ? QStringLiteral("確認中 ") : QString();
+        const QFontMetrics metrics = m_current->fontMetrics();
         m_current->setText(s.stopping ? QStringLiteral("中止しています…")
-                                      : m_current->fontMetrics().elidedText(s.file, Qt::ElideMiddle,
-                                                                            m_current->contentsRect().width()));
+                                      : prefix + metrics.elidedText(s.file, Qt::ElideMiddle,
+                                                                    m_current->contentsRect().width()
+                                                                        - metrics.horizontalAdvance(prefix)));
         m_bar->setRange(0, Steps);
-        m_bar->setValue(int(Steps * m_estimate->partDone(filesDone, bytesDone)));
+        // Files weigh as the time left weighs them, in whichever phase is shown.
+        m_bar->setValue(int(Steps * CopyEstimate(ofFiles, ofBytes).partDone(shownFiles, shownBytes)));
     }
 
     static QString size(const QLocale &locale, qint64 bytes)

@@ -21,6 +21,7 @@ const CopyRunKind Backup{
     .progressCaption = QStringLiteral("バックアップ中…"),
     .completed = QStringLiteral("バックアップが完了しました。"),
     .stopped = QStringLiteral("バックアップを中止しました。"),
+    .logName = QStringLiteral("バックアップ"),
     .labels = HistoryLog::BackupLabels,
     .destinationDirectory = BackupDirectory,
     .destinationName = BackupName,

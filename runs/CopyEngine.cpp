@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,7 +17,6 @@ namespace {
 // progress window moves on a slow stick.
 constexpr size_t KernelChunk = 8 * 1024 * 1024;
 constexpr size_t BufferSize = 1024 * 1024;
-constexpr int TemporaryAttempts = 100;
 
 // Appends "/name" to a path for as long as it lives.
 class PathStep {
@@ -91,6 +91,14 @@ bool changedKind(int err)
     return err == ENOENT || err == ELOOP || err == ENOTDIR || err == ENXIO;
 }
 
+// What a destination answers for a name it cannot hold: ENAMETOOLONG past
+// its length, EILSEQ (exfat-fuse) for bytes that are not UTF-8, EINVAL
+// (the kernel's FAT and exFAT) for characters their names lack.
+bool refusesName(int err)
+{
+    return err == EINVAL || err == EILSEQ || err == ENAMETOOLONG;
+}
+
 // FAT and exFAT cannot hold symbolic links.
 bool holdsNoLinks(int err)
 {
@@ -118,21 +126,39 @@ Result<Fd> openRegularFile(int dirFd, const std::string &name, bool followLink, 
 
 constexpr qint64 NanosecondsPerSecond = 1'000'000'000;
 
-qint64 nanoseconds(const struct timespec &t)
+bool sameInstant(const struct timespec &a, const struct timespec &b)
 {
-    return qint64(t.tv_sec) * NanosecondsPerSecond + t.tv_nsec;
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-// Whether two times are the same to step nanoseconds: a destination that
-// keeps whole seconds stores 12:00:05.7 as 12:00:05 (and Windows rounds up
-// to 12:00:06 on FAT), so anything less than a step apart is the same.
-bool sameTime(const struct timespec &a, const struct timespec &b, qint64 step)
+// t as a destination that keeps times to step nanoseconds stores it: cut
+// down to a whole step. Seconds and nanoseconds stay apart, so times past
+// 2262 (ext4 keeps them up to 2446) cannot overflow.
+struct timespec storedAs(struct timespec t, qint64 step)
 {
-    const time_t seconds = a.tv_sec - b.tv_sec;
-    if (seconds > 2 || seconds < -2) // no step is longer, and no overflow below
+    if (step < NanosecondsPerSecond) {
+        t.tv_nsec -= long(t.tv_nsec % step);
+        return t;
+    }
+    const time_t seconds = time_t(step / NanosecondsPerSecond);
+    t.tv_sec -= (t.tv_sec % seconds + seconds) % seconds;
+    t.tv_nsec = 0;
+    return t;
+}
+
+// Gives the file name in dirFd the bits mode where it is still the regular
+// file there was (a link or another file swapped in since is copied over
+// instead); false where it is not, or the bits could not be set.
+bool bitsFixedInPlace(int dirFd, const std::string &name, const DestinationEntry &there, mode_t mode)
+{
+    const Fd fd(::openat(dirFd, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st;
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_ino != there.inode
+        || st.st_dev != there.device)
         return false;
-    const qint64 apart = qint64(seconds) * NanosecondsPerSecond + (a.tv_nsec - b.tv_nsec);
-    return apart < step && apart > -step;
+    // A descriptor opened as a path takes no fchmod; its name in /proc
+    // reaches that very file, even one without read or write bits.
+    return ::chmod(("/proc/self/fd/" + std::to_string(fd.get())).c_str(), mode) == 0;
 }
 
 // The target of the link name in dirFd, or nullopt when it is no link (any more).
@@ -196,20 +222,23 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     m_targetPath = *targetPath;
     m_source = FolderWalk(sourceFd->get());
     m_target = FolderWalk(parentFd.get());
-    const Result<bool> made = enterTarget(root, root.mode, true);
-    if (!made)
-        return made.error();
-    root.created = *made;
-    if (*made)
+    const Result<Entered> entered = enterTarget(root, root.mode, true);
+    if (!entered)
+        return entered.error();
+    if (*entered == Entered::Refused)
+        return leftOutError();
+    const bool made = *entered == Entered::Made;
+    root.created = made;
+    if (made)
         keepBitsWritable(m_target.fd(), root.mode);
     // ext4 places a folder's files far better (two to three times faster
     // on many small files) when the folders are made before the files. Only
     // where no existing file can stop the copy, so a stop at error 58 still
     // leaves exactly what the file order gives.
-    m_madeAhead = m_overwrite || *made;
+    m_madeAhead = m_overwrite || made;
     Result<void> copied = m_madeAhead ? makeFolders(root) : Result<void>();
     if (copied)
-        copied = copyTree(root, *made);
+        copied = copyTree(root, made);
     if (!copied) {
         m_target.restart();
         tidy(root);
@@ -217,9 +246,13 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     }
     // A destination that was already there (a drive root, an earlier
     // backup) is the user's own folder: its permissions stay as they are.
-    if (*made)
+    if (made)
         keepAttributes(m_target.fd(), sourceStat);
-    return {};
+    else if (root.foundBits)
+        (void)::fchmod(m_target.fd(), *root.foundBits);
+    if (const int err = m_target.leave(name))
+        return err == ESTALE ? folderMoved() : errorFromErrno(err, m_targetPath);
+    return leftOutError();
 }
 
 Result<void> CopyEngine::refuseOwnSubtree(FolderId source, int parentFd, const std::string &name,
@@ -249,8 +282,8 @@ Result<void> CopyEngine::refuseOwnSubtree(FolderId source, int parentFd, const s
 }
 
 // Makes the destination folder of folder in the current destination
-// folder, or finds it there, and enters it; true when this copy made it.
-Result<bool> CopyEngine::enterTarget(const PlannedFolder &folder, mode_t mode, bool removeLeftovers)
+// folder, or finds it there, and enters it.
+Result<CopyEngine::Entered> CopyEngine::enterTarget(PlannedFolder &folder, mode_t mode, bool removeLeftovers)
 {
     if (const int err = fault(WriteFaults::Step::CreateFolder, m_targetPath))
         return errorFromErrno(err, m_targetPath);
@@ -258,18 +291,32 @@ Result<bool> CopyEngine::enterTarget(const PlannedFolder &folder, mode_t mode, b
     struct stat st;
     int err = m_target.enter(folder.name, st);
     bool made = false;
-    if (err == ENOENT) {
+    if (err == ENOENT || refusesName(err) || removedFileInTheWay(err, folder.name)) {
         // Created writable for us; the exact bits are set once its files are in.
         made = ::mkdirat(m_target.fd(), folder.name.c_str(), (mode & 0777) | S_IRWXU) == 0;
+        if (!made && leftOutIfRefused(errno, m_target.fd(), nullptr, m_targetPath))
+            return Entered::Refused;
         if (!made && errno != EEXIST)
             return errorFromErrno(errno, m_targetPath);
         err = m_target.enter(folder.name, st);
     }
     if (auto entered = enteredTarget(err, st, made); !entered)
         return entered.error();
+    if (!made)
+        openUp(folder, st);
     if (!made && removeLeftovers)
-        removeTemporaries(&folder);
-    return made;
+        removeTemporaries(folder);
+    return made ? Entered::Made : Entered::Found;
+}
+
+// A folder found locked for its owner (a read-only folder's copy from an
+// earlier run) would refuse every change; it is writable while the copy
+// fills it, and its bits come back after, when it is filled or given up.
+void CopyEngine::openUp(PlannedFolder &folder, const struct stat &st)
+{
+    if ((st.st_mode & S_IRWXU) != S_IRWXU && !folder.foundBits
+        && ::fchmod(m_target.fd(), (st.st_mode & 07777) | S_IRWXU) == 0)
+        folder.foundBits = st.st_mode & 07777;
 }
 
 // Takes what entering a destination folder gave: err, and its status st.
@@ -293,9 +340,12 @@ Result<void> CopyEngine::makeFolders(PlannedFolder &folder)
         const PathStep targetStep(m_targetPath, sub.name);
         struct stat st;
         const int err = m_target.enter(sub.name, st);
-        Result<void> made = err == ENOENT ? makeAhead(sub) : enteredTarget(err, st, false);
-        if (made && err == 0)
-            removeTemporaries(&sub);
+        const bool missing = err == ENOENT || refusesName(err) || removedFileInTheWay(err, sub.name);
+        Result<void> made = missing ? makeAhead(sub) : enteredTarget(err, st, false);
+        if (made && err == 0) {
+            openUp(sub, st);
+            removeTemporaries(sub);
+        }
         if (made)
             made = makeFolders(sub);
         if (!made)
@@ -324,18 +374,24 @@ Result<void> CopyEngine::makeAhead(PlannedFolder &sub)
 }
 
 // Gives the folder made ahead for sub its own name and enters it.
-Result<bool> CopyEngine::placeAhead(PlannedFolder &sub)
+Result<CopyEngine::Entered> CopyEngine::placeAhead(PlannedFolder &sub)
 {
-    if (const int err = renameNoReplace(m_target.fd(), sub.aheadName, sub.name, m_targetPath))
+    if (const int err = renameNoReplace(m_target.fd(), sub.aheadName, sub.name, m_targetPath)) {
+        if (leftOutIfRefused(err, m_target.fd(), sub.aheadName.c_str(), m_targetPath)) {
+            (void)removeTree(sub.aheadName); // with the folders made ahead inside
+            sub.aheadName.clear();
+            return Entered::Refused;
+        }
         return err == EEXIST || err == ENOTEMPTY
                    ? errorAt(ErrorNumber::PathFileAccess, "Path/File access error (something is in the way)",
                              m_targetPath)
                    : errorFromErrno(err, m_targetPath);
+    }
     sub.aheadName.clear();
     struct stat st;
     if (auto entered = enteredTarget(m_target.enter(sub.name, st), st, true); !entered)
         return entered.error();
-    return true;
+    return Entered::Made;
 }
 
 Result<void> CopyEngine::copyTree(PlannedFolder &folder, bool targetIsNew)
@@ -362,21 +418,29 @@ Result<void> CopyEngine::copyFolderEntry(PlannedFolder &sub)
         tidy(sub); // no longer a folder to copy: nothing made for it may stay
         return {};
     }
-    const Result<bool> made = sub.aheadName.empty() ? enterTarget(sub, st.st_mode, !m_madeAhead)
-                                                    : placeAhead(sub);
-    if (!made)
-        return made.error();
-    sub.created = *made;
+    const Result<Entered> entered = sub.aheadName.empty() ? enterTarget(sub, st.st_mode, !m_madeAhead)
+                                                          : placeAhead(sub);
+    if (!entered)
+        return entered.error();
+    if (*entered == Entered::Refused) {
+        sub.filled = true; // nothing of it to tidy
+        if (const int err = m_source.leave())
+            return errorFromErrno(err, m_sourcePath, Side::Source);
+        return {};
+    }
+    sub.created = *entered == Entered::Made;
     if (sub.created)
         keepBitsWritable(m_target.fd(), st.st_mode);
     if (auto copied = copyTree(sub, sub.created); !copied)
         return copied;
+    if (sub.created && m_observer)
+        m_observer->entryWritten({WrittenEntry::Kind::Folder, m_sourcePath, m_targetPath, 0, {}, {}, false});
     keepFolderAttributes(st, sub.created);
     sub.filled = true;
     if (const int err = m_source.leave())
         return errorFromErrno(err, m_sourcePath, Side::Source);
-    if (const int err = m_target.leave())
-        return errorFromErrno(err, m_targetPath);
+    if (const int err = m_target.leave(sub.name))
+        return err == ESTALE ? folderMoved() : errorFromErrno(err, m_targetPath);
     return {};
 }
 
@@ -413,8 +477,9 @@ bool CopyEngine::leftInPlace(const PlannedFile &file, int sourceFd, int targetFd
         return false;
     if (!sameTimeThere(there.modified, file.modified, targetFd, there.device))
         return false;
-    if ((there.mode & 07777) != file.mode && keepingOf(targetFd, there.device).bits)
-        (void)::fchmodat(targetFd, file.name.c_str(), file.mode, 0);
+    if ((there.mode & 07777) != file.mode && keepingOf(targetFd, there.device).bits
+        && !bitsFixedInPlace(targetFd, file.name, there, file.mode))
+        return false;
     if (m_observer && file.size > 0)
         m_observer->bytesCopied(file.size);
     return true;
@@ -425,12 +490,19 @@ bool CopyEngine::leftInPlace(const PlannedFile &file, int sourceFd, int targetFd
 bool CopyEngine::sameTimeThere(const struct timespec &there, const struct timespec &source, int targetFd,
                                dev_t device)
 {
-    if (nanoseconds(there) == nanoseconds(source))
+    if (sameInstant(there, source))
         return true;
-    // Further apart than any step: no need to learn this destination's.
-    if (!sameTime(there, source, 2 * NanosecondsPerSecond))
+    // Further apart than any step (2 s): no need to learn this destination's.
+    // Unsigned, so that no difference of seconds overflows.
+    if (quint64(there.tv_sec) - quint64(source.tv_sec) + 2 > 4)
         return false;
-    return sameTime(there, source, keepingOf(targetFd, device).timeStep);
+    const qint64 step = keepingOf(targetFd, device).timeStep;
+    const struct timespec stored = storedAs(source, step);
+    if (sameInstant(there, stored))
+        return true;
+    // Windows writes FAT's 2 s times rounded up, not down.
+    return step == 2 * NanosecondsPerSecond && !sameInstant(stored, source)
+           && sameInstant(there, {stored.tv_sec + 2, 0});
 }
 
 // A folder found as the source has it (nothing written into it, its time
@@ -471,7 +543,7 @@ Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int tar
     if (!temporary)
         return temporary.error();
 
-    Result<void> done = copyData(in->get(), out.get(), qint64(st.st_size), file.name);
+    Result<void> done = copyData(in->get(), out.get(), st, file.name);
     if (done) {
         // Created with its permission bits already; only what the umask
         // took away or the special bits need another call.
@@ -481,10 +553,12 @@ Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int tar
         if (const int err = out.close())
             done = errorFromErrno(err, targetPathOf(file.name));
     }
-    if (done)
-        done = putInPlace(targetFd, *temporary, file.name);
+    const bool placed = done && placedInPlace(done, targetFd, *temporary, file.name);
     if (!done)
         (void)::unlinkat(targetFd, temporary->c_str(), 0);
+    else if (placed && m_observer)
+        m_observer->entryWritten({WrittenEntry::Kind::File, sourcePathOf(file.name), targetPathOf(file.name),
+                                  qint64(st.st_size), st.st_mtim, {}, follow == FollowLink::Yes});
     return done;
 }
 
@@ -514,18 +588,55 @@ Result<void> CopyEngine::copyLink(const PlannedFile &file, int sourceFd, int tar
         return temporary.error();
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     (void)::utimensat(targetFd, temporary->c_str(), times, AT_SYMLINK_NOFOLLOW);
-    Result<void> done = putInPlace(targetFd, *temporary, file.name);
+    Result<void> done;
+    const bool placed = placedInPlace(done, targetFd, *temporary, file.name);
     if (!done)
         (void)::unlinkat(targetFd, temporary->c_str(), 0);
+    else if (placed && m_observer)
+        m_observer->entryWritten({WrittenEntry::Kind::Link, sourcePathOf(file.name), targetPathOf(file.name), 0, {},
+                                  *linkTarget, false});
     return done;
+}
+
+// A sparse file (fewer blocks than its size needs) keeps its holes: only
+// its data is copied, each part at its own place, and its size sets the end.
+Result<void> CopyEngine::copyData(int in, int out, const struct stat &st, const std::string &name)
+{
+    if (const int err = fault(WriteFaults::Step::WriteData, targetPathOf(name)))
+        return errorFromErrno(err, targetPathOf(name));
+    const qint64 size = st.st_size;
+    if (qint64(st.st_blocks) * 512 >= size)
+        return copySpan(in, out, size, name);
+    qint64 at = 0;
+    while (at < size) {
+        off_t data = ::lseek(in, at, SEEK_DATA);
+        if ((data < 0 && errno == ENXIO) || data >= size)
+            break; // a hole up to the end
+        off_t hole = data < 0 ? -1 : ::lseek(in, data, SEEK_HOLE);
+        if (data < 0 || hole <= data) { // holes cannot be told here: the rest as it reads
+            data = at;
+            hole = size;
+        }
+        hole = std::min<off_t>(hole, size);
+        if (::lseek(in, data, SEEK_SET) < 0 || ::lseek(out, data, SEEK_SET) < 0)
+            return errorFromErrno(errno, targetPathOf(name));
+        if (m_observer && data > at)
+            m_observer->bytesCopied(data - at);
+        if (auto copied = copySpan(in, out, hole - data, name); !copied)
+            return copied;
+        at = hole;
+    }
+    if (m_observer && size > at)
+        m_observer->bytesCopied(size - at);
+    if (::ftruncate(out, size) != 0)
+        return errorFromErrno(errno, targetPathOf(name));
+    return {};
 }
 
 // A file that grows while it is copied is taken as it was when opened:
 // stopping at its size spares the call that would only report the end.
-Result<void> CopyEngine::copyData(int in, int out, qint64 size, const std::string &name)
+Result<void> CopyEngine::copySpan(int in, int out, qint64 size, const std::string &name)
 {
-    if (const int err = fault(WriteFaults::Step::WriteData, targetPathOf(name)))
-        return errorFromErrno(err, targetPathOf(name));
     qint64 copied = 0;
     while (m_kernelCopy && copied < size) {
         // Without a progress window one call may do the whole file.
@@ -583,28 +694,79 @@ Result<std::string> CopyEngine::createTemporary(WriteFaults::Step step, const st
 {
     if (const int err = fault(step, target))
         return errorFromErrno(err, target);
-    for (int attempt = 0; attempt < TemporaryAttempts; ++attempt) {
-        std::string name = copyTemporaryName(m_temporaryBase + m_temporaryCount++);
-        const int err = create(name.c_str());
-        if (err == 0)
-            return name;
-        if (err != EEXIST)
-            return errorFromErrno(err, target);
-    }
-    return errorFromErrno(EEXIST, target);
+    FreshlyNamed made = createFreshlyNamed(
+        [this] { return copyTemporaryName(m_temporaryBase + m_temporaryCount++); }, create);
+    if (made.err)
+        return errorFromErrno(made.err, target);
+    return std::move(made.name);
+}
+
+// Renames temporary to name; true where it took the name, false where it
+// failed (done then holds why) or the destination refused the name.
+bool CopyEngine::placedInPlace(Result<void> &done, int targetFd, const std::string &temporary,
+                               const std::string &name)
+{
+    const size_t leftOut = m_leftOut.size();
+    done = putInPlace(targetFd, temporary, name);
+    return done && m_leftOut.size() == leftOut;
 }
 
 Result<void> CopyEngine::putInPlace(int targetFd, const std::string &temporary, const std::string &name)
 {
     // The rename replaces a link that stands there, never what it points to.
-    const int err = m_overwrite ? (::renameat(targetFd, temporary.c_str(), targetFd, name.c_str()) == 0 ? 0 : errno)
-                                : renameNoReplace(targetFd, temporary, name, targetPathOf(name));
+    auto rename = [&] { return ::renameat(targetFd, temporary.c_str(), targetFd, name.c_str()) == 0 ? 0 : errno; };
+    int err = m_overwrite ? rename() : renameNoReplace(targetFd, temporary, name, targetPathOf(name));
+    // A folder where the source now has a file is this program's copy of
+    // what the source held; the rename never meets a link's target.
+    if (err == EISDIR && m_overwrite && removeTree(name) == 0)
+        err = rename();
     if (err == 0)
         return {};
+    if (leftOutIfRefused(err, targetFd, temporary.c_str(), targetPathOf(name))) {
+        (void)::unlinkat(targetFd, temporary.c_str(), 0);
+        return {};
+    }
     if (err == EISDIR || err == ENOTEMPTY || (m_overwrite && err == EEXIST))
         return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (a folder is in the way)",
                        targetPathOf(name));
     return errorFromErrno(err, targetPathOf(name));
+}
+
+// Whether err, from giving an entry its name path in the folder dirFd,
+// says the destination cannot hold that name; if so the entry is left out,
+// to be named when the run fails after copying the rest. exfat-fuse answers
+// ENOENT for characters FAT names lack (":", a newline), so that counts
+// where the folder is still there and so is the temporary being renamed.
+bool CopyEngine::leftOutIfRefused(int err, int dirFd, const char *temporary, const std::string &path)
+{
+    struct stat st;
+    const bool refused = refusesName(err)
+                         || (err == ENOENT && ::fstat(dirFd, &st) == 0 && st.st_nlink > 0
+                             && (!temporary || exists(dirFd, temporary)));
+    if (refused)
+        m_leftOut.push_back(path);
+    return refused;
+}
+
+// A destination folder moved or renamed while the copy worked in it: the
+// copy is not where it should be, whatever was written.
+Error CopyEngine::folderMoved() const
+{
+    return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (folder moved during the copy)",
+                   m_targetPath);
+}
+
+// The run's end where names were left out: a failure naming them, never
+// a success.
+Result<void> CopyEngine::leftOutError() const
+{
+    if (m_leftOut.empty())
+        return {};
+    std::string names;
+    for (const std::string &path : m_leftOut)
+        names += (names.empty() ? "" : "; ") + path;
+    return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (names the destination cannot hold, left out)",
+                   names);
 }
 
 // After a stop, in the destination folder the walk stands in: the folders
@@ -613,7 +775,7 @@ Result<void> CopyEngine::putInPlace(int targetFd, const std::string &temporary, 
 void CopyEngine::tidy(PlannedFolder &sub)
 {
     if (!sub.aheadName.empty()) {
-        removeTemporaryFolder(sub.aheadName);
+        (void)removeTree(sub.aheadName);
         return;
     }
     struct stat st;
@@ -623,30 +785,80 @@ void CopyEngine::tidy(PlannedFolder &sub)
         tidy(inner);
     if (sub.created)
         (void)::fchmod(m_target.fd(), sub.mode & 07777);
+    else if (sub.foundBits)
+        (void)::fchmod(m_target.fd(), *sub.foundBits);
     if (m_target.leave() == 0 && sub.created)
         (void)::unlinkat(m_target.fd(), sub.name.c_str(), AT_REMOVEDIR); // only when empty
 }
 
-// Removes the copy temporaries in the destination folder the walk stands
-// in, which is that of folder when given: those found there while the tree
-// was read, or else those there now. Folders among them hold only more.
-void CopyEngine::removeTemporaries(const PlannedFolder *folder)
+// Removes the copy temporaries in the destination folder of folder, where
+// the walk stands: those found there while the tree was read, or else
+// those there now. Folders among them hold only more.
+void CopyEngine::removeTemporaries(const PlannedFolder &folder)
 {
     const std::vector<std::string> names =
-        folder && folder->leftovers ? *folder->leftovers : copyTemporariesIn(m_target.fd());
+        folder.leftovers ? *folder.leftovers : copyTemporariesIn(m_target.fd(), folder);
     for (const std::string &name : names)
         if (::unlinkat(m_target.fd(), name.c_str(), 0) != 0 && errno == EISDIR)
-            removeTemporaryFolder(name);
+            (void)removeTree(name);
 }
 
-void CopyEngine::removeTemporaryFolder(const std::string &name)
+// Removes the folder name, in the destination folder the walk stands in,
+// with all it holds, never following a link. A level at a time, so a deep
+// tree costs no stack; 0, or the errno of what could not be removed.
+int CopyEngine::removeTree(const std::string &name)
 {
     struct stat st;
-    if (m_target.enter(name, st) != 0)
-        return;
-    removeTemporaries();
-    if (m_target.leave() == 0)
-        (void)::unlinkat(m_target.fd(), name.c_str(), AT_REMOVEDIR);
+    int err = m_target.enter(name, st);
+    if (err)
+        return err;
+    std::vector<std::string> names{name}; // the folders entered, the deepest last
+    alignas(struct dirent64) char buffer[16 * 1024];
+    while (err == 0 && !names.empty()) {
+        // Removes all but folders; stops at the first folder, to go into it.
+        std::string inner;
+        int failed = 0;
+        const int dirFd = m_target.fd();
+        (void)::lseek(dirFd, 0, SEEK_SET);
+        err = forEachEntry(dirFd, buffer, sizeof buffer, [&](const struct dirent64 &entry) {
+            if (std::strcmp(entry.d_name, ".") == 0 || std::strcmp(entry.d_name, "..") == 0
+                || ::unlinkat(dirFd, entry.d_name, 0) == 0)
+                return true;
+            if (errno == EISDIR)
+                inner = entry.d_name;
+            else
+                failed = errno;
+            return false;
+        });
+        if (err == 0)
+            err = failed;
+        if (err == 0 && !inner.empty()) {
+            err = m_target.enter(inner, st);
+            if (err == 0)
+                names.push_back(std::move(inner));
+        } else if (err == 0) {
+            const std::string emptied = std::move(names.back());
+            names.pop_back();
+            err = m_target.leave();
+            if (err == 0 && ::unlinkat(m_target.fd(), emptied.c_str(), AT_REMOVEDIR) != 0)
+                err = errno;
+        }
+    }
+    for (size_t level = 0; level < names.size(); ++level)
+        (void)m_target.leave();
+    return err;
+}
+
+// In overwrite mode a regular file standing where the source now has a
+// folder is this program's copy of what the source held: it goes, for the
+// folder to take its place. Not the destination itself (the user's), and
+// never a link.
+bool CopyEngine::removedFileInTheWay(int err, const std::string &name)
+{
+    struct stat st;
+    return m_overwrite && (err == ENOTDIR || err == ELOOP) && !m_target.atStart()
+           && ::fstatat(m_target.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
+           && ::unlinkat(m_target.fd(), name.c_str(), 0) == 0;
 }
 
 // The two calls below fail as a test asks, as they would on a file system
@@ -720,7 +932,7 @@ CopyEngine::Keeping CopyEngine::learnKeeping(int targetFd)
         // something else is compared exactly.
         for (const qint64 step : {qint64(1), qint64(100), qint64(1'000), qint64(1'000'000),
                                   qint64(10'000'000), NanosecondsPerSecond, 2 * NanosecondsPerSecond})
-            if (nanoseconds(st.st_mtim) == nanoseconds(given) / step * step) {
+            if (sameInstant(st.st_mtim, storedAs(given, step))) {
                 keeping.timeStep = step;
                 break;
             }

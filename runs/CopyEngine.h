@@ -15,7 +15,8 @@ class WriteFaults {
 public:
     // CopyRange and RenameNoReplace stand for the kernel refusing a call
     // that some file systems lack (EXDEV, EINVAL), so the fallbacks run.
-    enum class Step { CreateFolder, CreateFile, CreateLink, WriteData, CopyRange, RenameNoReplace };
+    // ReadBack stands for the device failing to read a written file back.
+    enum class Step { CreateFolder, CreateFile, CreateLink, WriteData, CopyRange, RenameNoReplace, ReadBack };
     virtual ~WriteFaults() = default;
     // The errno with which writing destinationPath at this step fails, or 0.
     virtual int failure(Step step, const std::string &destinationPath) const = 0;
@@ -41,14 +42,18 @@ public:
 
 private:
     enum class FollowLink { No, Yes };
+    // How the copy came into a destination folder; Refused where the
+    // destination cannot hold its name, and it was left out.
+    enum class Entered { Found, Made, Refused };
 
     Result<void> refuseOwnSubtree(FolderId source, int parentFd, const std::string &name,
                                   const std::string &destination);
-    Result<bool> enterTarget(const PlannedFolder &folder, mode_t mode, bool removeLeftovers);
+    Result<Entered> enterTarget(PlannedFolder &folder, mode_t mode, bool removeLeftovers);
     Result<void> enteredTarget(int err, const struct stat &st, bool made);
+    void openUp(PlannedFolder &folder, const struct stat &st);
     Result<void> makeFolders(PlannedFolder &folder);
     Result<void> makeAhead(PlannedFolder &sub);
-    Result<bool> placeAhead(PlannedFolder &sub);
+    Result<Entered> placeAhead(PlannedFolder &sub);
     Result<void> copyTree(PlannedFolder &folder, bool targetIsNew);
     Result<void> copyFolderEntry(PlannedFolder &sub);
     Result<void> copyEntry(const PlannedFile &file, int sourceFd, int targetFd, bool targetIsNew);
@@ -58,16 +63,22 @@ private:
     void keepFolderAttributes(const struct stat &source, bool created);
     Result<void> copyFile(const PlannedFile &file, int sourceFd, int targetFd, FollowLink follow);
     Result<void> copyLink(const PlannedFile &file, int sourceFd, int targetFd);
-    Result<void> copyData(int in, int out, qint64 size, const std::string &name);
+    Result<void> copyData(int in, int out, const struct stat &st, const std::string &name);
+    Result<void> copySpan(int in, int out, qint64 size, const std::string &name);
     Result<void> copyDataByReading(int in, int out, qint64 remaining, const std::string &name);
     ssize_t copyRange(int in, int out, size_t length, const std::string &name) const;
     int renameNoReplace(int dirFd, const std::string &from, const std::string &to, const std::string &path) const;
     template <typename Create>
     Result<std::string> createTemporary(WriteFaults::Step step, const std::string &target, Create create);
+    bool placedInPlace(Result<void> &done, int targetFd, const std::string &temporary, const std::string &name);
     Result<void> putInPlace(int targetFd, const std::string &temporary, const std::string &name);
+    bool leftOutIfRefused(int err, int dirFd, const char *temporary, const std::string &path);
+    Result<void> leftOutError() const;
+    Error folderMoved() const;
     void tidy(PlannedFolder &sub);
-    void removeTemporaries(const PlannedFolder *folder = nullptr);
-    void removeTemporaryFolder(const std::string &name);
+    void removeTemporaries(const PlannedFolder &folder);
+    int removeTree(const std::string &name);
+    bool removedFileInTheWay(int err, const std::string &name);
     void setTimes(int fd, struct timespec accessed, struct timespec modified, const std::string &name) const;
 
     // What a destination file system keeps of the times and bits given to
@@ -99,4 +110,5 @@ private:
     quint64 m_temporaryCount = 0;
     bool m_kernelCopy = true; // false once the kernel refused copy_file_range here
     std::vector<char> m_buffer;     // for read/write copies and link targets
+    std::vector<std::string> m_leftOut; // entries whose names the destination refused
 };

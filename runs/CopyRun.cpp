@@ -1,6 +1,8 @@
 #include "runs/CopyRun.h"
 
 #include "core/PathRules.h"
+#include "runs/CopyCheck.h"
+#include "runs/RunLog.h"
 
 namespace {
 const QString EndingWords = QStringLiteral("正常終了します。");
@@ -79,9 +81,10 @@ Result<void> CopyRun::Steps()
             return {};
         }
     }
-    if (!AddHistoryEntry()) {
+    if (const Result<void> added = AddHistoryEntry(); !added) {
         // The entry stays in txtRireki; the failure concerns the history
         // file, not the folder, so no folder message fits it.
+        Log(added.error());
         SetBusy(false);
         ReportUnexpectedError(m_context.platform);
         return {};
@@ -156,12 +159,28 @@ Result<void> CopyRun::CopyFolder()
         m_kind.progressCaption, [&](CopyProgressObserver &observer) -> Result<void> {
             if (m_kind.comparesFreeSpace)
                 m_destinationBefore = DestinationBytes();
-            if (Result<void> copied = fileSystem.CopyFolder(source, destination, overwrite, &observer);
-                !copied)
+            WrittenRecorder recorder(&observer);
+            const Result<void> copied = fileSystem.CopyFolder(source, destination, overwrite, &recorder);
+            if (!copied && copied.error().number == ErrorNumber::UserInterrupt) {
+                // Nothing a stopped copy wrote is read back: no repeat may
+                // take it as current.
+                fileSystem.MarkUnchecked(recorder.written);
+                return copied;
+            }
+            if (!copied && recorder.written.empty())
                 return copied;
             // Done means on the device: the user may pull the stick out next.
             observer.flushStarted();
-            return fileSystem.FlushToDevice(destination);
+            Result<void> checked = fileSystem.FlushToDevice(destination);
+            // And what the device hands back is what was copied: a fake or
+            // worn stick takes writes it cannot return. What a failed copy
+            // wrote is read back too, or the repeat after the overwrite
+            // question would take a bad file of it as current.
+            if (checked)
+                checked = fileSystem.ReadBack(recorder.written, &observer);
+            else // nor, past a failed flush, is anything read back
+                fileSystem.MarkUnchecked(recorder.written);
+            return copied ? checked : copied;
         });
 }
 
@@ -207,6 +226,7 @@ void CopyRun::Complete()
 
 void CopyRun::OnError(const Error &error)
 {
+    Log(error);
     SetBusy(false);
     switch (error.number) {
     case ErrorNumber::PathNotFound: {
@@ -234,6 +254,17 @@ void CopyRun::OnError(const Error &error)
         break;
     }
     ReportUnexpectedError(m_context.platform);
+}
+
+// The boxes name no cause; the run log keeps it.
+void CopyRun::Log(const Error &error)
+{
+    const Platform &platform = m_context.platform;
+    RunLog::Append(platform.dataDirectory.stateDirectory(),
+                   QStringLiteral("%1 %2 %3 %4 %5")
+                       .arg(platform.clock.dateText(), platform.clock.timeText(), m_kind.logName)
+                       .arg(error.number)
+                       .arg(error.description));
 }
 
 QString CopyRun::NotFoundName()

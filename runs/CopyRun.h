@@ -23,6 +23,7 @@ struct CopyRunKind {
     QString progressCaption;     // "バックアップ中…"
     QString completed;           // "バックアップが完了しました。"
     QString stopped;             // "バックアップを中止しました。"
+    QString logName;             // "バックアップ", in the run log
     HistoryLog::Labels labels;
     // The destination path is this directory, ending in whatever separator
     // the run puts before the name, followed by the name.
@@ -64,6 +65,7 @@ private:
     Result<void> AddHistoryEntry();
     void Complete();
     void OnError(const Error &error);
+    void Log(const Error &error);
     QString NotFoundName();
     void SetBusy(bool busy) { m_context.platform.busyPointer.setBusy(busy); }
     MsgAnswer MsgBox(const QString &text, MsgButtons buttons = MsgButtons::OK,

@@ -1,5 +1,6 @@
 #include "runs/DriveFileSystem.h"
 
+#include "runs/CopyCheck.h"
 #include "runs/CopyEngine.h"
 #include "runs/FolderPlan.h"
 
@@ -117,4 +118,14 @@ Result<void> DriveFileSystem::FlushToDevice(const QString &path)
     if (!fd || ::syncfs(fd->get()) != 0)
         return errorAt(ErrorNumber::DeviceIO, "Device I/O error (flushing to the device)", folder);
     return {};
+}
+
+Result<void> DriveFileSystem::ReadBack(const WrittenEntries &written, CopyObserver *observer)
+{
+    return guarded([&] { return checkWritten(written, observer, m_faults); });
+}
+
+void DriveFileSystem::MarkUnchecked(const WrittenEntries &written)
+{
+    markUnchecked(written);
 }

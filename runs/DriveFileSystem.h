@@ -25,6 +25,8 @@ public:
     Result<Folder> GetFolder(const QString &path) override;
     Result<qint64> Size(const Folder &folder) override;
     Result<void> FlushToDevice(const QString &path) override;
+    Result<void> ReadBack(const WrittenEntries &written, CopyObserver *observer = nullptr) override;
+    void MarkUnchecked(const WrittenEntries &written) override;
 
 private:
     DriveTable &m_drives;

@@ -117,7 +117,7 @@ void FolderLooks::lookAtDestination(Look &look) const
     if (dirFd < 0)
         return;
     try {
-        look.folder->leftovers = copyTemporariesIn(dirFd);
+        look.folder->leftovers = copyTemporariesIn(dirFd, *look.folder);
     } catch (const std::bad_alloc &) {
         // Looked for again when the copy enters the folder.
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runs/FolderPlan.h"
+#include "runs/PlannedTree.h"
 
 #include <condition_variable>
 #include <deque>

@@ -5,18 +5,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <memory>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-constexpr std::string_view TemporaryPrefix = ".txtmp-";
-constexpr size_t TemporaryDigits = 16;
 
 class PlanReader {
 public:
@@ -58,33 +53,19 @@ public:
 private:
     Result<void> listEntries(int fd, PlannedFolder &folder, const std::string &path)
     {
-        for (;;) {
-            const ssize_t n = ::getdents64(fd, m_buffer, sizeof m_buffer);
-            if (n == 0)
-                break;
-            if (n < 0)
-                return errorFromErrno(errno, path, Side::Source);
-            folder.files.reserve(folder.files.size() + entriesIn(n));
-            for (ssize_t offset = 0; offset < n;) {
-                const auto *entry = reinterpret_cast<const struct dirent64 *>(m_buffer + offset);
-                offset += entry->d_reclen;
-                if (auto added = addEntry(fd, *entry, folder, path); !added)
-                    return added;
-            }
-        }
+        Result<void> added;
+        const int err = forEachEntry(fd, m_buffer, sizeof m_buffer, [&](const struct dirent64 &entry) {
+            added = addEntry(fd, entry, folder, path);
+            return added.ok();
+        });
+        if (!added)
+            return added;
+        if (err)
+            return errorFromErrno(err, path, Side::Source);
         auto byName = [](const auto &a, const auto &b) { return a.name < b.name; };
         std::sort(folder.files.begin(), folder.files.end(), byName);
         std::sort(folder.folders.begin(), folder.folders.end(), byName);
         return {};
-    }
-
-    // The number of entries in the first n bytes of the buffer.
-    size_t entriesIn(ssize_t n) const
-    {
-        size_t count = 0;
-        for (ssize_t offset = 0; offset < n; ++count)
-            offset += reinterpret_cast<const struct dirent64 *>(m_buffer + offset)->d_reclen;
-        return count;
     }
 
     // Lists the entry in folder by its kind: a file or a link for a look
@@ -92,7 +73,7 @@ private:
     Result<void> addEntry(int fd, const struct dirent64 &entry, PlannedFolder &folder, const std::string &path)
     {
         const char *name = entry.d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0 || isCopyTemporary(name))
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
             return {};
         unsigned char kind = entry.d_type;
         if (kind == DT_UNKNOWN) { // some file systems do not say
@@ -162,35 +143,4 @@ Result<FolderPlan> FolderPlan::read(int dirFd, const std::string &path, int dest
     if (!listed)
         return listed.error();
     return plan;
-}
-
-std::string copyTemporaryName(quint64 number)
-{
-    char name[32];
-    std::snprintf(name, sizeof name, "%s%016llx", TemporaryPrefix.data(),
-                  static_cast<unsigned long long>(number));
-    return name;
-}
-
-bool isCopyTemporary(std::string_view name)
-{
-    return name.size() == TemporaryPrefix.size() + TemporaryDigits && name.starts_with(TemporaryPrefix)
-           && name.find_first_not_of("0123456789abcdef", TemporaryPrefix.size()) == std::string_view::npos;
-}
-
-std::vector<std::string> copyTemporariesIn(int dirFd)
-{
-    constexpr size_t BufferSize = 32 * 1024;
-    std::vector<std::string> names;
-    const auto buffer = std::make_unique_for_overwrite<char[]>(BufferSize); // filled by the kernel
-    (void)::lseek(dirFd, 0, SEEK_SET);
-    ssize_t n;
-    while ((n = ::getdents64(dirFd, buffer.get(), BufferSize)) > 0)
-        for (ssize_t offset = 0; offset < n;) {
-            const auto *entry = reinterpret_cast<const struct dirent64 *>(buffer.get() + offset);
-            offset += entry->d_reclen;
-            if (isCopyTemporary(entry->d_name))
-                names.emplace_back(entry->d_name);
-        }
-    return names;
 }

@@ -1,54 +1,9 @@
 #pragma once
 
-#include "core/PosixIo.h"
+#include "runs/PlannedTree.h"
 
-#include <optional>
 #include <set>
 #include <string>
-#include <string_view>
-#include <sys/types.h>
-#include <vector>
-
-// What the destination held under a file's name before the copy.
-struct DestinationEntry {
-    bool exists = false; // false also where nobody looked
-    mode_t mode = 0;     // kind and permission bits
-    qint64 size = 0;
-    struct timespec modified = {};
-    dev_t device = 0;
-    static DestinationEntry of(const struct stat &st)
-    {
-        return {true, st.st_mode, qint64(st.st_size), st.st_mtim, st.st_dev};
-    }
-};
-
-// A file or symbolic link found in a folder, with what a repeat run
-// compares, so that it need not open the file again.
-struct PlannedFile {
-    std::string name;
-    bool isLink = false;
-    qint64 size = 0; // bytes of a regular file, 0 for a link
-    struct timespec modified = {};
-    mode_t mode = 0; // permission bits
-    DestinationEntry atDestination;
-};
-
-// A folder with what it holds, each list in name order (byte order of the
-// native names), so a copy always walks the same way.
-struct PlannedFolder {
-    std::string name;
-    std::vector<PlannedFile> files; // regular files and links
-    std::vector<PlannedFolder> folders;
-    mode_t mode = 0; // of the source folder
-    // What the copy did with it in the destination: made it ahead of the
-    // files under a temporary name, not yet reached; made it; filled it.
-    std::string aheadName;
-    bool created = false;
-    bool filled = false;
-    // The temporaries a killed copy left in the destination folder, where
-    // they were looked for while the tree was read.
-    std::optional<std::vector<std::string>> leftovers;
-};
 
 // The whole tree below a folder, read before anything is written: it gives
 // the totals up front and the identities of the source folders, so a copy
@@ -61,16 +16,8 @@ struct FolderPlan {
 
     // Reads the tree of the open folder dirFd whose path is path (for
     // errors). Symbolic links are listed, never followed; sockets, FIFOs,
-    // devices and the copy's own temporaries are left out. Given the open
+    // devices are left out. Given the open
     // folder a copy will write into (destinationFd), each file's
     // atDestination and each folder's leftovers tell what it holds.
     static Result<FolderPlan> read(int dirFd, const std::string &path, int destinationFd = -1);
 };
-
-// A copy writes each file under a temporary name in its folder first, and
-// makes folders ahead under such names: ".txtmp-" and 16 hex digits. Found
-// in a tree, they are what a killed copy left.
-std::string copyTemporaryName(quint64 number);
-bool isCopyTemporary(std::string_view name);
-// The names of such temporaries in the open folder dirFd.
-std::vector<std::string> copyTemporariesIn(int dirFd);

@@ -24,6 +24,15 @@ int FolderWalk::enter(const std::string &name, struct stat &st)
     return 0;
 }
 
+int FolderWalk::leave(const std::string &name)
+{
+    const FolderId left = m_levels.back().id;
+    if (const int err = leave())
+        return err;
+    struct stat st;
+    return ::fstatat(fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && FolderId::of(st) == left ? 0 : ESTALE;
+}
+
 int FolderWalk::leave()
 {
     const size_t depth = m_levels.size();

@@ -18,6 +18,7 @@ public:
     explicit FolderWalk(int root) : m_root(root) {}
 
     int fd() const { return m_levels.empty() ? m_root : m_levels.back().fd.get(); }
+    bool atStart() const { return m_levels.empty(); }
     // Back to the folder the walk started at.
     void restart() { m_levels.clear(); }
 
@@ -28,6 +29,9 @@ public:
     // Makes the parent current again; 0, or an errno (ESTALE when the folder
     // found there is not the one left, the tree having been moved meanwhile).
     int leave();
+    // As leave(), and ESTALE too where the parent no longer holds the folder
+    // left as name: it was moved or renamed meanwhile.
+    int leave(const std::string &name);
 
 private:
     struct Level {

@@ -21,6 +21,7 @@ const CopyRunKind Hukyuu{
     .progressCaption = QStringLiteral("復旧中…"),
     .completed = QStringLiteral("復旧が完了しました。"),
     .stopped = QStringLiteral("復旧を中止しました。"),
+    .logName = QStringLiteral("復旧"),
     .labels = HistoryLog::RestoreLabels,
     .destinationDirectory = HukyuuDirectory,
     .destinationName = HukyuuName,

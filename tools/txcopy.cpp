@@ -1,13 +1,18 @@
-// txcopy SRC DST [--overwrite] [--progress]: copies the folder SRC to DST as
-// the program does. Exits 0 on success, else with the error number (58, 70,
-// 76, ...) after printing the error to standard error. --progress counts
-// what the copy reports, as the progress window does, and prints the totals.
+// txcopy SRC DST [--overwrite] [--progress] [--verify]: copies the folder SRC
+// to DST as the program does. Exits 0 on success, else with the error number
+// (58, 70, 76, ...) after printing the error to standard error. --progress
+// counts what the copy reports, as the progress window does, and prints the
+// totals (and how long the read-back took). --verify flushes the copy to the
+// device and reads back what it wrote, as every run does (57 when the device
+// hands back other bytes).
 
 #include "core/PosixIo.h"
 #include "platform/LinuxDriveTable.h"
+#include "runs/CopyCheck.h"
 #include "runs/DriveFileSystem.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QStringList>
 
 #include <cstdio>
@@ -22,11 +27,24 @@ public:
     }
     void fileStarted(const QString &) override { ++m_files; }
     void bytesCopied(qint64 bytes) override { m_bytes += bytes; }
-    void report() const { std::fprintf(stderr, "txcopy: %lld files, %lld bytes copied\n", m_files, m_bytes); }
+    void checkStarted(qint64 files, qint64 bytes) override
+    {
+        std::fprintf(stderr, "txcopy: %lld files, %lld bytes to read back\n", files, bytes);
+        m_files = m_bytes = 0;
+        m_clock.start();
+    }
+    void report(const char *what) const
+    {
+        std::fprintf(stderr, "txcopy: %lld files, %lld bytes %s", m_files, m_bytes, what);
+        if (m_clock.isValid())
+            std::fprintf(stderr, " in %.3f s", double(m_clock.nsecsElapsed()) / 1e9);
+        std::fputc('\n', stderr);
+    }
 
 private:
     qint64 m_files = 0;
     qint64 m_bytes = 0;
+    QElapsedTimer m_clock; // of the read-back
 };
 
 } // namespace
@@ -38,18 +56,31 @@ int main(int argc, char *argv[])
     QStringList args = app.arguments().mid(1);
     const bool overwrite = args.removeAll(QStringLiteral("--overwrite")) > 0;
     const bool progress = args.removeAll(QStringLiteral("--progress")) > 0;
+    const bool verify = args.removeAll(QStringLiteral("--verify")) > 0;
     if (args.size() != 2) {
-        std::fputs("usage: txcopy SRC DST [--overwrite] [--progress]\n", stderr);
+        std::fputs("usage: txcopy SRC DST [--overwrite] [--progress] [--verify]\n", stderr);
         return 2;
     }
 
     LinuxDriveTable drives;
     DriveFileSystem fileSystem(drives);
     CountingObserver observer;
-    const Result<void> copied = fileSystem.CopyFolder(args[0], args[1], overwrite,
-                                                      progress ? &observer : nullptr);
+    // Keeps what was written only where it is to be read back.
+    WrittenRecorder recorder(progress ? &observer : nullptr);
+    CopyObserver *told = verify ? static_cast<CopyObserver *>(&recorder) : progress ? &observer : nullptr;
+    Result<void> copied = fileSystem.CopyFolder(args[0], args[1], overwrite, told);
     if (progress)
-        observer.report();
+        observer.report("copied");
+    if (copied && verify)
+        copied = fileSystem.FlushToDevice(args[1]);
+    if (copied && verify) {
+        copied = fileSystem.ReadBack(recorder.written, progress ? &observer : nullptr);
+        if (progress)
+            observer.report("read back");
+    } else if (verify) {
+        // Nothing was read back: no repeat may take what was written as checked.
+        fileSystem.MarkUnchecked(recorder.written);
+    }
     if (copied)
         return 0;
     std::fprintf(stderr, "txcopy: error %d: %s\n", copied.error().number,

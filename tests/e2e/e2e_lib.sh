@@ -12,6 +12,7 @@ WAIT_SECONDS=${E2E_WAIT_SECONDS:-20}
 WORK=$(mktemp -d /tmp/tandemix-e2e.XXXXXX)
 export HOME=$WORK/home
 export XDG_CONFIG_HOME=$HOME/.config
+export XDG_STATE_HOME=$HOME/.local/state # the run log
 DATA_DIR=$XDG_CONFIG_HOME/tandemix
 RUN_DIR=$WORK/run
 mkdir -p "$HOME" "$DATA_DIR" "$RUN_DIR" "$WORK/bin"

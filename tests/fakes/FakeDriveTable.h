@@ -35,7 +35,8 @@ public:
     void setReadOnly(const QString &letter, bool readOnly) { m_readOnly[letter.left(1).toUpper()] = readOnly; }
     // Writing file data on the drive fails with err (ENOSPC, EIO); 0 ends it.
     void setWriteError(const QString &letter, int err) { m_writeError[letter.left(1).toUpper()] = err; }
-    // The kernel refuses step (CopyRange, RenameNoReplace) on the drive with err.
+    // The kernel refuses step (CopyRange, RenameNoReplace) on the drive
+    // with err; ReadBack: reading back a written file fails with err.
     void setRefused(const QString &letter, Step step, int err) { m_refused[{letter.left(1).toUpper(), step}] = err; }
     // Making symbolic links on the drive fails with err, as on FAT (EPERM).
     void setLinkError(const QString &letter, int err) { m_linkError[letter.left(1).toUpper()] = err; }

@@ -78,6 +78,8 @@ class FakeDataDirectory final : public DataDirectory {
 public:
     explicit FakeDataDirectory(QString dir) : m_dir(std::move(dir)) {}
     QString path() const override { return m_dir; }
+    // Beside the data files, in the test's own folder.
+    QString stateDirectory() const override { return m_dir + QStringLiteral("-state"); }
     void setPath(const QString &dir) { m_dir = dir; }
 
 private:
@@ -118,6 +120,9 @@ public:
     qint64 plannedFiles = 0, plannedBytes = 0, bytes = 0;
     QStringList files;
     bool flushed = false;
+    // Files and bytes to read back, once the read-back began; files and
+    // bytes then go on counting those read back.
+    qint64 checkFiles = -1, checkBytes = -1;
     // The user presses stop once this holds; the copy asks between files
     // and between chunks of a file.
     std::function<bool(const FakeCopyProgressRunner &)> pressStopWhen;
@@ -127,6 +132,7 @@ private:
     void fileStarted(const QString &path) override { files << path; }
     void bytesCopied(qint64 b) override { bytes += b; }
     void flushStarted() override { flushed = true; }
+    void checkStarted(qint64 f, qint64 b) override { checkFiles = f; checkBytes = b; }
     bool stopRequested() const override { return pressStopWhen && pressStopWhen(*this); }
 };
 

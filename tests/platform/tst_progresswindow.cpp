@@ -53,7 +53,7 @@ private slots:
     void returnsWhatTheWorkReturns_data();
     void returnsWhatTheWorkReturns();
     void showsNoWindowBeforeItsTime();
-    void showsTheCopyThenTheFlush();
+    void showsTheCopyTheFlushThenTheReadBack();
     void onlyTheStopButtonStopsTheCopy();
 };
 
@@ -98,18 +98,18 @@ void tst_ProgressWindow::showsNoWindowBeforeItsTime()
     QVERIFY(!shownEarly);
 }
 
-void tst_ProgressWindow::showsTheCopyThenTheFlush()
+void tst_ProgressWindow::showsTheCopyTheFlushThenTheReadBack()
 {
     QWidget mainWindow;
     mainWindow.show();
     ProgressWindow window(0ms);
-    QSemaphore copying, lookedAtCopy, flushing, lookedAtFlush;
+    QSemaphore copying, lookedAtCopy, flushing, lookedAtFlush, checking, lookedAtCheck;
     struct Seen {
         QString title, caption, files, bytes, current;
         int barValue = -1, barMaximum = -1;
         bool currentFits = false, modal = false, stayedAfterClose = false, stayedAfterEscape = false;
         bool stopEnabled = false, keepsHeight = false;
-    } copy, flush;
+    } copy, flush, check;
 
     const auto look = [&](QDialog *dialog, Seen &seen) {
         seen.title = dialog->windowTitle();
@@ -152,6 +152,11 @@ void tst_ProgressWindow::showsTheCopyThenTheFlush()
             keepPicture(dialog, QStringLiteral("progress-flush.png"));
             look(dialog, flush);
             lookedAtFlush.release();
+        } else if (checking.available() && labelText(dialog, "files") == QStringLiteral("1 / 2")) {
+            checking.acquire();
+            keepPicture(dialog, QStringLiteral("progress-check.png"));
+            look(dialog, check);
+            lookedAtCheck.release();
         }
     });
     poll.start(10);
@@ -170,6 +175,15 @@ void tst_ProgressWindow::showsTheCopyThenTheFlush()
         flushing.release();
         if (!waitFor(lookedAtFlush))
             return Result<void>(Error{1, QStringLiteral("flush not shown")});
+        // Two of the three files were written, the third left in place.
+        observer.checkStarted(2, 2 * 1024 * 1024);
+        observer.fileStarted(QStringLiteral("/media/u/STICK/Documents/a.txt"));
+        observer.bytesCopied(1024 * 1024);
+        observer.fileStarted(QStringLiteral("/media/u/STICK/Documents/b.txt"));
+        observer.bytesCopied(256 * 1024);
+        checking.release();
+        if (!waitFor(lookedAtCheck))
+            return Result<void>(Error{1, QStringLiteral("read-back not shown")});
         return Result<void>();
     });
     QVERIFY2(result.ok(), qPrintable(result.ok() ? QString() : result.error().description));
@@ -197,6 +211,13 @@ void tst_ProgressWindow::showsTheCopyThenTheFlush()
     QVERIFY(flush.stayedAfterClose);
     // By the flush the data is written: nothing is left to stop.
     QVERIFY(!flush.stopEnabled);
+
+    // The read-back measures itself; a long one can be stopped.
+    QCOMPARE(check.bytes, QStringLiteral("1.3 MB / 2.0 MB"));
+    QCOMPARE(check.current, QStringLiteral("確認中 /media/u/STICK/Documents/b.txt"));
+    // Five eighths of its bytes, less with the file still to check.
+    QVERIFY(check.barValue > 0 && check.barValue * 8 < check.barMaximum * 5);
+    QVERIFY(check.stopEnabled);
 }
 
 void tst_ProgressWindow::onlyTheStopButtonStopsTheCopy()

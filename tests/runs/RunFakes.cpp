@@ -30,6 +30,8 @@ Result<void> ScriptedFileSystem::CopyFolder(const QString &source, const QString
         for (const QString &file : copiedFiles) {
             observer->fileStarted(source + QLatin1Char('/') + file);
             observer->bytesCopied(10);
+            observer->entryWritten({WrittenEntry::Kind::File, (source + QLatin1Char('/') + file).toStdString(),
+                                    (destination + QLatin1Char('/') + file).toStdString(), 10, {}, {}, false});
         }
     }
     if (duringCopy)
@@ -60,6 +62,15 @@ Result<void> ScriptedFileSystem::FlushToDevice(const QString &path)
 {
     m_log << QStringLiteral("FlushToDevice ") + path;
     return flushResult;
+}
+
+Result<void> ScriptedFileSystem::ReadBack(const WrittenEntries &written, CopyObserver *)
+{
+    QString entry = QStringLiteral("ReadBack");
+    for (const WrittenEntry &file : written)
+        entry += QLatin1Char(' ') + QString::fromStdString(file.destination);
+    m_log << entry;
+    return readBackResult;
 }
 
 void FakeRunOptions::setChkUwa(int value)

@@ -31,6 +31,7 @@ public:
     // before the first copy and after it; else every folder is sourceSize.
     std::function<Result<qint64>(const QString &path, bool copied)> folderSize;
     Result<void> flushResult;
+    Result<void> readBackResult;
     // Told to the observer by each copy, as an engine would.
     QStringList copiedFiles{QStringLiteral("a.txt")};
     std::function<void()> duringCopy;
@@ -48,6 +49,8 @@ public:
     Result<Folder> GetFolder(const QString &path) override;
     Result<qint64> Size(const Folder &folder) override;
     Result<void> FlushToDevice(const QString &path) override;
+    Result<void> ReadBack(const WrittenEntries &written, CopyObserver *observer) override;
+    void MarkUnchecked(const WrittenEntries &) override {}
 
 private:
     QStringList &m_log;

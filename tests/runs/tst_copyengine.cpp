@@ -1,6 +1,7 @@
 // CopyFolder against real trees in temporary folders: C: holds the
 // sources, D: receives the copies.
 
+#include "fakes/Ext4Image.h"
 #include "fakes/FakeDriveTable.h"
 #include "fakes/ResourceLimit.h"
 #include "fakes/TmpfsMount.h"
@@ -240,7 +241,9 @@ private slots:
     void repeatReplacesOnlyLinksWhoseTargetChanged();
     void repeatOnWholeSecondTimesLeavesUnchangedFiles();
     void repeatTouchesOnlyFoldersThatChanged();
+    void timesPastTheYear2262AreComparedExactly();
     void observerHearsThePlanThenEachFileInOrder();
+    void largeFileArrivesWholeInChunks_data();
     void largeFileArrivesWholeInChunks();
     void refusedKernelCopyFallsBackToReading_data();
     void refusedKernelCopyFallsBackToReading();
@@ -256,8 +259,8 @@ private slots:
     void entryThatChangedKindIsSkipped();
     void stopLeavesOnlyFilledFoldersWithTheirBits_data();
     void stopLeavesOnlyFilledFoldersWithTheirBits();
-    void temporariesOfAKilledCopyGoAndAreNeverCopied_data();
-    void temporariesOfAKilledCopyGoAndAreNeverCopied();
+    void temporariesOfAKilledCopyGoLookAlikesAreCopied_data();
+    void temporariesOfAKilledCopyGoLookAlikesAreCopied();
     void treeNeedsFewDescriptors_data();
     void treeNeedsFewDescriptors();
     void linksBecomeFilesWhereTheDestinationHoldsNone_data();
@@ -265,6 +268,12 @@ private slots:
     void readingRefusedOnTheSourceIs75_data();
     void readingRefusedOnTheSourceIs75();
     void fileAppearingJustBeforeTheRenameIsKept();
+    void destinationFolderMovedDuringTheCopyFails_data();
+    void destinationFolderMovedDuringTheCopyFails();
+    void readOnlyFoldersTakeChangesInRepeats_data();
+    void readOnlyFoldersTakeChangesInRepeats();
+    void namesTheDestinationCannotHoldAreLeftOut_data();
+    void namesTheDestinationCannotHoldAreLeftOut();
 
 private:
     Result<void> copy(const QString &source, const QString &destination, bool overwrite,
@@ -459,10 +468,11 @@ void TstCopyEngine::refusesToMergeIntoItsOwnSourceFromAbove()
 void TstCopyEngine::somethingInTheWayIs75_data()
 {
     QTest::addColumn<bool>("folderInTheWay"); // else a file where the source has a folder
-    QTest::addColumn<bool>("overwrite");
+    QTest::addColumn<bool>("overwrite");      // which replaces the copy of what the source held
     QTest::newRow("folder where a file goes, overwriting") << true << true;
     QTest::newRow("file where a folder goes") << false << false;
     QTest::newRow("file where a folder goes, overwriting") << false << true;
+    QTest::newRow("folder where a file goes") << true << false;
 }
 
 void TstCopyEngine::somethingInTheWayIs75()
@@ -472,14 +482,21 @@ void TstCopyEngine::somethingInTheWayIs75()
     const QString source = m_c + QStringLiteral("Docs");
     writeFile(source + QStringLiteral("/a"), "new a");
     writeFile(source + QStringLiteral("/b/c"), "new c");
-    const QString inTheWay = m_d + (folderInTheWay ? QStringLiteral("Docs/a/keep") : QStringLiteral("Docs/b"));
+    const QString inTheWay = m_d + (folderInTheWay ? QStringLiteral("Docs/a/deeper/keep") : QStringLiteral("Docs/b"));
     writeFile(inTheWay, "keep");
+    makeLink(QStringLiteral("keep"), inTheWay + QStringLiteral(" link"));
 
     const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), overwrite);
 
-    QVERIFY(!copied.ok());
-    QCOMPARE(copied.error().number, 75);
-    QCOMPARE(readFile(inTheWay), QByteArray("keep"));
+    if (overwrite) {
+        QVERIFY2(copied.ok(), qPrintable(copied.error().description));
+        QCOMPARE(listing(m_d + QStringLiteral("Docs")),
+                 listing(source) + (folderInTheWay ? QStringList() : QStringList{"l b link -> keep"}));
+    } else {
+        QVERIFY(!copied.ok());
+        QCOMPARE(copied.error().number, folderInTheWay ? 58 : 75);
+        QCOMPARE(readFile(inTheWay), QByteArray("keep"));
+    }
     QVERIFY(temporaries(m_d).isEmpty());
 }
 
@@ -533,15 +550,28 @@ void TstCopyEngine::neverWritesThroughALinkInTheDestination()
 void TstCopyEngine::replacesALinkStandingWhereAFileGoes()
 {
     const QString source = m_c + QStringLiteral("Docs");
+    const QString target = m_d + QStringLiteral("Docs");
     writeFile(source + QStringLiteral("/a.txt"), "new");
+    writeFile(source + QStringLiteral("/b.txt"), "b");
+    QVERIFY(copy(source, target, false).ok());
     const QString victim = m_c + QStringLiteral("victim.txt");
     writeFile(victim, "untouched");
-    makeLink(victim, m_d + QStringLiteral("Docs/a.txt"));
+    QVERIFY(QFile::remove(target + QStringLiteral("/a.txt")));
+    makeLink(victim, target + QStringLiteral("/a.txt"));
+    // b.txt is current but for its bits, until a link is swapped in after the tree was read.
+    setMode(source + QStringLiteral("/b.txt"), 0600);
+    RecordingObserver observer;
+    observer.beforeFile = [&](const QString &path) {
+        if (path.endsWith(QStringLiteral("/b.txt")) && QFile::remove(target + QStringLiteral("/b.txt")))
+            makeLink(victim, target + QStringLiteral("/b.txt"));
+    };
 
-    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), true).ok());
+    QVERIFY(copy(source, target, true, &observer).ok());
 
-    QCOMPARE(listing(m_d + QStringLiteral("Docs")), QStringList{"f a.txt = new"});
+    QCOMPARE(listing(target), QStringList({"f a.txt = new", "f b.txt = b"}));
+    QCOMPARE(statOf(target + QStringLiteral("/b.txt")).st_mode, S_IFREG | 0600u);
     QCOMPARE(readFile(victim), QByteArray("untouched"));
+    QCOMPARE(statOf(victim).st_mode & 07777, 0644u);
 }
 
 void TstCopyEngine::skipsSpecialFiles()
@@ -722,6 +752,8 @@ void TstCopyEngine::repeatOnWholeSecondTimesLeavesUnchangedFiles()
     const QString source = m_c + QStringLiteral("Docs");
     writeFile(source + QStringLiteral("/same.txt"), "same");
     writeFile(source + QStringLiteral("/changed.txt"), "old");
+    writeFile(source + QStringLiteral("/older.txt"), "newer");
+    setTimes(source + QStringLiteral("/older.txt"), 1700000001, 999999999);
     setTimes(source + QStringLiteral("/same.txt"), 1700000001, 999999999);
     setTimes(source + QStringLiteral("/changed.txt"), 1700000001, 999999999);
     m_drives->setWholeSeconds(QStringLiteral("D"), true);
@@ -730,12 +762,36 @@ void TstCopyEngine::repeatOnWholeSecondTimesLeavesUnchangedFiles()
     const ino_t same = statOf(m_d + QStringLiteral("Docs/same.txt")).st_ino;
     writeFile(source + QStringLiteral("/changed.txt"), "new");
     setTimes(source + QStringLiteral("/changed.txt"), 1700000002, 5);
+    // An older version back (mv a.bak a), less than a second older than
+    // the newer one was stored.
+    writeFile(source + QStringLiteral("/older.txt"), "older");
+    setTimes(source + QStringLiteral("/older.txt"), 1700000000, 500000000);
 
     QVERIFY(copy(source, m_d + QStringLiteral("Docs"), true).ok());
 
     QCOMPARE(statOf(m_d + QStringLiteral("Docs/same.txt")).st_ino, same);
     QCOMPARE(readFile(m_d + QStringLiteral("Docs/changed.txt")), QByteArray("new"));
+    QCOMPARE(readFile(m_d + QStringLiteral("Docs/older.txt")), QByteArray("older"));
     QVERIFY(temporaries(m_d).isEmpty());
+}
+
+void TstCopyEngine::timesPastTheYear2262AreComparedExactly()
+{
+    // tmpfs keeps any time. These two are 2^64 ns apart: counted in 64 bits
+    // of nanoseconds, they would be one.
+    const QString disk = m_d + QStringLiteral("disk");
+    const TmpfsMount mount(disk, "size=1m");
+    if (!mount.mounted())
+        QSKIP("mounting a tmpfs is not permitted here");
+    const QString target = disk + QStringLiteral("/Copy/a.txt");
+    writeFile(disk + QStringLiteral("/Docs/a.txt"), "new");
+    writeFile(target, "old");
+    setTimes(target, 1000000000, 0);
+    setTimes(disk + QStringLiteral("/Docs/a.txt"), 1000000000 + 18446744073, 709551616);
+
+    QVERIFY(copy(disk + QStringLiteral("/Docs"), disk + QStringLiteral("/Copy"), true).ok());
+
+    QCOMPARE(readFile(target), QByteArray("new"));
 }
 
 void TstCopyEngine::repeatTouchesOnlyFoldersThatChanged()
@@ -800,11 +856,31 @@ void TstCopyEngine::observerHearsThePlanThenEachFileInOrder()
     QCOMPARE(observer.bytes, 19);
 }
 
+void TstCopyEngine::largeFileArrivesWholeInChunks_data()
+{
+    QTest::addColumn<bool>("sparse"); // 4 KiB of data amid holes
+    QTest::addColumn<int>("refused"); // how the kernel refuses copy_file_range, or 0
+    QTest::newRow("dense") << false << 0;
+    QTest::newRow("sparse, its holes kept") << true << 0;
+    QTest::newRow("sparse, read and written") << true << EXDEV;
+}
+
 void TstCopyEngine::largeFileArrivesWholeInChunks()
 {
+    QFETCH(bool, sparse);
+    QFETCH(int, refused);
     const QString source = m_c + QStringLiteral("Big");
-    const QByteArray data = patterned(9 * 1024 * 1024 + 5);
-    writeFile(source + QStringLiteral("/big.bin"), data);
+    QByteArray data = patterned(9 * 1024 * 1024 + 5);
+    if (sparse) {
+        data = QByteArray(32 * 1024 * 1024 + 5, '\0').replace(16 * 1024 * 1024, 4096, patterned(4096));
+        makeFolder(source);
+        QFile file(source + QStringLiteral("/big.bin"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.seek(16 * 1024 * 1024) && file.write(patterned(4096)) == 4096
+                && file.resize(data.size()));
+    } else {
+        writeFile(source + QStringLiteral("/big.bin"), data);
+    }
+    m_drives->setRefused(QStringLiteral("D"), WriteFaults::Step::CopyRange, refused);
     RecordingObserver observer;
 
     QVERIFY(copy(source, m_d + QStringLiteral("Big"), false, &observer).ok());
@@ -812,6 +888,8 @@ void TstCopyEngine::largeFileArrivesWholeInChunks()
     QVERIFY(readFile(m_d + QStringLiteral("Big/big.bin")) == data);
     QCOMPARE(observer.bytes, data.size());
     QVERIFY(observer.chunks >= 2);
+    if (sparse)
+        QVERIFY(statOf(m_d + QStringLiteral("Big/big.bin")).st_blocks * 512 < 1024 * 1024);
 }
 
 void TstCopyEngine::refusedKernelCopyFallsBackToReading_data()
@@ -1098,32 +1176,38 @@ void TstCopyEngine::stopLeavesOnlyFilledFoldersWithTheirBits()
     QVERIFY(temporaries(m_d).isEmpty());
 }
 
-void TstCopyEngine::temporariesOfAKilledCopyGoAndAreNeverCopied_data()
+void TstCopyEngine::temporariesOfAKilledCopyGoLookAlikesAreCopied_data()
 {
     QTest::addColumn<bool>("overwrite");
     QTest::newRow("merging") << false;
     QTest::newRow("overwriting") << true;
 }
 
-void TstCopyEngine::temporariesOfAKilledCopyGoAndAreNeverCopied()
+void TstCopyEngine::temporariesOfAKilledCopyGoLookAlikesAreCopied()
 {
     QFETCH(bool, overwrite);
     const QString source = m_c + QStringLiteral("Docs");
     writeFile(source + QStringLiteral("/a.txt"), "a");
     writeFile(source + QStringLiteral("/sub/b.txt"), "b");
-    writeFile(source + QStringLiteral("/.txtmp-1111111111111111"), "left by a copy into C:");
+    // Look-alikes in the source are the user's own entries.
+    writeFile(source + QStringLiteral("/.txtmp-1111111111111111"), "1");
+    writeFile(source + QStringLiteral("/.txtmp-2222222222222222/c.txt"), "c");
     writeFile(source + QStringLiteral("/.txtmp-not-a-copy"), "mine");
     const QString target = m_d + QStringLiteral("Docs");
     writeFile(target + QStringLiteral("/.txtmp-0123456789abcdef"), "half");
     writeFile(target + QStringLiteral("/sub/.txtmp-fedcba9876543210"), "half");
     makeFolder(target + QStringLiteral("/.txtmp-00000000000000aa/.txtmp-00000000000000bb"));
     writeFile(target + QStringLiteral("/.txtmp-0123456789ABCDEF"), "not the copy's way of writing");
+    writeFile(target + QStringLiteral("/.txtmp-2222222222222222/earlier.txt"), "e");
 
     QVERIFY(copy(source, target, overwrite).ok());
 
-    QCOMPARE(listing(target), QStringList({"d sub", "f .txtmp-0123456789ABCDEF = not the copy's way of writing",
-                                           "f .txtmp-not-a-copy = mine", "f a.txt = a", "f sub/b.txt = b"}));
-    QCOMPARE(m_fs->Size(Folder{source}).value(), 6);
+    QCOMPARE(listing(target),
+             QStringList({"d .txtmp-2222222222222222", "d sub", "f .txtmp-0123456789ABCDEF = not the copy's way of writing",
+                          "f .txtmp-1111111111111111 = 1", "f .txtmp-2222222222222222/c.txt = c",
+                          "f .txtmp-2222222222222222/earlier.txt = e", "f .txtmp-not-a-copy = mine", "f a.txt = a",
+                          "f sub/b.txt = b"}));
+    QCOMPARE(m_fs->Size(Folder{source}).value(), 8);
 }
 
 void TstCopyEngine::treeNeedsFewDescriptors_data()
@@ -1244,6 +1328,101 @@ void TstCopyEngine::fileAppearingJustBeforeTheRenameIsKept()
     QVERIFY(!copied.ok());
     QCOMPARE(copied.error().number, 58);
     QCOMPARE(listing(m_d + QStringLiteral("Docs")), QStringList{"f a.txt = another program's"});
+}
+
+void TstCopyEngine::destinationFolderMovedDuringTheCopyFails_data()
+{
+    QTest::addColumn<QString>("moved"); // relative to the D: root
+    QTest::addColumn<QString>("to");    // relative to the drives' folder
+    QTest::newRow("renamed inside the destination") << "Docs/sub" << "driveD/Docs/other";
+    QTest::newRow("moved outside it") << "Docs/sub" << "driveC/outside";
+    QTest::newRow("the destination renamed") << "Docs" << "driveD/Other";
+}
+
+void TstCopyEngine::destinationFolderMovedDuringTheCopyFails()
+{
+    QFETCH(QString, moved);
+    QFETCH(QString, to);
+    const QString source = m_c + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/sub/b.txt"), "b");
+    writeFile(source + QStringLiteral("/sub/c.txt"), "c");
+    RecordingObserver observer;
+    observer.beforeFile = [&](const QString &path) {
+        if (path.endsWith(QStringLiteral("/b.txt")))
+            QVERIFY(QDir().rename(m_d + moved, m_d + QStringLiteral("../") + to));
+    };
+
+    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), false, &observer);
+
+    QVERIFY(!copied.ok());
+    QCOMPARE(copied.error().number, 75);
+}
+
+void TstCopyEngine::readOnlyFoldersTakeChangesInRepeats_data()
+{
+    QTest::addColumn<int>("writeError"); // 0 where the repeat goes through
+    QTest::newRow("repeat") << 0;
+    QTest::newRow("repeat that fails") << EIO;
+}
+
+void TstCopyEngine::readOnlyFoldersTakeChangesInRepeats()
+{
+    QFETCH(int, writeError);
+    const QString source = m_c + QStringLiteral("Docs");
+    const QString target = m_d + QStringLiteral("Docs");
+    writeFile(source + QStringLiteral("/a.txt"), "a");
+    writeFile(source + QStringLiteral("/sub/b.txt"), "b");
+    setMode(source + QStringLiteral("/sub"), 0555);
+    setMode(source, 0555);
+    QVERIFY(copy(source, target, false).ok());
+    writeFile(source + QStringLiteral("/sub/b.txt"), "changed");
+    writeFile(source + QStringLiteral("/sub/new/c.txt"), "c");
+    m_drives->setWriteError(QStringLiteral("D"), writeError);
+
+    const Result<void> copied = [&] {
+        const PermissionBitsCount asAUser;
+        return copy(source, target, true);
+    }();
+
+    QVERIFY2(copied.ok() == !writeError, qPrintable(copied.error().description));
+    if (!writeError)
+        QCOMPARE(listing(target), listing(source));
+    for (const QString &folder : {target, target + QStringLiteral("/sub")})
+        QCOMPARE(statOf(folder).st_mode & 07777, 0555u);
+}
+
+void TstCopyEngine::namesTheDestinationCannotHoldAreLeftOut_data()
+{
+    QTest::addColumn<bool>("existing"); // merged into, else made, with the folders inside made ahead
+    QTest::newRow("first copy") << false;
+    QTest::newRow("merging into a copy") << true;
+}
+
+void TstCopyEngine::namesTheDestinationCannotHoldAreLeftOut()
+{
+    QFETCH(bool, existing);
+    const Ext4Image stick(m_d + QStringLiteral("stick"), Ext4Image::Device::Plain, Ext4Image::Format::ExfatFuse);
+    if (!stick.mounted())
+        QSKIP("mounting exFAT through exfat-fuse is refused here (or exfatprogs, exfat-fuse are missing)");
+    const QString source = m_c + QStringLiteral("Docs");
+    for (const char *name : {"a.txt", "10:30 meeting.txt", "line\nbreak.txt", "at 10:30/in.txt", "z/last.txt"})
+        writeFile(source + QLatin1Char('/') + QString::fromUtf8(name), "x");
+    // Bytes that are no UTF-8 have no QString.
+    const QByteArray notText = QFile::encodeName(source) + "/\xff\xfe.txt";
+    ::close(::open(notText.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    const auto removeNotText = qScopeGuard([&] { ::unlink(notText.constData()); }); // Qt cannot name it
+    const QString target = stick.mountPoint() + QStringLiteral("/Docs");
+    if (existing)
+        makeFolder(target);
+
+    const Result<void> copied = copy(source, target, false);
+
+    QVERIFY(!copied.ok());
+    QCOMPARE(copied.error().number, 75);
+    for (const QString name : {"/10:30 meeting.txt", "/line\nbreak.txt", "/at 10:30", "/\ufffd"})
+        QVERIFY2(copied.error().description.contains(target + name), qPrintable(copied.error().description));
+    QCOMPARE(listing(target), QStringList({"d z", "f a.txt = x", "f z/last.txt = x"}));
+    QVERIFY(temporaries(stick.mountPoint()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TstCopyEngine)

@@ -2,6 +2,7 @@
 // handler, completion, the history entry, the progress window's work.
 #include "core/AppInfo.h"
 #include "runs/Runs.h"
+#include "fakes/Trees.h"
 #include "runs/RunFakes.h"
 #include "runs/HistoryLog.h"
 
@@ -98,6 +99,9 @@ void tst_CopyRuns::readsInTheOrderOfTheSteps()
     QCOMPARE(world.log.mid(0, expected.size()), expected);
     const qsizetype flush = world.log.indexOf(QRegularExpression(QStringLiteral("FlushToDevice .*")));
     QVERIFY(flush > world.log.indexOf(QStringLiteral("CopyFolder")));
+    // What the copy wrote is read back once it is on the device.
+    QCOMPARE(world.log.value(flush + 1), QStringLiteral("ReadBack ") + world.fileSystem.copies[0].destination
+                                             + QStringLiteral("/a.txt"));
     QVERIFY(flush < world.log.indexOf(QStringLiteral("chkMsg2")));
 }
 
@@ -286,6 +290,7 @@ void tst_CopyRuns::generalBranch_data()
         // The engine refuses a copy onto itself or into its own subtree.
         QTest::addRow("%s: onto itself", name) << run << "copy" << ErrorNumber::PathFileAccess;
         QTest::addRow("%s: flush fails", name) << run << "flush" << ErrorNumber::DeviceIO;
+        QTest::addRow("%s: read back differs", name) << run << "read back" << ErrorNumber::DeviceIO;
     }
     QTest::addRow("backup: permission denied") << RunProcedure(RunBackup) << "copy" << ErrorNumber::PermissionDenied;
     QTest::addRow("backup: source size") << RunProcedure(RunBackup) << "size" << ErrorNumber::DeviceIO;
@@ -304,6 +309,8 @@ void tst_CopyRuns::generalBranch()
         fs.copyResults.push_back(failure(number));
     else if (where == QLatin1String("flush"))
         fs.flushResult = failure(number);
+    else if (where == QLatin1String("read back"))
+        fs.readBackResult = failure(number);
     else
         fs.sourceSize = failure(number);
     const QString historyBefore = world.history.text;
@@ -321,6 +328,14 @@ void tst_CopyRuns::generalBranch()
     QCOMPARE(world.historyFile(), Trees::Missing);
     QCOMPARE(world.fakes.programs.explorerStarts, 0);
     QCOMPARE(world.fakes.ender.ends, 0);
+    // The boxes name no cause: the run log keeps it.
+    const QString runLog = QString::fromUtf8(
+        Trees::readFile(world.fakes.dataDirectory.stateDirectory() + QStringLiteral("/tandemix.log")));
+    QVERIFY2(runLog.startsWith(QStringLiteral("2001/05/20 22:27:32 %1 %2 ")
+                                   .arg(run == RunBackup ? QStringLiteral("バックアップ") : QStringLiteral("復旧"))
+                                   .arg(number))
+                 && runLog.count(QLatin1Char('\n')) == 1,
+             qPrintable(runLog));
     // A drive that fails stops the run before the folder name is read.
     if (where == QLatin1String("free space"))
         QVERIFY(!world.log.contains(QStringLiteral("txtBackup")));

@@ -1,5 +1,6 @@
 // Both runs end to end over real folders, through the real copy engine.
 #include "core/AppInfo.h"
+#include "fakes/Ext4Image.h"
 #include "fakes/TmpfsMount.h"
 #include "fakes/Trees.h"
 #include "platform/ProgressWindow.h"
@@ -56,6 +57,8 @@ private slots:
     void missingSource();
     void stoppedRun_data();
     void stoppedRun();
+    void readsBackFromTheDevice_data();
+    void readsBackFromTheDevice();
     void driveLeftAfterItWasChosen_data();
     void driveLeftAfterItWasChosen();
 };
@@ -207,20 +210,27 @@ void tst_CopyRunsDisk::stoppedRun_data()
 {
     QTest::addColumn<bool>("backup");
     QTest::addColumn<QString>("message");
-    QTest::newRow("backup") << true << "バックアップを中止しました。";
-    QTest::newRow("restore") << false << "復旧を中止しました。";
+    QTest::addColumn<bool>("duringReadBack");
+    QTest::addColumn<int>("copiedAgain"); // by the repeat: all but what was read back
+    QTest::newRow("backup") << true << "バックアップを中止しました。" << false << 5;
+    QTest::newRow("restore") << false << "復旧を中止しました。" << false << 5;
+    QTest::newRow("backup, reading back") << true << "バックアップを中止しました。" << true << 2;
 }
 
 void tst_CopyRunsDisk::stoppedRun()
 {
     QFETCH(bool, backup);
     QFETCH(QString, message);
+    QFETCH(bool, duringReadBack);
+    QFETCH(int, copiedAgain);
     DiskWorld world;
     world.options.end = 1;
-    // After the three small files, stop is pressed in the middle of a large one.
+    // After the three small files, stop is pressed in the middle of a large
+    // one, as it is copied or as it is read back.
     writeFile(world.c + QStringLiteral("Data/big.bin"), QByteArray(9 * 1024 * 1024, 'x'));
-    world.fakes.copyProgress.pressStopWhen = [](const FakeCopyProgressRunner &window) {
-        return window.files.size() == 4 && window.bytes > 11;
+    world.fakes.copyProgress.pressStopWhen = [duringReadBack](const FakeCopyProgressRunner &window) {
+        const qint64 before = duringReadBack ? window.plannedBytes : 0;
+        return window.files.size() == (duringReadBack ? 9 : 4) && window.bytes > before + 11;
     };
     const QString historyBefore = world.history.text;
 
@@ -233,11 +243,66 @@ void tst_CopyRunsDisk::stoppedRun()
     QVERIFY(world.fakes.clipboard.text.isEmpty());
     QCOMPARE(world.history.text, historyBefore);
     QCOMPARE(world.historyFile(), Trees::Missing);
-    QVERIFY(!world.fakes.copyProgress.flushed);
+    QCOMPARE(world.fakes.copyProgress.flushed, duringReadBack);
+    QCOMPARE(world.fakes.copyProgress.checkFiles, duringReadBack ? 5 : -1);
     const QString copy = world.d + QStringLiteral("Data/");
     QCOMPARE(readFile(copy + QStringLiteral("3.txt")), QByteArray("three"));
-    QVERIFY(!QFileInfo::exists(copy + QStringLiteral("big.bin")));
+    QCOMPARE(QFileInfo::exists(copy + QStringLiteral("big.bin")), duringReadBack);
     QCOMPARE(Trees::temporaries(world.d), QStringList());
+    QVERIFY(!QFileInfo::exists(world.fakes.dataDirectory.stateDirectory()));
+
+    world.fakes.copyProgress.pressStopWhen = nullptr;
+    world.options.uwa = 1;
+    QVERIFY(world.run(backup ? RunBackup : RunHukyuu));
+    QCOMPARE(world.fakes.copyProgress.checkFiles, copiedAgain);
+}
+
+void tst_CopyRunsDisk::readsBackFromTheDevice_data()
+{
+    QTest::addColumn<bool>("lies");
+    QTest::newRow("honest stick") << false;
+    QTest::newRow("stick that lies") << true;
+}
+
+// Right after the copy the page cache holds what the program wrote; only
+// what comes back from the device tells a stick that lies. The first copy
+// stops at a file the stick holds already, the user lets it overwrite.
+void tst_CopyRunsDisk::readsBackFromTheDevice()
+{
+    QFETCH(bool, lies);
+    DiskWorld world;
+    const Ext4Image stick(world.d + QStringLiteral("stick"), lies ? Ext4Image::Device::Lying : Ext4Image::Device::Honest);
+    if (!stick.mounted())
+        QSKIP("mounting the test's FUSE disk and a loop device on it is not permitted here");
+    world.options.folder2 = 1;
+    world.options.folderPath2 = stick.mountPoint();
+    constexpr int Blocks = 64;
+    writeFile(world.c + QStringLiteral("Data/marked.bin"), Ext4Image::marked(Blocks));
+    writeFile(stick.mountPoint() + QStringLiteral("/Data/sub/deep.txt"), "older");
+    world.fakes.messageBoxes.answerNext(MsgAnswer::Yes);
+
+    QVERIFY(!world.run(RunBackup));
+
+    // Every marked block was read from the device, none from memory.
+    QVERIFY2(stick.markedReads() >= Blocks, qPrintable(QString::number(stick.markedReads())));
+    const QString question = QStringLiteral("Dataフォルダと同名のフォルダが存在します。上書きしますか？");
+    if (!lies) {
+        QCOMPARE(world.boxTexts(), (QStringList{question, QStringLiteral("バックアップが完了しました。")}));
+        return;
+    }
+    // The file the stopped copy wrote failed its read-back, so the repeat
+    // did not take it as current: it copied it again, and failed.
+    QCOMPARE(world.boxTexts(), (QStringList{question, Unexpected, AddressCopied}));
+    QCOMPARE(world.historyFile(), Trees::Missing);
+    const QString copy = stick.mountPoint() + QStringLiteral("/Data/marked.bin");
+    QVERIFY(readFile(world.fakes.dataDirectory.stateDirectory() + QStringLiteral("/tandemix.log"))
+                .endsWith(QStringLiteral("2001/05/20 22:27:32 バックアップ 57 Read back differs from the source at byte 16: ")
+                              .toUtf8() + QFile::encodeName(copy) + '\n'));
+    // And so does the next run, with that file only.
+    world.fakes.messageBoxes.boxes.clear();
+    QVERIFY(!world.run(RunBackup));
+    QCOMPARE(world.fakes.copyProgress.checkFiles, 1);
+    QCOMPARE(world.boxTexts(), (QStringList{Unexpected, AddressCopied}));
 }
 
 using RunProcedure = void (*)(RunContext &);

@@ -4,9 +4,13 @@
 #include "fakes/Ext4Image.h"
 #include "fakes/Trees.h"
 #include "fakes/FakeDriveTable.h"
+#include "runs/CopyCheck.h"
 #include "runs/DriveFileSystem.h"
 
 #include <QtTest>
+
+#include <cerrno>
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -30,6 +34,8 @@ private slots:
     void flushWorksOnTheNearestExistingFolder();
     void flushOfNoPathFails();
     void flushPutsWrittenDataOnTheDevice();
+    void readBackFindsWhatDiffers_data();
+    void readBackFindsWhatDiffers();
 
 private:
     // "E/Work" becomes the native path under drive E:'s folder.
@@ -203,6 +209,61 @@ void TstDriveFileSystem::flushPutsWrittenDataOnTheDevice()
     QVERIFY(m_fs->FlushToDevice(disk.mountPoint() + QStringLiteral("/Docs")).ok());
 
     QVERIFY(readFile(disk.imagePath()).contains(data));
+}
+
+void TstDriveFileSystem::readBackFindsWhatDiffers_data()
+{
+    QTest::addColumn<QString>("change");  // made to the copy or its source before the read-back
+    QTest::addColumn<QString>("failure"); // in the error's description; empty: it reads back well
+    QTest::newRow("as copied") << "" << "";
+    QTest::newRow("one flipped byte") << "flip" << "differs from the source at byte 70000: ";
+    QTest::newRow("short copy") << "truncate" << "is 1000 bytes, not 100000: ";
+    QTest::newRow("read error") << "read error" << "Input/output error: ";
+    QTest::newRow("other link target") << "relink" << "link differs: ";
+    QTest::newRow("source changed since") << "source" << "";
+}
+
+// The copy is changed behind the program's back, its time kept, as by a
+// device that hands back other bytes than it took.
+void TstDriveFileSystem::readBackFindsWhatDiffers()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, failure);
+    const QString source = onDrive(QStringLiteral("C/Data")), copy = onDrive(QStringLiteral("D/Data"));
+    writeFile(source + QStringLiteral("/a.txt"), "small");
+    writeFile(source + QStringLiteral("/sub/big.bin"), QByteArray(100000, 'x'));
+    makeLink(QStringLiteral("a.txt"), source + QStringLiteral("/link"));
+    WrittenRecorder recorder(nullptr);
+    QVERIFY(m_fs->CopyFolder(source, copy, false, &recorder).ok());
+    QCOMPARE(recorder.written.size(), size_t(4)); // a.txt, link, big.bin, sub
+
+    const QByteArray big = QFile::encodeName(copy + QStringLiteral("/sub/big.bin"));
+    struct stat before;
+    QCOMPARE(::stat(big.constData(), &before), 0);
+    QFile file(QString::fromLocal8Bit(big));
+    if (change == QLatin1String("flip"))
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(70000) && file.putChar('y'));
+    file.close();
+    if (change == QLatin1String("truncate"))
+        QVERIFY(file.resize(1000));
+    if (change == QLatin1String("read error"))
+        m_drives->setRefused(QStringLiteral("D"), WriteFaults::Step::ReadBack, EIO);
+    if (change == QLatin1String("relink"))
+        QVERIFY(QFile::remove(copy + QStringLiteral("/link")) && QFile::link(QStringLiteral("sub"), copy + QStringLiteral("/link")));
+    if (change == QLatin1String("source"))
+        writeFile(source + QStringLiteral("/sub/big.bin"), "changed");
+    const struct timespec kept[2] = {before.st_atim, before.st_mtim};
+    QCOMPARE(::utimensat(AT_FDCWD, big.constData(), kept, 0), 0);
+
+    const Result<void> checked = m_fs->ReadBack(recorder.written);
+    QCOMPARE(checked.ok(), failure.isEmpty());
+    QVERIFY2(checked || checked.error().number == ErrorNumber::DeviceIO, "not 57");
+    QVERIFY2(checked || checked.error().description.contains(failure), qPrintable(checked.error().description));
+    // Whatever failed is copied again by the next repeat, even a file whose
+    // size and time still look current.
+    m_drives->setRefused(QStringLiteral("D"), WriteFaults::Step::ReadBack, 0);
+    QVERIFY(m_fs->CopyFolder(source, copy, true).ok());
+    QCOMPARE(listing(copy), listing(source));
 }
 
 QTEST_GUILESS_MAIN(TstDriveFileSystem)

@@ -1,8 +1,12 @@
 #include "fakes/FakePlatform.h"
 #include "fakes/Trees.h"
 #include "runs/HistoryLog.h"
+#include "runs/RunLog.h"
 
 #include <QtTest>
+
+using Trees::readFile;
+using Trees::writeFile;
 
 namespace {
 
@@ -134,6 +138,23 @@ private slots:
                               + "2001/05/20 22:27:32  バックアップ元C:\\書類  バックアップ先D:\\書類\r\n"
                                 "2001/05/21 9:05:07  バックアップ元C:\\書類  バックアップ先D:\\書類\r\n\r\n"
                                 "2001/05/22 8:00:00  復旧元D:\\書類  復旧先C:\\\\書類\r\n");
+    }
+
+    // The run log beside the history: past its limit the oldest half goes,
+    // cut where a line begins, and the new line still comes last.
+    void runLogDropsItsOldestHalf()
+    {
+        FakePlatform fake;
+        const QString folder = fake.dataDirectory.stateDirectory();
+        QByteArray old;
+        for (int i = 0; old.size() <= RunLog::Limit; ++i)
+            old += "2001/05/20 22:27:32 バックアップ 57 line " + QByteArray::number(i) + '\n';
+        writeFile(folder + QLatin1Char('/') + RunLog::FileName, old);
+        RunLog::Append(folder, QStringLiteral("newest"));
+        const QByteArray kept = readFile(folder + QLatin1Char('/') + RunLog::FileName);
+        QVERIFY(qAbs(kept.size() - old.size() / 2) < 64);
+        QVERIFY(kept.startsWith("2001/05/20 22:27:32 バックアップ 57 line "));
+        QVERIFY(old.endsWith(kept.chopped(7)) && kept.endsWith("\nnewest\n"));
     }
 };
 

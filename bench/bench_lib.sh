@@ -1,0 +1,47 @@
+# Shared by the benchmarks: the two trees they copy and the rounds that
+# time them. A script that sources it sets $work, the folder the trees go
+# in, and defines time_one SOURCE STEP, which prints the seconds one step
+# takes.
+
+make_small_tree() {
+    local block
+    block=$(head -c 3072 /dev/urandom | base64 -w0) # 4096 characters
+    for d in $(seq -w 1 200); do
+        mkdir -p "$work/small/dir$d"
+        for f in $(seq -w 1 100); do printf '%s' "$block" > "$work/small/dir$d/file$f.dat"; done
+    done
+}
+
+make_large_tree() {
+    mkdir -p "$work/large"
+    # Real data, not a hole: cp would skip a sparse file's holes.
+    head -c 1073741824 /dev/urandom > "$work/large/big.bin"
+}
+
+seconds() { awk -v ns="$1" 'BEGIN { printf "%.4f", ns / 1e9 }'; }
+
+ratio() { awk -v n="$1" -v a="$2" -v b="$3" 'BEGIN { printf "  %-22s %.3f\n", n, a / b }'; }
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# bench NAME SOURCE ROUNDS TOOLS...: alternates the tools, running
+# $before_each (if set) ahead of every timed copy; leaves the medians in med.
+declare -A med=()
+before_each=
+bench() {
+    local name=$1 source=$2 rounds=$3 tool round
+    shift 3
+    declare -A times=()
+    for round in $(seq 1 "$rounds"); do
+        for tool in "$@"; do
+            [ -z "$before_each" ] || $before_each
+            times[$tool]+="$(time_one "$source" "$tool") "
+        done
+    done
+    echo "== $name ($rounds rounds)"
+    for tool in "$@"; do
+        med[$tool]=$(tr ' ' '\n' <<<"${times[$tool]}" | grep . | median)
+        printf '  %-15s median %8.3f s   (%s)\n' "$tool" "${med[$tool]}" "${times[$tool]% }"
+    done
+}
+

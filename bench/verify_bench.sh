@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# What the read-back costs. On a loop-mounted ext4 image (the loop device
+# in direct I/O, so its reads reach the disk under it, not the cache of the
+# image file), for 20,000 files of 4 KiB in 200 folders and for one 1 GiB
+# file, times:
+#   copy    txcopy, then the flush every run does (sync -f)
+#   verify  txcopy --verify: the copy, the flush and the read-back (whose
+#           own time txcopy --progress tells)
+#   cat     cat of the written files to /dev/null, right after an untimed
+#           copy, its flush and echo 3 > /proc/sys/vm/drop_caches
+# and prints the medians, and the read-back against one plain read of the
+# written bytes from the device: its own time / cat, and (verify - copy) /
+# cat (target: <= 1.1).
+# Then the repeat onto the unchanged copy, with and without --verify, both
+# told to an observer as the program's are: it writes nothing, so it has
+# nothing to read back (target: ratio ~1).
+# Needs root (mount, drop_caches). The image lives in $BENCH_DIR (default /tmp).
+#
+#   bench/verify_bench.sh [path/to/txcopy]      (default: build/tools/txcopy)
+#   ROUNDS=5 LARGE=0 bench/verify_bench.sh      (LARGE=0 skips the 1 GiB file,
+#                                                SMALL=0 the small files)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+txcopy=$(realpath "${1:-build/tools/txcopy}")
+rounds=${ROUNDS:-3}
+small=${SMALL:-1}
+large=${LARGE:-1}
+[ -x "$txcopy" ] || { echo "no txcopy at $txcopy: build the project first" >&2; exit 1; }
+[ "$(id -u)" -eq 0 ] || { echo "needs root: it mounts an image and drops caches" >&2; exit 1; }
+
+work=$(mktemp -d "${BENCH_DIR:-/tmp}/verify_bench.XXXXXX")
+source bench/bench_lib.sh
+disk=$work/disk
+loop=
+cleanup() {
+    mountpoint -q "$disk" && umount "$disk"
+    [ -z "$loop" ] || losetup -d "$loop" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+truncate -s 4G "$work/ext4.img"
+mkfs.ext4 -q "$work/ext4.img"
+loop=$(losetup --find --show --direct-io=on "$work/ext4.img")
+mkdir -p "$disk"
+mount "$loop" "$disk"
+
+drop_caches() { sync; echo 3 > /proc/sys/vm/drop_caches; }
+
+# Prints the seconds one step takes; copies start from an empty target and
+# cold caches, repeats from the copy the last step left. cat reads a copy
+# made just before it, untimed, as the read-back does: a disk reads slower
+# while it still settles what it was given.
+time_one() {
+    local source=$1 step=$2 target=$disk/target start end
+    case $step in copy|verify|cat) rm -rf "$target" ;; esac
+    [ "$step" != cat ] || { "$txcopy" "$source" "$target" && sync -f "$disk"; }
+    drop_caches
+    start=$(date +%s%N)
+    case $step in
+        copy)           "$txcopy" "$source" "$target" && sync -f "$disk" ;;
+        verify)         "$txcopy" "$source" "$target" --verify --progress 2>&1 | sed -n 's/.*read back in \([0-9.]*\) s/\1/p' >> "$work/readback" ;;
+        cat)            find "$target" -type f -print0 | xargs -0 cat > /dev/null ;;
+        repeat)         "$txcopy" "$source" "$target" --overwrite --progress 2>/dev/null && sync -f "$disk" ;;
+        repeat-verify)  "$txcopy" "$source" "$target" --overwrite --progress --verify 2>/dev/null ;;
+    esac
+    end=$(date +%s%N)
+    seconds $((end - start))
+}
+
+# The read-back's own time, as txcopy measures it, against the copy's
+# difference and against cat.
+report() {
+    local own
+    own=$(median < "$work/readback")
+    rm -f "$work/readback"
+    awk -v c="${med[copy]}" -v v="${med[verify]}" -v r="${med[cat]}" -v o="$own" \
+        'BEGIN { printf "  read-back median %.3f s: read-back / cat = %.3f, (verify - copy) / cat = %.3f\n", o, o / r, (v - c) / r }'
+}
+
+echo "image: ext4 on $loop (direct I/O) in $(df -T "$work" | awk 'NR == 2 { print $2 " on " $7 }'), kernel $(uname -r)"
+echo "load: $(uptime | sed 's/.*load average/load average/')"
+if [ "$small" -ne 0 ]; then
+    make_small_tree
+    bench "20,000 files of 4 KiB in 200 folders" "$work/small" "$rounds" copy verify cat
+    report
+    bench "repeat onto the unchanged copy" "$work/small" "$rounds" repeat repeat-verify
+    ratio "with/without read-back" "${med[repeat-verify]}" "${med[repeat]}"
+    rm -rf "$work/small" "$disk/target"
+fi
+[ "$large" -ne 0 ] || exit 0
+make_large_tree
+bench "one 1 GiB file" "$work/large" "$rounds" copy verify cat
+report
