@@ -26,17 +26,6 @@ const QString NotReadyText = QStringLiteral("デバイスの準備が出来て�
 const QString NotReadyTitle = QStringLiteral("BK(Brightkeep)Vr.2");
 const QString SaveFailedText = QStringLiteral("フォルダ名を保存できませんでした。\n%1");
 
-// A one-line caption too long for its box at the window's font gets a
-// slightly smaller font instead of being cut.
-void shrinkToFit(QLabel *label)
-{
-    QFont font = label->font();
-    while (font.pixelSize() > 8
-           && QFontMetricsF(font).horizontalAdvance(label->text()) > label->width())
-        font.setPixelSize(font.pixelSize() - 1);
-    label->setFont(font);
-}
-
 QPushButton *button(QWidget *parent, const QString &caption, const QString &toolTip = {})
 {
     auto *b = new QPushButton(caption, parent);
@@ -139,6 +128,8 @@ QWidget *frmMain::createWindow()
                             QStringLiteral("バージョン情報です。")),
                      QStringLiteral("cmdVr"), twips(4440, 4320, 1575, 550));
     c->cmdOK->setDefault(true);
+    for (QPushButton *caption : {c->Command1, c->cmdOK, c->cmdCancel, c->cmdVr})
+        shrinkToFit(caption);
 
     QWidget *const tabOrder[] = {c->cmdOK, c->cmdCancel, c->cmdVr, c->Command1, c->SSTab,
                                  c->Drive1, c->Drive2, c->txtBackup, c->cmdHenko};

@@ -1,5 +1,6 @@
 #include "app/AppContext.h"
 #include "app/LinuxPlatform.h"
+#include "app/SingleInstance.h"
 #include "app/frmMain.h"
 #include "core/PosixIo.h"
 #include "forms/FormWindow.h"
@@ -18,6 +19,9 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     LinuxPlatform platform;
+    SingleInstance instance(platform.platform().dataDirectory.path());
+    if (!instance.claim())
+        return 0;
     AppContext context(platform.platform());
     context.frmMain().Show();
     return QApplication::exec();

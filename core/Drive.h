@@ -10,15 +10,15 @@ struct DriveEntry {
     QString name;  // letter and colon: "C:"
     QString label; // volume label or folder: "ホーム", "USBSTICK", "/"
     QString root;  // native folder with a trailing '/': "/home/user/"
-    // The mount the entry names, never whatever holds its letter later.
+    // The mount the entry was read from, never whatever holds its letter later.
     quint64 mountId = 0; // mountinfo's first field; 0: none
     QString mountPoint{}; // where that file system is mounted: "/home"
+    // The file system, known again when a stick is plugged in anew: its
+    // UUID, else its device and mount point.
+    QString volume{};
 
-    // Home and root may share a mount, so the letter counts too.
-    bool sameDrive(const DriveEntry &other) const
-    {
-        return name == other.name && mountId == other.mountId && mountPoint == other.mountPoint;
-    }
+    // Home and root may share a file system, so the letter counts too.
+    bool sameDrive(const DriveEntry &other) const { return name == other.name && volume == other.volume; }
 
     // The text a drive list shows: "C: [ホーム]".
     QString text() const { return name + QStringLiteral(" [") + label + QLatin1Char(']'); }

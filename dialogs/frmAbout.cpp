@@ -7,6 +7,9 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTextDocument>
+
+#include <algorithm>
 
 namespace {
 const QString CrLf = QStringLiteral("\r\n");
@@ -30,16 +33,27 @@ QStringList descriptionLines()
     };
 }
 
-// The description fills its label only at one line per font height, as
-// the layout was drawn; CJK fonts here would space the lines wider.
-QString descriptionText()
+// The description in its box with room between the lines: the largest
+// font, up to the window's, at which the lines, spaced apart, still fit.
+QString descriptionText(const QLabel &box)
 {
     QStringList lines = descriptionLines();
     for (QString &line : lines)
         line = line.toHtmlEscaped();
-    return QStringLiteral("<p style=\"margin:0px; line-height:%1px; -qt-line-height-type:fixed\">")
-               .arg(FormWindow::LayoutFontPixels)
-           + lines.join(QStringLiteral("<br>")) + QStringLiteral("</p>");
+    for (int pixels = FormWindow::LayoutFontPixels;; --pixels) {
+        const QString text
+            = QStringLiteral("<p style=\"margin:0px; font-size:%1px; line-height:%2px; -qt-line-height-type:fixed\">")
+                  .arg(pixels)
+                  .arg(pixels + std::max(2, pixels / 6))
+              + lines.join(QStringLiteral("<br>")) + QStringLiteral("</p>");
+        QTextDocument layout;
+        layout.setDefaultFont(box.font());
+        layout.setDocumentMargin(0);
+        layout.setTextWidth(box.width());
+        layout.setHtml(text);
+        if (pixels <= 8 || layout.size().height() <= box.height())
+            return text;
+    }
 }
 
 QString disclaimerText()
@@ -91,6 +105,7 @@ QWidget *frmAbout::createWindow()
     window->setCancelButton(cmdOK);
     auto *cmdSysInfo = place(new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), window), "cmdSysInfo",
                              twips(4260, 3675, 1380, 345));
+    shrinkToFit(cmdSysInfo);
     QWidget::setTabOrder(cmdOK, cmdSysInfo);
 
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
@@ -108,7 +123,7 @@ void frmAbout::Form_Load()
     window()->setWindowTitle(AppInfo::Title + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));
     m_c->lblVersion->setText(versionText());
     m_c->lblTitle->setText(AppInfo::Title);
-    m_c->lblDescription->setText(descriptionText());
+    m_c->lblDescription->setText(descriptionText(*m_c->lblDescription));
     m_c->lblDisclaimer->setText(disclaimerText());
 }
 

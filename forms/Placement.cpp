@@ -31,3 +31,12 @@ QFrame *etchedLine(QWidget *parent)
 {
     return new EtchedLine(parent);
 }
+
+void shrinkToFit(QWidget *control)
+{
+    QFont font = control->font();
+    while (font.pixelSize() > 8 && control->sizeHint().width() > control->width()) {
+        font.setPixelSize(font.pixelSize() - 1);
+        control->setFont(font);
+    }
+}

@@ -59,3 +59,7 @@ W *placeLine(W *widget, QAnyStringView name, QRect where)
 // An etched separator: a grey line (128, 128, 128) over a white one, two
 // pixels high across the control, whether its window is enabled or not.
 QFrame *etchedLine(QWidget *parent = nullptr);
+
+// A one-line caption too long for its control at the window's font gets a
+// slightly smaller font instead of being cut or touching the edges.
+void shrinkToFit(QWidget *control);

@@ -35,6 +35,12 @@ void CopyEstimate::sample(Milliseconds at, qint64 filesDone, qint64 bytesDone)
         m_samples.pop_front();
 }
 
+double CopyEstimate::partDone(qint64 filesDone, qint64 bytesDone) const
+{
+    const qint64 total = work(m_totalFiles, m_totalBytes);
+    return total > 0 ? std::clamp(double(work(filesDone, bytesDone)) / double(total), 0.0, 1.0) : 0.0;
+}
+
 std::optional<qint64> CopyEstimate::span() const
 {
     if (m_samples.empty() || m_samples.back().at - m_start < Settling)

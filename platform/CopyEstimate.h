@@ -30,6 +30,11 @@ public:
     // start of the copy.
     void sample(Milliseconds at, qint64 filesDone, qint64 bytesDone);
 
+    // How much of the work is done, 0 to 1, files weighed as the time left
+    // weighs them: a bar by bytes alone is full while thousands of small
+    // files remain.
+    double partDone(qint64 filesDone, qint64 bytesDone) const;
+
     // Bytes per second; none before two seconds have passed.
     std::optional<double> bytesPerSecond() const;
     // None before two seconds have passed, or while nothing moves.

@@ -7,15 +7,40 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
+#include <QLabel>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QProcess>
 #include <QUrl>
 
+#include <algorithm>
+
 // What the user was told, off by default: with
 // QT_LOGGING_RULES="tandemix.messagebox.info=true" every box is written to
 // standard error, for support and the end-to-end tests.
 Q_LOGGING_CATEGORY(lcMessageBox, "tandemix.messagebox", QtWarningMsg)
+
+namespace {
+
+// The toolkit wraps a text a little wider than its usual box width there,
+// leaving a word or two alone on the last line. The box is made as wide
+// as the text up to that width, and beyond it the lines are evened out.
+void evenLines(QMessageBox &box, const QString &text)
+{
+    auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    if (!label)
+        return;
+    const QFontMetrics metrics(label->font());
+    int widest = 0;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line.trimmed()));
+    constexpr int Usual = 500; // the toolkit's own limit before it wraps
+    const int lines = (widest + Usual - 1) / Usual;
+    if (lines > 0)
+        label->setMinimumWidth((widest + lines - 1) / lines + metrics.averageCharWidth());
+}
+
+} // namespace
 
 MsgAnswer QtMessageBoxes::MsgBox(const QString &text, MsgButtons buttons, MsgIcon icon,
                                  const QString &title)
@@ -23,6 +48,7 @@ MsgAnswer QtMessageBoxes::MsgBox(const QString &text, MsgButtons buttons, MsgIco
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title.isEmpty() ? AppInfo::Title : title);
     box.setText(text);
+    evenLines(box, text);
     switch (icon) {
     case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
     case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -70,13 +71,37 @@ QByteArray native(const DriveEntry &drive)
     return QFile::encodeName(drive.root);
 }
 
-// One line of mountinfo: mount ID, mount point, file system type.
+// One line of mountinfo: mount ID, mount point and volume, file system type.
 struct MountLine {
     Mount mount;
     QByteArray type;
 };
 
-QList<MountLine> mountLines(const QByteArray &mountInfo)
+// The UUIDs the system gives file systems, by device number: the links of
+// /dev/disk/by-uuid.
+QMap<dev_t, QString> uuidsByDevice(const QString &byUuidFolder)
+{
+    QMap<dev_t, QString> uuids;
+    for (const QString &uuid : QDir(byUuidFolder).entryList(QDir::System | QDir::NoDotAndDotDot)) {
+        struct stat st;
+        if (::stat(QFile::encodeName(byUuidFolder + QLatin1Char('/') + uuid).constData(), &st) == 0
+            && st.st_rdev != 0)
+            uuids.insert(st.st_rdev, uuid);
+    }
+    return uuids;
+}
+
+// "8:17" as a device number; 0 when it is none.
+dev_t deviceNumber(const QByteArray &field)
+{
+    const QList<QByteArray> parts = field.split(':');
+    bool majorOk = false, minorOk = false;
+    const unsigned major = parts.value(0).toUInt(&majorOk);
+    const unsigned minor = parts.value(1).toUInt(&minorOk);
+    return parts.size() == 2 && majorOk && minorOk ? makedev(major, minor) : 0;
+}
+
+QList<MountLine> mountLines(const QByteArray &mountInfo, const QMap<dev_t, QString> &uuids)
 {
     QList<MountLine> lines;
     for (const QByteArray &line : mountInfo.split('\n')) {
@@ -86,17 +111,31 @@ QList<MountLine> mountLines(const QByteArray &mountInfo)
         const quint64 id = fields.value(0).toULongLong(&isNumber);
         if (fields.size() < 5 || !isNumber || separator < 0 || separator + 1 >= fields.size())
             continue;
-        lines.append({{id, unescape(fields[4])}, fields[separator + 1]});
+        const QString point = unescape(fields[4]);
+        const QString uuid = uuids.value(deviceNumber(fields[2]));
+        // Without a UUID, the same device at the same folder is the same stick.
+        const QString volume = uuid.isEmpty() ? QStringLiteral("device:") + unescape(fields.value(separator + 2))
+                                                    + QLatin1Char('@') + point
+                                              : QStringLiteral("uuid:") + uuid;
+        lines.append({{id, point, volume}, fields[separator + 1]});
     }
     return lines;
 }
 
-QString mountPointOf(const QList<MountLine> &lines, quint64 id)
+QList<MountLine> readMounts(const QString &mountInfoPath, const QString &byUuidFolder)
+{
+    QFile file(mountInfoPath);
+    // Without a mount table there are still home and root.
+    const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return mountLines(text, uuidsByDevice(byUuidFolder));
+}
+
+Mount mountOf(const QList<MountLine> &lines, quint64 id)
 {
     for (const MountLine &line : lines)
         if (line.mount.id == id)
-            return line.mount.point;
-    return QString();
+            return line.mount;
+    return Mount{};
 }
 
 // The mounts a user keeps data on, by mount path, leaving out the root and
@@ -123,38 +162,44 @@ LinuxDriveTable::LinuxDriveTable()
 {
 }
 
-LinuxDriveTable::LinuxDriveTable(QString home, QString mountInfoPath)
-    : m_home(std::move(home)), m_mountInfoPath(std::move(mountInfoPath))
+LinuxDriveTable::LinuxDriveTable(QString home, QString mountInfoPath, QString byUuidFolder)
+    : m_home(std::move(home)), m_mountInfoPath(std::move(mountInfoPath)),
+      m_byUuidFolder(std::move(byUuidFolder))
 {
 }
 
 QList<DriveEntry> LinuxDriveTable::drives()
 {
-    QFile file(m_mountInfoPath);
-    // Without a mount table there are still home and root.
-    const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    const QList<MountLine> lines = mountLines(text);
+    const QList<MountLine> lines = readMounts(m_mountInfoPath, m_byUuidFolder);
     const QString homeFolder = QDir::cleanPath(m_home);
     m_letters = holdLetters(m_letters, dataMounts(lines, homeFolder));
 
-    const quint64 homeMount = mountIdOf(homeFolder);
-    const quint64 rootMount = mountIdOf(QStringLiteral("/"));
-    QList<DriveEntry> table{{QStringLiteral("C:"), HomeLabel, withTrailingSlash(homeFolder), homeMount,
-                             mountPointOf(lines, homeMount)}};
+    const Mount home = mountOf(lines, mountIdOf(homeFolder));
+    const Mount root = mountOf(lines, mountIdOf(QStringLiteral("/")));
+    QList<DriveEntry> table{{QStringLiteral("C:"), HomeLabel, withTrailingSlash(homeFolder),
+                             mountIdOf(homeFolder), home.point, home.volume}};
     for (auto it = m_letters.cbegin(); it != m_letters.cend(); ++it)
-        table.append({it.key() + QStringLiteral(":"), it->point.section(QLatin1Char('/'), -1),
-                      withTrailingSlash(it->point), it->id, it->point});
-    table.append({QStringLiteral("Z:"), QStringLiteral("/"), QStringLiteral("/"), rootMount,
-                  QStringLiteral("/")});
+        if (!it->away)
+            table.append({it.key() + QStringLiteral(":"), it->point.section(QLatin1Char('/'), -1),
+                          withTrailingSlash(it->point), it->id, it->point, it->volume});
+    table.append({QStringLiteral("Z:"), QStringLiteral("/"), QStringLiteral("/"),
+                  mountIdOf(QStringLiteral("/")), QStringLiteral("/"), root.volume});
     return table;
 }
 
 bool LinuxDriveTable::isReady(const DriveEntry &drive) const
 {
+    // The folder must lie on the entry's mount, or on a later mount of the
+    // same file system: a stick plugged in again is the same drive.
+    const quint64 mountNow = mountIdOf(drive.root);
+    const auto sameVolume = [&] {
+        return !drive.volume.isEmpty()
+               && mountOf(readMounts(m_mountInfoPath, m_byUuidFolder), mountNow).volume == drive.volume;
+    };
+    const bool onItsFileSystem = mountNow != 0 && (mountNow == drive.mountId || sameVolume());
     struct stat st;
     const QByteArray root = native(drive);
-    return drive.mountId != 0 && mountIdOf(drive.root) == drive.mountId
-           && ::stat(root.constData(), &st) == 0 && S_ISDIR(st.st_mode)
+    return onItsFileSystem && ::stat(root.constData(), &st) == 0 && S_ISDIR(st.st_mode)
            && ::access(root.constData(), R_OK | X_OK) == 0;
 }
 

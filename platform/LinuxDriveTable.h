@@ -8,13 +8,15 @@
 // Drive letters as names for folders: C: the home folder, D:, E:, ... the
 // mounted file systems a user keeps data on, Z: the root file system. A:
 // and B: are never given out. At start D:, E:, ... follow the order of
-// mount path; a drive keeps its letter while it stays mounted, and one
-// mounted later takes the first free letter from D:.
+// mount path; a drive keeps its letter while it stays mounted and takes it
+// back when it returns, and one new to the table takes the first free
+// letter from D:.
 class LinuxDriveTable final : public DriveTable {
 public:
     LinuxDriveTable();
-    // For tests: another home folder and another mount table file.
-    LinuxDriveTable(QString home, QString mountInfoPath);
+    // For tests: another home folder, mount table file and folder of UUID links.
+    LinuxDriveTable(QString home, QString mountInfoPath,
+                    QString byUuidFolder = QStringLiteral("/dev/disk/by-uuid"));
 
     QList<DriveEntry> drives() override;
     bool isReady(const DriveEntry &drive) const override;
@@ -24,6 +26,7 @@ public:
 private:
     QString m_home;
     QString m_mountInfoPath;
+    QString m_byUuidFolder;
     HeldLetters m_letters;
 };
 

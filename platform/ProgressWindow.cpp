@@ -168,8 +168,14 @@ public:
         estimate->addWidget(m_timeLeft = new QLabel);
         m_rate->setObjectName(QStringLiteral("rate"));
         m_timeLeft->setObjectName(QStringLiteral("timeLeft"));
-        // Holds its line while empty, so the window keeps its height.
-        m_rate->setMinimumHeight(m_rate->fontMetrics().height());
+        // The line holds its height while empty, so the window keeps its
+        // size when the estimate first shows; Japanese text may stand
+        // taller than the font's Latin line.
+        m_timeLeft->setText(TimeLeftText(std::chrono::hours(1)));
+        const int line = m_timeLeft->sizeHint().height();
+        m_timeLeft->clear();
+        m_rate->setMinimumHeight(line);
+        m_timeLeft->setMinimumHeight(line);
 
         m_stop = new QPushButton(QStringLiteral("中止(&C)"));
         m_stop->setObjectName(QStringLiteral("stop"));
@@ -261,9 +267,8 @@ private:
                                                                     m_current->contentsRect().width()
                                                                         - metrics.horizontalAdvance(prefix)));
         m_bar->setRange(0, Steps);
-        m_bar->setValue(ofBytes > 0 ? int(Steps * shownBytes / ofBytes)
-                        : ofFiles > 0 ? int(Steps * shownFiles / ofFiles)
-                                      : 0);
+        // Files weigh as the time left weighs them, in whichever phase is shown.
+        m_bar->setValue(int(Steps * CopyEstimate(ofFiles, ofBytes).partDone(shownFiles, shownBytes)));
     }
 
     static QString size(const QLocale &locale, qint64 bytes)

@@ -57,8 +57,10 @@ void CopyRun::Stopped()
 Result<void> CopyRun::Steps()
 {
     const DriveEntry dir2 = m_context.mainWindow.Dir2Drive();
-    // Also fails early when the destination drive is missing or not ready.
-    const Result<qint64> freeBefore = DestinationFreeSpace(dir2.root);
+    // Read from the drive Dir2 shows, also with a separate destination
+    // elsewhere: looked up by its folder, a stick pulled out would be the
+    // disk below its bare mount point. Fails early when it is not ready.
+    const Result<qint64> freeBefore = m_context.platform.fileSystem.FreeSpace(dir2);
     if (!freeBefore)
         return freeBefore.error();
     // Read before the first option, which may load the settings dialog.
@@ -90,15 +92,6 @@ Result<void> CopyRun::Steps()
     SetBusy(false);
     Complete();
     return {};
-}
-
-Result<qint64> CopyRun::DestinationFreeSpace(const QString &dir2)
-{
-    FileSystemService &fileSystem = m_context.platform.fileSystem;
-    const Result<DriveEntry> drive = fileSystem.GetDrive(fileSystem.GetDriveName(dir2));
-    if (!drive)
-        return drive.error();
-    return fileSystem.FreeSpace(*drive);
 }
 
 bool CopyRun::BuildPaths(const DriveEntry &dir2)
@@ -145,6 +138,14 @@ Result<void> CopyRun::RootsStillMounted()
     return {};
 }
 
+std::optional<qint64> CopyRun::DestinationBytes()
+{
+    FileSystemService &fileSystem = m_context.platform.fileSystem;
+    const Result<Folder> folder = fileSystem.GetFolder(m_destination);
+    const Result<qint64> size = folder ? fileSystem.Size(*folder) : Result<qint64>(folder.error());
+    return size ? std::optional<qint64>(*size) : std::nullopt;
+}
+
 Result<void> CopyRun::CopyFolder()
 {
     if (Result<void> mounted = RootsStillMounted(); !mounted)
@@ -156,6 +157,8 @@ Result<void> CopyRun::CopyFolder()
     // Off the user-interface thread: only the file system is touched here.
     return m_context.platform.copyProgress.run(
         m_kind.progressCaption, [&](CopyProgressObserver &observer) -> Result<void> {
+            if (m_kind.comparesFreeSpace)
+                m_destinationBefore = DestinationBytes();
             WrittenRecorder recorder(&observer);
             const Result<void> copied = fileSystem.CopyFolder(source, destination, overwrite, &recorder);
             if (!copied && copied.error().number == ErrorNumber::UserInterrupt) {
@@ -190,7 +193,16 @@ Result<bool> CopyRun::EnoughFreeSpace(qint64 freeBefore)
     const Result<qint64> size = fileSystem.Size(*folder);
     if (!size)
         return size.error();
-    return freeBefore - *size >= 0;
+    // A repeat replaces the copy the drive holds already: only what the
+    // copy added beyond it took free space.
+    qint64 needed = *size;
+    if (m_destinationBefore) {
+        const std::optional<qint64> after = DestinationBytes();
+        if (!after)
+            return Error{ErrorNumber::PathFileAccess, QStringLiteral("Path/File access error: ") + m_destination};
+        needed = *after - *m_destinationBefore;
+    }
+    return freeBefore - needed >= 0;
 }
 
 Result<void> CopyRun::AddHistoryEntry()

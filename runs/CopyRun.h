@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // What a run has read when it forms its destination path.
 struct DestinationParts {
     QString dir2;                // destination drive's root, with its trailing '/'
@@ -27,8 +29,9 @@ struct CopyRunKind {
     // the run puts before the name, followed by the name.
     QString (*destinationDirectory)(const DestinationParts &parts);
     QString (*destinationName)(const DestinationParts &parts);
-    // After the copy, the source's size is compared with the free space
-    // the destination drive had before it.
+    // After the copy, what it needed (the source's size, or on a repeat
+    // what the destination grew by) is compared with the free space the
+    // destination drive had before it.
     bool comparesFreeSpace;
     // 70 has a message of its own instead of the general report.
     bool reportsPermissionDenied;
@@ -50,12 +53,14 @@ public:
 private:
     Result<void> Steps();
     void Stopped();
-    Result<qint64> DestinationFreeSpace(const QString &dir2);
     // False, after telling the user, when a name would leave its folder.
     bool BuildPaths(const DriveEntry &dir2);
     // 71 when a root taken from Dir1 or Dir2 no longer lies on its mount.
     Result<void> RootsStillMounted();
     Result<void> CopyFolder();
+    // The bytes the destination folder holds; none when it cannot be read,
+    // as before a first copy.
+    std::optional<qint64> DestinationBytes();
     Result<bool> EnoughFreeSpace(qint64 freeBefore);
     Result<void> AddHistoryEntry();
     void Complete();
@@ -73,4 +78,5 @@ private:
     QString m_baseName; // of m_source
     QString m_destination;
     QList<DriveEntry> m_roots; // the drives of Dir1 and Dir2 the paths start from
+    std::optional<qint64> m_destinationBefore; // what a backup's destination held before
 };

@@ -8,6 +8,8 @@
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -20,6 +22,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <initializer_list>
 
 namespace {
@@ -31,6 +34,16 @@ QLabel *label(const char *name, const QString &text, bool wrap = false)
     auto *result = named(new QLabel(text), name);
     result->setWordWrap(wrap);
     return result;
+}
+
+// A run of text that a wrapped line must not break, as the example time:
+// word joiners between its characters, which show nothing.
+QString keptTogether(const QString &text, const QString &run)
+{
+    QString joined = run;
+    for (qsizetype i = joined.size() - 1; i > 0; --i)
+        joined.insert(i, QChar(0x2060));
+    return QString(text).replace(run, joined);
 }
 
 // A check box starts as the option stands when no settings file gives it.
@@ -166,7 +179,8 @@ QWidget *timerTab(EstablishControls &c, QWidget *window)
     c.Label5 = label("Label5", QStringLiteral("半角文字でお願いします。"));
     setTextColour(c.Label5, Qt::red);
     c.Label4 = label("Label4",
-                     QStringLiteral("開始時刻は､午後２時３０分に指定したい場合は､テキストボックスに（入力するところ）に、　１４：３０：００　のように入力してください。"),
+                     keptTogether(QStringLiteral("開始時刻は､午後２時３０分に指定したい場合は､テキストボックスに（入力するところ）に、　１４：３０：００　のように入力してください。"),
+                                  QStringLiteral("１４：３０：００")),
                      true);
     c.chkMsg1 = checkBox("chkMsg1", QStringLiteral("バックアップを開始する前に､メッセージボックスを表示する"));
     // The timer belongs to the window: it goes when the dialog is unloaded.
@@ -204,6 +218,25 @@ QWidget *timerTab(EstablishControls &c, QWidget *window)
     return tab;
 }
 
+// A font without Japanese leaves the kana and kanji to fallback fonts, and
+// the Latin letters beside them come from one font in a line with kana and
+// from another in a line with kanji only: restore entries were drawn larger
+// than backup entries. A Japanese sans-serif font draws every line.
+void drawInOneJapaneseFont(QWidget *box)
+{
+    QFont font = box->font();
+    if (QFontDatabase::writingSystems(QFontInfo(font).family()).contains(QFontDatabase::Japanese))
+        return;
+    const QStringList japanese = QFontDatabase::families(QFontDatabase::Japanese);
+    const auto sans = std::find_if(japanese.cbegin(), japanese.cend(), [](const QString &family) {
+        return family.contains(QLatin1String("Sans")) || family.contains(QLatin1String("Gothic"));
+    });
+    if (sans == japanese.cend())
+        return;
+    font.setFamilies({*sans});
+    box->setFont(font);
+}
+
 QWidget *historyTab(EstablishControls &c)
 {
     c.Label6 = label("Label6", QStringLiteral("今までの履歴"));
@@ -213,6 +246,7 @@ QWidget *historyTab(EstablishControls &c)
     c.Command1 = named(new QPushButton(QStringLiteral("履歴クリア")), "Command1");
     c.txtRireki = named(new QPlainTextEdit, "txtRireki");
     c.txtRireki->setLineWrapMode(QPlainTextEdit::NoWrap);
+    drawInOneJapaneseFont(c.txtRireki);
 
     auto *tab = new QWidget;
     auto *column = new QVBoxLayout(tab);

@@ -2,8 +2,9 @@
 # Starts the built program under a private Xvfb and saves a PNG of every
 # window: both pages of the main window, the three tabs of the settings
 # dialog, a folder picker, the version dialog and the progress window of a
-# large copy with its rate, time left and stop button. Ends non-zero when a
-# window does not appear.
+# large copy with its rate, time left and stop button, and the timer's
+# question; as root, the drive lists show a stick with a long name. Ends
+# non-zero when a window does not appear.
 # Usage: tools/screenshots.sh [OUTPUT_DIR]   (default build/screenshots)
 # TANDEMIX=path overrides the program (default build/app/tandemix);
 # SHOTS_COPY_MIB sets the size of the copied tree (default 2048).
@@ -16,7 +17,7 @@ program=$(realpath -m "${TANDEMIX:-$root/build/app/tandemix}")
 mkdir -p "$out"
 # No picture of an earlier run may pass for one of this run.
 rm -f "$out"/{main-backup,main-restore,version,settings-timer,settings-history,settings-backup}.png \
-    "$out"/{folder-picker,progress,screenshots-failure}.png
+    "$out"/{folder-picker,progress,timer-question,screenshots-failure}.png
 
 # The start-up of the end-to-end tests: temp HOME, data folder, Xvfb, trap.
 set -- "$program" "$out"
@@ -69,8 +70,20 @@ make_large_tree() {
     done
 }
 
+# Where a loop device can be mounted (as root), the program works on a
+# stick with a long name, which both drive lists then show.
+long_name_stick() {
+    local stick="$WORK/mnt/とても長い名前のUSBメモリ_BACKUP_2024"
+    mkdir -p "$stick"
+    truncate -s 4M "$WORK/stick.img" && mkfs.ext4 -q -F "$WORK/stick.img" >/dev/null 2>&1 &&
+        mount -o loop "$WORK/stick.img" "$stick" 2>/dev/null || return 0
+    trap "end_app; umount '$stick'; cleanup" EXIT
+    RUN_DIR=$stick
+}
+
 make_large_tree
 write_history
+long_name_stick
 write_crlf "$RUN_DIR/Path.dat" "Docs"
 start_xvfb
 
@@ -108,5 +121,14 @@ keys Return                                     # cmdOK is the default button
 progress=$(wait_window "TX(Tandemix)Vr.3")
 sleep 2                                         # the rate and time left come after two seconds
 shoot "$progress" progress
+end_app
+
+# Third run: the timer's question, due a few seconds after the start; the
+# timer runs once the settings dialog is loaded.
+write_crlf "$DATA_DIR/Establish.dat" 0 '""' 0 '""' 0 1 1 1 "\"$(date -d '+8 sec' +%-H:%M:%S)\"" '""' '""' 1
+start_app
+focus "$(wait_window "TX(Tandemix)Ver.3")"
+keys alt+s
+shoot_window "タイマー" timer-question >/dev/null
 end_app
 echo "screenshots in $out"

@@ -3,6 +3,7 @@
 #include "platform/MountWatch.h"
 
 #include <QAbstractItemView>
+#include <QStylePainter>
 
 #include <algorithm>
 
@@ -25,9 +26,13 @@ DriveList::DriveList(FileSystemService &fileSystem, MountWatch &mounts, QWidget 
     });
     // Rebuilding the items would close an open popup under the user's
     // pointer; it was filled as it opened, and every entry names its mount.
+    // A stick plugged in again under another folder is the shown drive at
+    // a new place, which its users must follow.
     connect(&mounts, &MountWatch::changed, this, [this] {
-        if (!view()->isVisible())
+        if (!view()->isVisible()) {
             refresh();
+            reportChange();
+        }
     });
 }
 
@@ -40,7 +45,7 @@ DriveEntry DriveList::shownDrive() const
 void DriveList::reportChange()
 {
     const DriveEntry shown = shownDrive();
-    if (shown.sameDrive(m_reported))
+    if (shown.sameDrive(m_reported) && shown.root == m_reported.root)
         return;
     m_reported = shown;
     emit driveChanged();
@@ -53,9 +58,9 @@ void DriveList::refresh()
     const auto sameAsShown = [&](const DriveEntry &d) { return d.sameDrive(shown); };
     m_shownLeft = count() > 0 && std::none_of(entries.cbegin(), entries.cend(), sameAsShown);
     if (m_shownLeft) {
-        // The left drive keeps its place; a new drive that came under the
-        // same text waits until another entry is picked.
-        entries.removeIf([&](const DriveEntry &d) { return d.text() == shown.text(); });
+        // The left drive keeps its place and its letter; a drive that came
+        // under that letter anyway waits until another entry is picked.
+        entries.removeIf([&](const DriveEntry &d) { return d.name == shown.name; });
         const auto after = std::find_if(entries.cbegin(), entries.cend(),
                                         [&](const DriveEntry &d) { return d.name > shown.name; });
         entries.insert(after - entries.cbegin(), shown);
@@ -113,4 +118,17 @@ void DriveList::showPopup()
 {
     refresh();
     QComboBox::showPopup();
+}
+
+// As the toolkit paints a list, but a label too long for the box is
+// shortened with an ellipsis instead of being cut.
+void DriveList::paintEvent(QPaintEvent *)
+{
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    option.currentText = fontMetrics().elidedText(option.currentText, Qt::ElideRight, field.width());
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }

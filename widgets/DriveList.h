@@ -9,7 +9,8 @@
 class MountWatch;
 
 // A drive list: the machine's drives as "C: [ホーム]", one selected. Each
-// entry names its mount, so an entry never stands for another file system.
+// entry names its file system, so an entry never stands for another one,
+// and a stick plugged in again is its entry again.
 // The list reads the table again when a mount comes or goes and whenever
 // it opens, keeping the shown drive; if that drive has left, its entry stays
 // shown, not ready, until another is picked, and picking it again counts as
@@ -37,6 +38,7 @@ signals:
 
 protected:
     void showPopup() override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     // Shows the first entry of a drive still mounted that matches.

@@ -327,18 +327,24 @@ private slots:
     {
         QTest::addColumn<QString>("leaves");
         QTest::addColumn<QString>("arrives");
+        QTest::addColumn<QString>("label");
         QTest::addColumn<QStringList>("offered");
         const QString c = "C: [ホーム]", d = "D: [USBSTICK]", e = "E: [DATA]", f = "F: [BACKUP]";
-        QTest::newRow("a drive before the shown one leaves") << "D" << "" << QStringList{c, e, f};
-        QTest::newRow("a drive after the shown one leaves") << "F" << "" << QStringList{c, d, e};
+        QTest::newRow("a drive before the shown one leaves") << "D" << "" << "" << QStringList{c, e, f};
+        QTest::newRow("a drive after the shown one leaves") << "F" << "" << "" << QStringList{c, d, e};
         QTest::newRow("the shown drive leaves: its entry stays")
-            << "E" << "" << QStringList{c, d, e, f};
-        QTest::newRow("a drive arrives") << "" << "G" << QStringList{c, d, e, f, "G: [NEW]"};
+            << "E" << "" << "" << QStringList{c, d, e, f};
+        QTest::newRow("a drive arrives") << "" << "G" << "NEW" << QStringList{c, d, e, f, "G: [NEW]"};
+        QTest::newRow("the shown drive comes back: ready again")
+            << "E" << "E" << "DATA" << QStringList{c, d, e, f};
+        QTest::newRow("another drive comes under the shown one's letter: it waits")
+            << "E" << "E" << "NEW" << QStringList{c, d, e, f};
     }
     void mountsComingAndGoing()
     {
         QFETCH(QString, leaves);
         QFETCH(QString, arrives);
+        QFETCH(QString, label);
         QFETCH(QStringList, offered);
         Program p;
         p.fake.drives.addDrive("D", "USBSTICK");
@@ -349,15 +355,21 @@ private slots:
         QVERIFY(list->setDrive("E"));
         const DriveEntry chosen = form.Dir2Drive();
         QSignalSpy changes(list, &DriveList::driveChanged);
+        // Heard after the list, which took the news first; earlier news is
+        // delivered before.
+        QCoreApplication::sendPostedEvents();
+        QSignalSpy heard(&p.fake.drives.mounts, &MountWatch::changed);
 
         if (!leaves.isEmpty())
             p.fake.drives.removeDrive(leaves);
         if (!arrives.isEmpty())
-            p.fake.drives.addDrive(arrives, "NEW");
+            p.fake.drives.addDrive(arrives, label);
 
-        QTRY_COMPARE(itemTexts(list), offered);
+        QTRY_COMPARE(heard.size(), qsizetype(!leaves.isEmpty() + !arrives.isEmpty()));
+        QCOMPARE(itemTexts(list), offered);
         QCOMPARE(list->drive(), QStringLiteral("E: [DATA]"));
         QVERIFY(form.Dir2Drive().sameDrive(chosen));
+        QCOMPARE(p.fake.fileSystem.IsReady(form.Dir2Drive()), leaves != "E" || label == "DATA");
         QCOMPARE(changes.size(), 0);
         QVERIFY(p.fake.messageBoxes.boxes.isEmpty());
     }
@@ -388,10 +400,11 @@ private slots:
         frmMain &form = p.main();
         DriveList *drives = p.drive(list);
         QVERIFY(drives->setDrive("D"));
+        const QString leftRoot = p.root("D");
         p.fake.drives.removeDrive("D");
-        // A new drive comes under the same letter, as the first free one.
-        p.fake.drives.addDrive("D", "OTHER");
-        QTRY_VERIFY(itemTexts(drives).contains("D: [OTHER]"));
+        // A new drive comes; the left one's letter stays reserved.
+        p.fake.drives.addDrive("E", "OTHER");
+        QTRY_VERIFY(itemTexts(drives).contains("E: [OTHER]"));
         QCOMPARE(drives->drive(), QStringLiteral("D: [USBSTICK]"));
         QVERIFY(p.fake.messageBoxes.boxes.isEmpty());
         for (const QString &answer : answers)
@@ -405,10 +418,10 @@ private slots:
         QCOMPARE(p.fake.messageBoxes.boxes.first().text, NotReady);
         QCOMPARE(drives->drive(), shows);
         const QString dir = list == 1 ? form.Dir1Drive().root : form.Dir2Drive().root;
-        QCOMPARE(dir, p.root(folder.isEmpty() ? "D" : folder));
+        QCOMPARE(dir, folder.isEmpty() ? leftRoot : p.root(folder));
     }
 
-    // The stick at D: is pulled and another takes D:; before the list hears
+    // The stick at D: is pulled and another comes; before the list hears
     // of it, the user presses "D" in the destination list.
     void entryPickedByKeyAfterItsDriveLeft()
     {
@@ -417,7 +430,7 @@ private slots:
         frmMain &form = p.main();
         DriveList *list = p.drive(2);
         p.fake.drives.removeDrive("D");
-        p.fake.drives.addDrive("D", "OTHER");
+        p.fake.drives.addDrive("E", "OTHER");
         p.fake.messageBoxes.answerNext(MsgAnswer::Cancel);
 
         QTest::keyClick(list, Qt::Key_D);

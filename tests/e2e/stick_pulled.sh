@@ -2,7 +2,9 @@
 # Two real file systems (loop-mounted ext4 images) as sticks v1 and v2. The
 # destination list is set to v1, then v1 is unmounted: no box pops up by
 # itself, picking v1's entry again brings the not-ready box, and a backup
-# started anyway fails without writing into the bare mount point.
+# started anyway fails without writing into the bare mount point or the
+# separate destination folder (the free space is v1's). Plugged in again
+# under a new mount, v1 is ready: the backup goes through.
 source "$(dirname "$0")/e2e_lib.sh"
 
 SKIP=77
@@ -49,6 +51,8 @@ printf 'report\n' >"$HOME/Docs/report.txt"
 RUN_DIR=$MNT/v2/run
 mkdir -p "$RUN_DIR"
 write_crlf "$RUN_DIR/Path.dat" "Docs"
+mkdir -p "$WORK/dest"
+write_crlf "$DATA_DIR/Establish.dat" 0 '""' 1 "\"$WORK/dest\"" 1 1 1 0 '""' '""' '""' 0
 
 start_xvfb
 start_app
@@ -78,7 +82,21 @@ focus "$main"
 keys alt+o                                              # Start
 box=$(wait_window "TX(Tandemix)Vr.3")
 [ -z "$(ls -A "$MNT/v1")" ] || fail "written into the bare mount point: $(ls -A "$MNT/v1")"
+[ -z "$(ls -A "$WORK/dest")" ] || fail "copied with the destination drive gone: $(ls -A "$WORK/dest")"
 [ ! -e "$DATA_DIR/Riri.dat" ] || ! grep -q "バックアップ先" "$DATA_DIR/Riri.dat" ||
     fail "a history entry was written"
 kill -0 "$APP_PID" || fail "the program ended as after a good backup"
+
+focus "$box"
+keys Return                                             # the error, then the contact address
+sleep 1
+focus "$(wait_window "TX(Tandemix)Vr.3")"
+keys Return
+mount -t ext4 "${LOOPS[0]}" "$MNT/v1"
+sleep 2
+focus "$main"
+keys alt+o
+wait_file "$DATA_DIR/Riri.dat"
+grep -q "バックアップ先$WORK/dest/Docs" "$DATA_DIR/Riri.dat" || fail "no entry after v1 came back"
+diff -r "$HOME/Docs" "$WORK/dest/Docs" >/dev/null || fail "the copy differs from the source"
 echo "PASS [$SCENARIO]"

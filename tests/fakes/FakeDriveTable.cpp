@@ -18,8 +18,9 @@ QString FakeDriveTable::addDrive(const QString &letter, const QString &label)
     const QString l = letter.left(1).toUpper();
     const QString dir = m_tmp.path() + QStringLiteral("/drive") + l;
     QDir().mkpath(dir);
+    // A drive added again under its letter and label is the same stick back.
     DriveEntry entry{l + QLatin1Char(':'), label.isEmpty() ? dir : label, dir + QLatin1Char('/'),
-                     ++m_lastMountId, dir};
+                     ++m_lastMountId, dir, l + label};
     m_drives.append(entry);
     std::sort(m_drives.begin(), m_drives.end(),
               [](const DriveEntry &a, const DriveEntry &b) { return a.name < b.name; });
@@ -49,18 +50,19 @@ void FakeDriveTable::announce()
     QMetaObject::invokeMethod(&mounts, &MountWatch::changed, Qt::QueuedConnection);
 }
 
-quint64 FakeDriveTable::mountIdOf(const QString &root) const
+const DriveEntry *FakeDriveTable::mountedAt(const QString &root) const
 {
     for (const DriveEntry &d : m_drives)
         if (d.root == root)
-            return d.mountId;
-    return 0;
+            return &d;
+    return nullptr;
 }
 
 bool FakeDriveTable::isReady(const DriveEntry &drive) const
 {
+    const DriveEntry *now = mountedAt(drive.root);
     return !m_notReady.value(drive.name.left(1).toUpper(), false) && QDir(drive.root).exists()
-           && drive.mountId != 0 && mountIdOf(drive.root) == drive.mountId;
+           && now && (now->mountId == drive.mountId || now->volume == drive.volume);
 }
 
 // Answers for a drive that is not ready too, as statvfs on a bare mount

@@ -56,8 +56,8 @@ public:
     MountWatch mounts;
 
 private:
-    // The mount a folder lies on now, as statx tells it.
-    quint64 mountIdOf(const QString &root) const;
+    // The drive mounted at a folder now, as statx tells it; null for none.
+    const DriveEntry *mountedAt(const QString &root) const;
     void announce();
     // The letter of the drive holding nativePath, empty when none does.
     QString letterOf(const std::string &nativePath) const;

@@ -25,6 +25,7 @@ class tst_CopyEstimate : public QObject {
 private slots:
     void followsTheCopy_data();
     void followsTheCopy();
+    void partDoneWeighsFiles();
     void timeLeftInWords_data();
     void timeLeftInWords();
 };
@@ -88,6 +89,15 @@ void tst_CopyEstimate::followsTheCopy()
         }
     QCOMPARE(estimate.rateText(QLocale::c()), rate);
     QCOMPARE(estimate.timeLeftText(), timeLeft);
+}
+
+void tst_CopyEstimate::partDoneWeighsFiles()
+{
+    QCOMPARE(CopyEstimate(4, 4 * MiB).partDone(2, 2 * MiB), 0.5);
+    QCOMPARE(CopyEstimate(100, 0).partDone(25, 0), 0.25);
+    QCOMPARE(CopyEstimate(0, 0).partDone(0, 0), 0.0);
+    // The large files came first: every byte is written, most files are not.
+    QVERIFY(CopyEstimate(5004, 100 * MiB).partDone(324, 100 * MiB) < 0.2);
 }
 
 void tst_CopyEstimate::timeLeftInWords_data()

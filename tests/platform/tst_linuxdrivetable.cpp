@@ -20,10 +20,11 @@ using namespace Trees;
 namespace {
 
 // One mountinfo line for a mount point and file system type.
-QByteArray mountLine(int id, const QByteArray &mountPoint, const QByteArray &type)
+QByteArray mountLine(int id, const QByteArray &mountPoint, const QByteArray &type,
+                     const QByteArray &device = "8:1")
 {
-    return QByteArray::number(id) + " 1 8:1 / " + mountPoint + " rw,relatime shared:1 - " + type
-           + " /dev/sdx rw\n";
+    return QByteArray::number(id) + " 1 " + device + " / " + mountPoint + " rw,relatime shared:1 - "
+           + type + " /dev/sdx rw\n";
 }
 
 QStringList texts(const QList<DriveEntry> &drives)
@@ -38,7 +39,8 @@ QStringList texts(const QList<DriveEntry> &drives)
 struct FakeMountTable {
     QTemporaryDir tmp;
     QString path = tmp.filePath(QStringLiteral("mountinfo"));
-    LinuxDriveTable table{QStringLiteral("/home/u"), path};
+    QString byUuid = tmp.filePath(QStringLiteral("by-uuid"));
+    LinuxDriveTable table{QStringLiteral("/home/u"), path, byUuid};
 
     QList<DriveEntry> drivesAfter(const QByteArray &mountInfo)
     {
@@ -117,16 +119,22 @@ void TstLinuxDriveTable::runsOutOfLettersAtY()
     QByteArray mountInfo;
     for (int i = 0; i < 30; ++i)
         mountInfo += mountLine(i, "/mnt/d" + QByteArray::number(10 + i), "ext4");
-    const QList<DriveEntry> drives = tableFrom(mountInfo);
+
+    FakeMountTable mounts;
+    const QList<DriveEntry> drives = mounts.drivesAfter(mountInfo);
 
     QCOMPARE(drives.size(), 1 + 22 + 1);
     QCOMPARE(drives[1].name, QStringLiteral("D:"));
     QCOMPARE(drives[22].name, QStringLiteral("Y:"));
     QCOMPARE(drives.last().name, QStringLiteral("Z:"));
+    // D:'s drive leaves: with no letter free, the first waiting mount takes it.
+    const QList<DriveEntry> after = mounts.drivesAfter(mountInfo.mid(mountInfo.indexOf('\n') + 1));
+    QCOMPARE(after[1].name + after[1].mountPoint, QStringLiteral("D:/mnt/d32"));
 }
 
 // Mounts leave before and after others and new ones arrive: no letter
-// shifts, and a newcomer takes the first letter no mount holds.
+// shifts, a drive that left keeps its letter for when it comes back, and a
+// newcomer takes the first letter no drive holds.
 void TstLinuxDriveTable::lettersHoldStill()
 {
     const QByteArray a = mountLine(11, "/mnt/a", "ext4"), b = mountLine(12, "/mnt/b", "ext4"),
@@ -143,10 +151,22 @@ void TstLinuxDriveTable::lettersHoldStill()
              QStringList({"D:/mnt/a#11", "E:/mnt/b#12", "F:/mnt/c#13"}));
     QCOMPARE(lettered(mounts.drivesAfter(b + c)), QStringList({"E:/mnt/b#12", "F:/mnt/c#13"}));
     QCOMPARE(lettered(mounts.drivesAfter(b)), QStringList({"E:/mnt/b#12"}));
-    QCOMPARE(lettered(mounts.drivesAfter(b + d)), QStringList({"D:/mnt/d#14", "E:/mnt/b#12"}));
-    // Mounted again, a's folder is another mount, and takes what is free.
+    QCOMPARE(lettered(mounts.drivesAfter(b + d)), QStringList({"E:/mnt/b#12", "G:/mnt/d#14"}));
+    // Mounted again, the same device at a's folder is a, back at its letter.
     QCOMPARE(lettered(mounts.drivesAfter(b + d + e + aAgain)),
-             QStringList({"D:/mnt/d#14", "E:/mnt/b#12", "F:/mnt/a#16", "G:/mnt/e#15"}));
+             QStringList({"D:/mnt/a#16", "E:/mnt/b#12", "G:/mnt/d#14", "H:/mnt/e#15"}));
+
+    // A file system the system gives a UUID is known by it, wherever it
+    // is mounted again.
+    QVERIFY(QDir().mkpath(mounts.byUuid));
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), mounts.byUuid + QStringLiteral("/1234-ABCD")));
+    const QByteArray stick = mountLine(21, "/media/u/STICK", "vfat", "1:3");
+    const DriveEntry first = mounts.drivesAfter(b + stick)[2];
+    QCOMPARE(first.text(), QStringLiteral("I: [STICK]"));
+    QCOMPARE(lettered(mounts.drivesAfter(b + c)), QStringList({"E:/mnt/b#12", "F:/mnt/c#13"}));
+    const DriveEntry back = mounts.drivesAfter(b + c + mountLine(22, "/media/u/STICK1", "vfat", "1:3"))[3];
+    QCOMPARE(back.name + back.mountPoint, QStringLiteral("I:/media/u/STICK1"));
+    QVERIFY(back.sameDrive(first));
 }
 
 void TstLinuxDriveTable::readsTheMountTableAndTheFoldersAfresh()
@@ -158,7 +178,7 @@ void TstLinuxDriveTable::readsTheMountTableAndTheFoldersAfresh()
     makeFolder(home);
     makeFolder(stick);
     writeFile(mountInfoPath, mountLine(1, "/", "ext4"));
-    LinuxDriveTable table(home, mountInfoPath);
+    LinuxDriveTable table(home, mountInfoPath, tmp.filePath(QStringLiteral("by-uuid")));
     QCOMPARE(table.drives().size(), 2);
 
     // A stick plugged in after the start appears on the next look.
@@ -181,6 +201,9 @@ void TstLinuxDriveTable::readsTheMountTableAndTheFoldersAfresh()
     const DriveEntry leftDrive = table.drives()[1];
     QCOMPARE(leftDrive.root, stickDrive.root);
     QVERIFY(!table.isReady(leftDrive));
+    // Plugged in again: a new mount of the same device at the same folder.
+    writeFile(mountInfoPath, mountLine(1, "/", "ext4") + stickLine(folderMount));
+    QVERIFY(table.isReady(leftDrive));
 
     // Pulled out: the folder is gone.
     QVERIFY(QDir(stick).removeRecursively());

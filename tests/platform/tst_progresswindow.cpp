@@ -108,7 +108,7 @@ void tst_ProgressWindow::showsTheCopyTheFlushThenTheReadBack()
         QString title, caption, files, bytes, current;
         int barValue = -1, barMaximum = -1;
         bool currentFits = false, modal = false, stayedAfterClose = false, stayedAfterEscape = false;
-        bool stopEnabled = false;
+        bool stopEnabled = false, keepsHeight = false;
     } copy, flush, check;
 
     const auto look = [&](QDialog *dialog, Seen &seen) {
@@ -125,6 +125,11 @@ void tst_ProgressWindow::showsTheCopyTheFlushThenTheReadBack()
         seen.barMaximum = bar->maximum();
         seen.modal = QApplication::activeModalWidget() == dialog;
         seen.stopEnabled = dialog->findChild<QPushButton *>(QStringLiteral("stop"))->isEnabled();
+        // The rate and time left come after a while, into a line kept for them.
+        const int height = dialog->sizeHint().height();
+        dialog->findChild<QLabel *>(QStringLiteral("rate"))->setText(QStringLiteral("12.4 MB/秒"));
+        dialog->findChild<QLabel *>(QStringLiteral("timeLeft"))->setText(QStringLiteral("残り 約1時間20分"));
+        seen.keepsHeight = dialog->sizeHint().height() == height;
         dialog->close();
         seen.stayedAfterClose = dialog->isVisible();
         QTest::keyClick(dialog, Qt::Key_Escape);
@@ -193,11 +198,13 @@ void tst_ProgressWindow::showsTheCopyTheFlushThenTheReadBack()
     QVERIFY(copy.current.endsWith(QStringLiteral("final.png")));
     QVERIFY(copy.current.contains(QChar(0x2026)));
     QVERIFY(copy.currentFits);
-    QCOMPARE(copy.barValue * 2, copy.barMaximum);
+    // Half the bytes, yet the files still to come weigh too.
+    QVERIFY(copy.barValue > 0 && copy.barValue * 2 < copy.barMaximum);
     QVERIFY(copy.modal);
     QVERIFY(copy.stayedAfterClose);
     QVERIFY(copy.stayedAfterEscape);
     QVERIFY(copy.stopEnabled);
+    QVERIFY(copy.keepsHeight);
 
     QCOMPARE(flush.files, QStringLiteral("3 / 3"));
     QCOMPARE(flush.bytes, QStringLiteral("3.0 MB / 3.0 MB"));
@@ -208,7 +215,8 @@ void tst_ProgressWindow::showsTheCopyTheFlushThenTheReadBack()
     // The read-back measures itself; a long one can be stopped.
     QCOMPARE(check.bytes, QStringLiteral("1.3 MB / 2.0 MB"));
     QCOMPARE(check.current, QStringLiteral("確認中 /media/u/STICK/Documents/b.txt"));
-    QCOMPARE(check.barValue * 8, check.barMaximum * 5);
+    // Five eighths of its bytes, less with the file still to check.
+    QVERIFY(check.barValue > 0 && check.barValue * 8 < check.barMaximum * 5);
     QVERIFY(check.stopEnabled);
 }
 

@@ -11,8 +11,6 @@ QString ScriptedFileSystem::GetDriveName(const QString &path)
 Result<DriveEntry> ScriptedFileSystem::GetDrive(const QString &driveName)
 {
     m_log << QStringLiteral("GetDrive ") + driveName;
-    if (!driveExists)
-        return Error{ErrorNumber::DeviceUnavailable, QStringLiteral("no such drive")};
     return DriveEntry{driveName, QStringLiteral("STICK"), QStringLiteral("/media/u/STICK/")};
 }
 
@@ -48,13 +46,16 @@ Result<void> ScriptedFileSystem::CopyFolder(const QString &source, const QString
 Result<Folder> ScriptedFileSystem::GetFolder(const QString &path)
 {
     m_log << QStringLiteral("GetFolder ") + path;
+    if (folderSize)
+        if (const Result<qint64> size = folderSize(path, !copies.isEmpty()); !size)
+            return size.error();
     return Folder{path};
 }
 
-Result<qint64> ScriptedFileSystem::Size(const Folder &)
+Result<qint64> ScriptedFileSystem::Size(const Folder &folder)
 {
     m_log << QStringLiteral("Size");
-    return sourceSize;
+    return folderSize ? folderSize(folder.path, !copies.isEmpty()) : sourceSize;
 }
 
 Result<void> ScriptedFileSystem::FlushToDevice(const QString &path)

@@ -24,10 +24,12 @@ public:
     };
 
     // Script. Every CopyFolder takes the next result; none left means success.
-    bool driveExists = true;
     Result<qint64> freeSpace = qint64(1) << 40;
     std::deque<Result<void>> copyResults;
     Result<qint64> sourceSize = qint64(1000);
+    // When set, the size of each folder (and whether GetFolder finds it),
+    // before the first copy and after it; else every folder is sourceSize.
+    std::function<Result<qint64>(const QString &path, bool copied)> folderSize;
     Result<void> flushResult;
     Result<void> readBackResult;
     // Told to the observer by each copy, as an engine would.

@@ -44,36 +44,59 @@ void tst_Backup::paths()
     verifyPathsRow(RunBackup, HistoryLog::BackupLabels, /*sizesTheSource=*/true);
 }
 
+// With a separate destination elsewhere, the free space is still Dir2's
+// drive's: the very entry, not the drive its folder would name now.
 void tst_Backup::freeSpaceComesFromDir2sDrive()
 {
     RunWorld world;
     world.options.folder2 = 1;
     world.options.folderPath2 = QStringLiteral("/mnt/elsewhere");
+    world.mainWindow.dir2.name = QStringLiteral("F:");
     world.options.end = 0;
     QVERIFY(!world.run(RunBackup));
-    QCOMPARE(world.log.filter(QStringLiteral("GetDriveName")),
-             QStringList{QStringLiteral("GetDriveName /media/u/STICK/")});
+    QCOMPARE(world.log.filter(QStringLiteral("FreeSpace")), QStringList{QStringLiteral("FreeSpace F:")});
 }
 
+// What the copy needed: the source's size on a first copy; on a repeat what
+// the destination grew by, as the old copy was there already.
 void tst_Backup::freeSpace_data()
 {
     QTest::addColumn<qint64>("freeBefore");
     QTest::addColumn<qint64>("sourceSize");
+    QTest::addColumn<qint64>("heldBefore"); // -1: no destination folder yet
+    QTest::addColumn<qint64>("heldAfter");
     QTest::addColumn<bool>("enough");
-    QTest::newRow("more") << qint64(5000) << qint64(1000) << true;
-    QTest::newRow("equal counts as enough") << qint64(1000) << qint64(1000) << true;
-    QTest::newRow("one byte short") << qint64(999) << qint64(1000) << false;
-    QTest::newRow("nothing free") << qint64(0) << qint64(1) << false;
+    QTest::newRow("more") << qint64(5000) << qint64(1000) << qint64(-1) << qint64(1000) << true;
+    QTest::newRow("equal counts as enough") << qint64(1000) << qint64(1000) << qint64(-1) << qint64(1000) << true;
+    QTest::newRow("one byte short") << qint64(999) << qint64(1000) << qint64(-1) << qint64(1000) << false;
+    QTest::newRow("nothing free") << qint64(0) << qint64(1) << qint64(-1) << qint64(1) << false;
+    QTest::newRow("repeat onto a stick the old copy fills")
+        << qint64(400) << qint64(1000) << qint64(900) << qint64(1000) << true;
+    QTest::newRow("repeat with nothing new on a full stick")
+        << qint64(0) << qint64(1000) << qint64(1000) << qint64(1000) << true;
+    QTest::newRow("repeat that grew past the free space")
+        << qint64(99) << qint64(1000) << qint64(900) << qint64(1000) << false;
+    // Files beside the copy stay and count for nothing.
+    QTest::newRow("repeat beside other files")
+        << qint64(100) << qint64(1000) << qint64(5000) << qint64(5100) << true;
 }
 
 void tst_Backup::freeSpace()
 {
     QFETCH(qint64, freeBefore);
     QFETCH(qint64, sourceSize);
+    QFETCH(qint64, heldBefore);
+    QFETCH(qint64, heldAfter);
     QFETCH(bool, enough);
     RunWorld world;
     world.fileSystem.freeSpace = freeBefore;
-    world.fileSystem.sourceSize = sourceSize;
+    world.fileSystem.folderSize = [&](const QString &path, bool copied) -> Result<qint64> {
+        if (path == world.mainWindow.dir1.root + world.mainWindow.folderName)
+            return sourceSize;
+        if (!copied && heldBefore < 0)
+            return Error{ErrorNumber::PathNotFound, path};
+        return copied ? heldAfter : heldBefore;
+    };
     const QString historyBefore = world.history.text;
     // chkEnd is on: a short run still must not end the program.
     QCOMPARE(world.run(RunBackup), enough);

@@ -103,7 +103,8 @@ private slots:
         QFETCH(QString, text);
         EstablishFixture f;
         QWidget *widget = f.control<QWidget>(qPrintable(name));
-        QCOMPARE(widget->property("text").toString(), text);
+        // As shown: word joiners that hold a run on one line show nothing.
+        QCOMPARE(widget->property("text").toString().remove(QChar(0x2060)), text);
     }
 
     void windowTabsAndButtons()
