@@ -1,7 +1,19 @@
-# Shared by the benchmarks: the two trees they copy and the rounds that
-# time them. A script that sources it sets $work, the folder the trees go
-# in, and defines time_one SOURCE STEP, which prints the seconds one step
-# takes.
+# Shared by the benchmarks: the checks they start with, the two trees they
+# copy and the rounds that time them. A script that sources it sets $work,
+# the folder the trees go in, and defines time_one SOURCE STEP, which prints
+# the seconds one step takes.
+
+# need_txcopy [PATH]: the txcopy to time (default build/tools/txcopy), left
+# in $txcopy.
+need_txcopy() {
+    txcopy=$(realpath "${1:-build/tools/txcopy}")
+    [ -x "$txcopy" ] || { echo "no txcopy at $txcopy: build the project first" >&2; exit 1; }
+}
+
+# need_root WHY
+need_root() { [ "$(id -u)" -eq 0 ] || { echo "needs root: $1" >&2; exit 1; }; }
+
+need_rsync() { command -v rsync >/dev/null || { echo "rsync is missing (tools/setup.sh installs it)" >&2; exit 1; }; }
 
 make_small_tree() {
     local block
@@ -22,7 +34,8 @@ seconds() { awk -v ns="$1" 'BEGIN { printf "%.4f", ns / 1e9 }'; }
 
 ratio() { awk -v n="$1" -v a="$2" -v b="$3" 'BEGIN { printf "  %-22s %.3f\n", n, a / b }'; }
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# median: of the numbers on stdin, one a line or separated by spaces.
+median() { tr ' ' '\n' | grep . | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # bench NAME SOURCE ROUNDS TOOLS...: alternates the tools, running
 # $before_each (if set) ahead of every timed copy; leaves the medians in med.
@@ -40,7 +53,7 @@ bench() {
     done
     echo "== $name ($rounds rounds)"
     for tool in "$@"; do
-        med[$tool]=$(tr ' ' '\n' <<<"${times[$tool]}" | grep . | median)
+        med[$tool]=$(median <<<"${times[$tool]}")
         printf '  %-15s median %8.3f s   (%s)\n' "$tool" "${med[$tool]}" "${times[$tool]% }"
     done
 }

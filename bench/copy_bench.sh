@@ -12,15 +12,14 @@
 #   SMALL_ROUNDS=7 LARGE_ROUNDS=3 bench/copy_bench.sh   (LARGE_ROUNDS=0 skips the large file)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/bench_lib.sh
 
-txcopy=$(realpath "${1:-build/tools/txcopy}")
+need_txcopy "$@"
 small_rounds=${SMALL_ROUNDS:-7}
 large_rounds=${LARGE_ROUNDS:-3}
-[ -x "$txcopy" ] || { echo "no txcopy at $txcopy: build the project first" >&2; exit 1; }
-command -v rsync >/dev/null || { echo "rsync is missing (tools/setup.sh installs it)" >&2; exit 1; }
+need_rsync
 
 work=$(mktemp -d "${BENCH_DIR:-/tmp}/copy_bench.XXXXXX")
-source bench/bench_lib.sh
 trap 'rm -rf "$work"' EXIT
 
 # Changes 1% of the small tree: the first file of each folder gets new

@@ -10,14 +10,14 @@
 #   FOLDERS=200 FILES_PER_FOLDER=100 ROUNDS=3 sudo bench/exfat_repeat.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/bench_lib.sh
 
-txcopy=$(realpath "${1:-build/tools/txcopy}")
+need_txcopy "$@"
 folders=${FOLDERS:-50}
 files_per_folder=${FILES_PER_FOLDER:-100}
 rounds=${ROUNDS:-3}
-[ -x "$txcopy" ] || { echo "no txcopy at $txcopy: build the project first" >&2; exit 1; }
-[ "$(id -u)" -eq 0 ] || { echo "needs root: it attaches a loop device and mounts it" >&2; exit 1; }
-command -v rsync >/dev/null || { echo "rsync is missing (tools/setup.sh installs it)" >&2; exit 1; }
+need_root "it attaches a loop device and mounts it"
+need_rsync
 if ! command -v mount.exfat-fuse >/dev/null || ! command -v mkfs.exfat >/dev/null; then
     apt-get update
     DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends exfat-fuse exfatprogs
@@ -50,8 +50,6 @@ mkdir "$work/stick"
 mount.exfat-fuse "$loop" "$work/stick"
 make_tree
 
-seconds() { awk -v ns="$1" 'BEGIN { printf "%.4f", ns / 1e9 }'; }
-
 # Prints "first repeat" seconds of one round of the tool $1.
 time_round() {
     local tool=$1 target=$work/stick/target start middle end
@@ -75,8 +73,6 @@ copy() {
     esac
 }
 
-median() { tr ' ' '\n' <<<"$1" | grep . | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-
 echo "exFAT through exfat-fuse on $loop, $((folders * files_per_folder)) files of 4 KiB in $folders folders"
 echo "load: $(uptime | sed 's/.*load average/load average/')"
 declare -A first=() repeat=()
@@ -89,8 +85,8 @@ for round in $(seq 1 "$rounds"); do
 done
 for tool in txcopy rsync; do
     printf '  %-7s first copy median %8.3f s (%s)   repeat median %8.3f s (%s)\n' "$tool" \
-        "$(median "${first[$tool]}")" "${first[$tool]% }" "$(median "${repeat[$tool]}")" "${repeat[$tool]% }"
+        "$(median <<<"${first[$tool]}")" "${first[$tool]% }" "$(median <<<"${repeat[$tool]}")" "${repeat[$tool]% }"
 done
-awk -v a="$(median "${first[txcopy]}")" -v b="$(median "${first[rsync]}")" \
-    -v c="$(median "${repeat[txcopy]}")" -v d="$(median "${repeat[rsync]}")" \
+awk -v a="$(median <<<"${first[txcopy]}")" -v b="$(median <<<"${first[rsync]}")" \
+    -v c="$(median <<<"${repeat[txcopy]}")" -v d="$(median <<<"${repeat[rsync]}")" \
     'BEGIN { printf "  first copy txcopy/rsync  %.3f\n  repeat txcopy/rsync      %.3f\n", a / b, c / d }'

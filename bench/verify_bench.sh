@@ -21,16 +21,15 @@
 #                                                SMALL=0 the small files)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/bench_lib.sh
 
-txcopy=$(realpath "${1:-build/tools/txcopy}")
+need_txcopy "$@"
 rounds=${ROUNDS:-3}
 small=${SMALL:-1}
 large=${LARGE:-1}
-[ -x "$txcopy" ] || { echo "no txcopy at $txcopy: build the project first" >&2; exit 1; }
-[ "$(id -u)" -eq 0 ] || { echo "needs root: it mounts an image and drops caches" >&2; exit 1; }
+need_root "it mounts an image and drops caches"
 
 work=$(mktemp -d "${BENCH_DIR:-/tmp}/verify_bench.XXXXXX")
-source bench/bench_lib.sh
 disk=$work/disk
 loop=
 cleanup() {
