@@ -66,9 +66,9 @@ QString displayPath(const std::string &path)
     return QFile::decodeName(QByteArray::fromRawData(path.data(), qsizetype(path.size())));
 }
 
-Error errorAt(int number, const char *what, const std::string &path)
+Error errorAt(int number, const QString &what, const std::string &path)
 {
-    return Error{number, QString::fromUtf8(what) + QStringLiteral(": ") + displayPath(path)};
+    return Error{number, what + QStringLiteral(": ") + displayPath(path)};
 }
 
 Error errorFromErrno(int err, const std::string &path, Side side)

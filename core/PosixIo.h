@@ -66,11 +66,18 @@ QString displayPath(const std::string &path);
 Error errorFromErrno(int err, const std::string &path, Side side = Side::Destination);
 
 // Error with the given number and a description naming path.
-Error errorAt(int number, const char *what, const std::string &path);
+Error errorAt(int number, const QString &what, const std::string &path);
 
 // The folder holding path and its last element ("/a/b" gives "/a", "b";
 // "/b" gives "/", "b"; "/" gives "/", "").
 std::pair<std::string, std::string> splitLast(const std::string &path);
+
+// Seconds and nanoseconds compared apart: a count of nanoseconds
+// overflows past 2262.
+inline bool sameInstant(const struct timespec &a, const struct timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
 
 // Writes all size bytes of data to fd, however many calls that takes;
 // 0, or the errno of the write that failed.

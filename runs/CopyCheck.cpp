@@ -24,11 +24,6 @@ constexpr time_t FatEpoch = 315532800;
 
 const Error Stopped{ErrorNumber::UserInterrupt, QStringLiteral("Stopped by the user")};
 
-Error readBackError(const QString &what, const std::string &path)
-{
-    return Error{ErrorNumber::DeviceIO, what + QStringLiteral(": ") + displayPath(path)};
-}
-
 // Reads up to size bytes, however many calls that takes: fewer only at the
 // end of the file. -1 with errno on an error.
 ssize_t readFull(int fd, char *data, size_t size)
@@ -81,7 +76,7 @@ public:
         if (::lstat(entry.destination.c_str(), &st) != 0)
             return errorFromErrno(errno, entry.destination);
         if (!S_ISDIR(st.st_mode))
-            return readBackError(QStringLiteral("Read back is no folder"), entry.destination);
+            return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back is no folder"), entry.destination);
         return {};
     }
 
@@ -93,7 +88,7 @@ private:
         if (n < 0)
             return errorFromErrno(errno, entry.destination);
         if (std::string(target.data(), size_t(n)) != entry.linkTarget)
-            return readBackError(QStringLiteral("Read back link differs"), entry.destination);
+            return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back link differs"), entry.destination);
         return {};
     }
 
@@ -116,23 +111,22 @@ private:
     Result<void> compare(const WrittenEntry &entry, int copy, const struct stat &there)
     {
         if (!S_ISREG(there.st_mode))
-            return readBackError(QStringLiteral("Read back is no file"), entry.destination);
+            return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back is no file"), entry.destination);
         const int follow = entry.sourceIsLink ? 0 : O_NOFOLLOW;
         Fd source(::open(entry.source.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | follow));
         struct stat here;
         if (!source.valid() || ::fstat(source.get(), &here) != 0)
             return errorFromErrno(errno, entry.source, Side::Source);
-        if (!S_ISREG(here.st_mode) || here.st_size != entry.size
-            // Seconds and nanoseconds apart: a count of nanoseconds overflows past 2262.
-            || here.st_mtim.tv_sec != entry.modified.tv_sec || here.st_mtim.tv_nsec != entry.modified.tv_nsec) {
+        if (!S_ISREG(here.st_mode) || here.st_size != entry.size || !sameInstant(here.st_mtim, entry.modified)) {
             // Changed since the copy took it: there is nothing to hold the
             // copy against, and the next run copies it again.
             done(entry.size);
             return {};
         }
         if (there.st_size != entry.size)
-            return readBackError(QStringLiteral("Read back is %1 bytes, not %2").arg(there.st_size).arg(entry.size),
-                                 entry.destination);
+            return errorAt(ErrorNumber::DeviceIO,
+                           QStringLiteral("Read back is %1 bytes, not %2").arg(there.st_size).arg(entry.size),
+                           entry.destination);
         // The flush left the copy's pages clean, so they can be dropped:
         // what is read next comes from the device, not from what this
         // program wrote a moment ago.
@@ -155,8 +149,9 @@ private:
                 size_t at = 0;
                 while (at < both && m_source[at] == m_copy[at])
                     ++at;
-                return readBackError(QStringLiteral("Read back differs from the source at byte %1").arg(offset + qint64(at)),
-                                     entry.destination);
+                return errorAt(ErrorNumber::DeviceIO,
+                               QStringLiteral("Read back differs from the source at byte %1").arg(offset + qint64(at)),
+                               entry.destination);
             }
             offset += qint64(want);
             done(qint64(want));

@@ -109,11 +109,6 @@ Result<Fd> openRegularFile(int dirFd, const std::string &name, bool followLink, 
 
 constexpr qint64 NanosecondsPerSecond = 1'000'000'000;
 
-bool sameInstant(const struct timespec &a, const struct timespec &b)
-{
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
 // t as a destination that keeps times to step nanoseconds stores it: cut
 // down to a whole step. Seconds and nanoseconds stay apart, so times past
 // 2262 (ext4 keeps them up to 2446) cannot overflow.
