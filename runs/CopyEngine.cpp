@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -884,8 +883,7 @@ int CopyEngine::removeTree(const std::string &name)
         const int dirFd = m_target.fd();
         (void)::lseek(dirFd, 0, SEEK_SET);
         err = forEachEntry(dirFd, buffer, sizeof buffer, [&](const struct dirent64 &entry) {
-            if (std::strcmp(entry.d_name, ".") == 0 || std::strcmp(entry.d_name, "..") == 0
-                || ::unlinkat(dirFd, entry.d_name, 0) == 0)
+            if (isDotEntry(entry.d_name) || ::unlinkat(dirFd, entry.d_name, 0) == 0)
                 return true;
             if (errno == EISDIR)
                 inner = entry.d_name;

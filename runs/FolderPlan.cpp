@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <memory>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -111,7 +110,7 @@ private:
     Result<void> addEntry(int fd, const struct dirent64 &entry, PlannedFolder &folder, const std::string &path)
     {
         const char *name = entry.d_name;
-        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+        if (isDotEntry(name))
             return {};
         unsigned char kind = entry.d_type;
         if (kind == DT_UNKNOWN) { // some file systems do not say

@@ -3,6 +3,7 @@
 #include "core/PosixIo.h"
 
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <optional>
 #include <string>
@@ -91,4 +92,10 @@ int forEachEntry(int dirFd, char *buffer, size_t size, Visit visit)
                 return 0;
         }
     }
+}
+
+// "." or "..", which forEachEntry gives along with the entries.
+inline bool isDotEntry(const char *name)
+{
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
