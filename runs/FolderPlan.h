@@ -16,8 +16,8 @@ struct FolderPlan {
 
     // Reads the tree of the open folder dirFd whose path is path (for
     // errors). Symbolic links are listed, never followed; sockets, FIFOs,
-    // devices are left out. Given the open
-    // folder a copy will write into (destinationFd), each file's
-    // atDestination and each folder's leftovers tell what it holds.
+    // devices are left out. Given the open folder a copy will write into
+    // (destinationFd), each file's atDestination and each folder's
+    // leftovers tell what it holds.
     static Result<FolderPlan> read(int dirFd, const std::string &path, int destinationFd = -1);
 };
