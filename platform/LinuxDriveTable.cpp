@@ -174,16 +174,17 @@ QList<DriveEntry> LinuxDriveTable::drives()
     const QString homeFolder = QDir::cleanPath(m_home);
     m_letters = holdLetters(m_letters, dataMounts(lines, homeFolder));
 
-    const Mount home = mountOf(lines, mountIdOf(homeFolder));
-    const Mount root = mountOf(lines, mountIdOf(QStringLiteral("/")));
-    QList<DriveEntry> table{{QStringLiteral("C:"), HomeLabel, withTrailingSlash(homeFolder),
-                             mountIdOf(homeFolder), home.point, home.volume}};
+    const quint64 homeMount = mountIdOf(homeFolder);
+    const quint64 rootMount = mountIdOf(QStringLiteral("/"));
+    const Mount home = mountOf(lines, homeMount);
+    QList<DriveEntry> table{{QStringLiteral("C:"), HomeLabel, withTrailingSlash(homeFolder), homeMount,
+                             home.point, home.volume}};
     for (auto it = m_letters.cbegin(); it != m_letters.cend(); ++it)
         if (!it->away)
             table.append({it.key() + QStringLiteral(":"), it->point.section(QLatin1Char('/'), -1),
                           withTrailingSlash(it->point), it->id, it->point, it->volume});
-    table.append({QStringLiteral("Z:"), QStringLiteral("/"), QStringLiteral("/"),
-                  mountIdOf(QStringLiteral("/")), QStringLiteral("/"), root.volume});
+    table.append({QStringLiteral("Z:"), QStringLiteral("/"), QStringLiteral("/"), rootMount, QStringLiteral("/"),
+                  mountOf(lines, rootMount).volume});
     return table;
 }
 
