@@ -138,7 +138,6 @@ void FolderPicker::reportFatalError()
     Platform &platform = windows().platform();
     platform.reportUnexpectedError(
         {QStringLiteral("エラーが発生しました！！"),
-         QStringLiteral("原因がわかる場合は解決して､わからない場合は､作者に知らせてください。"),
-         QStringLiteral("メールアドレスは､クリップボードにコピーしておきます。")});
+         QStringLiteral("原因がわかる場合は解決して､わからない場合は､作者に知らせてください。")});
     platform.ender.endNow();
 }

@@ -30,6 +30,7 @@ struct Platform {
     MountWatch &mounts;
 
     // A failure the program cannot explain: each text in an OK box of its
-    // own, then the author's address on the clipboard for the user's mail.
+    // own, then a box saying the author's address goes on the clipboard for
+    // the user's mail, and it does.
     void reportUnexpectedError(std::initializer_list<QString> texts);
 };

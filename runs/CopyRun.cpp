@@ -16,12 +16,11 @@ const QString PermissionDenied =
     QStringLiteral("書き込み不能のフォルダを指定しています。\r\n設定をしなおしてください!!");
 const QString UnexpectedError = QStringLiteral(
     "エラーが発生しました。原因がわかる場合は､解決し､わからない場合は､作者に連絡ください。");
-const QString AddressOnClipboard = QStringLiteral("メールアドレスは､クリップボードにコピーしておきます。");
 
 // The general error report of a run: two boxes, then the address.
 void ReportUnexpectedError(Platform &platform)
 {
-    platform.reportUnexpectedError({UnexpectedError, AddressOnClipboard});
+    platform.reportUnexpectedError({UnexpectedError});
 }
 
 // True only for a check box left clear. A greyed one (2, which a settings
