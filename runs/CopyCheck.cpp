@@ -143,6 +143,10 @@ private:
             const ssize_t fromCopy = readFull(copy, m_copy.data(), want);
             if (fromCopy < 0)
                 return errorFromErrno(errno, entry.destination);
+            // Both devices fetch the next chunk while this one is compared,
+            // instead of waiting in turn.
+            (void)::posix_fadvise(copy, offset + qint64(want), Chunk, POSIX_FADV_WILLNEED);
+            (void)::posix_fadvise(source.get(), offset + qint64(want), Chunk, POSIX_FADV_WILLNEED);
             const size_t both = size_t(std::min(fromSource, fromCopy));
             if (std::memcmp(m_source.data(), m_copy.data(), both) != 0 || fromCopy != fromSource
                 || size_t(fromCopy) != want) {
