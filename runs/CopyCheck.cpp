@@ -3,18 +3,41 @@
 #include "core/PosixIo.h"
 #include "runs/CopyEngine.h"
 
+#include <array>
 #include <cerrno>
+#include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Large reads keep the device streaming; two of them are all the memory
-// the check takes.
+// Large reads keep the device streaming; three of them (the source's and
+// two of the copy's) are all the memory the check takes.
 constexpr size_t Chunk = 4 * 1024 * 1024;
+// Direct reads want buffers, offsets and lengths on the device's block
+// size, which is at most this on the devices a copy goes to.
+constexpr size_t DirectAlign = 4096;
+constexpr size_t HugePage = 2 * 1024 * 1024;
+
+using Buffer = std::unique_ptr<char, decltype(&std::free)>;
+// On huge pages a direct read goes to the device in a few large requests
+// instead of one per 4 KiB page, which is what lets it keep up with the
+// kernel's own read-ahead.
+Buffer chunkBuffer()
+{
+    char *data = static_cast<char *>(std::aligned_alloc(HugePage, Chunk));
+    if (data)
+        (void)::madvise(data, Chunk, MADV_HUGEPAGE);
+    return Buffer(data, &std::free);
+}
 
 // Further than any destination rounds a time, and on a whole second, which
 // FAT keeps too.
@@ -24,22 +47,26 @@ constexpr time_t FatEpoch = 315532800;
 
 const Error Stopped{ErrorNumber::UserInterrupt, QStringLiteral("Stopped by the user")};
 
-// Reads up to size bytes, however many calls that takes: fewer only at the
-// end of the file. -1 with errno on an error.
-ssize_t readFull(int fd, char *data, size_t size)
+struct Chunked {
+    ssize_t got = 0; // fewer than asked only at the end of the file; -1 on an error
+    int error = 0;
+};
+
+// Reads up to size bytes at offset, however many calls that takes.
+Chunked readFull(int fd, char *data, size_t size, off_t offset)
 {
     size_t got = 0;
     while (got < size) {
-        const ssize_t n = ::read(fd, data + got, size - got);
+        const ssize_t n = ::pread(fd, data + got, size - got, offset + off_t(got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return -1;
+            return {-1, errno};
         if (n == 0)
             break;
         got += size_t(n);
     }
-    return ssize_t(got);
+    return {ssize_t(got), 0};
 }
 
 // A file that did not read back right, or was not read back at all, stays,
@@ -55,11 +82,155 @@ void markOne(const WrittenEntry &entry)
     (void)::utimensat(AT_FDCWD, entry.destination.c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
 
+// The copy as the check reads it: straight from the device into the
+// check's own buffer where the file system allows (no page cache between,
+// and no fresh cache pages to fill), else through the cache, whose pages
+// for the file are dropped first.
+class CopyFile {
+public:
+    CopyFile(const std::string &path, const WriteFaults *faults)
+    {
+        constexpr int Flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        const int refused = faults ? faults->failure(WriteFaults::Step::DirectRead, path) : 0;
+        if (!refused)
+            m_fd = Fd(::open(path.c_str(), Flags | O_DIRECT));
+        m_direct = m_fd.valid();
+        if (refused || (!m_direct && errno == EINVAL))
+            m_fd = Fd(::open(path.c_str(), Flags));
+    }
+
+    bool valid() const { return m_fd.valid(); }
+    int fd() const { return m_fd.get(); }
+
+    // Called once the file is known to be the regular file written.
+    void prepare()
+    {
+        if (!m_direct)
+            throughCache();
+    }
+
+    Chunked read(char *data, size_t size, off_t offset)
+    {
+        if (m_direct) {
+            // A direct read asks for whole blocks; past the end it just
+            // returns less.
+            const Chunked read = readFull(m_fd.get(), data, (size + DirectAlign - 1) / DirectAlign * DirectAlign, offset);
+            if (read.got >= 0 || read.error != EINVAL)
+                return {std::min(read.got, ssize_t(size)), read.error};
+            // Blocks larger than thought: the cache's way is left.
+            (void)::fcntl(m_fd.get(), F_SETFL, ::fcntl(m_fd.get(), F_GETFL) & ~O_DIRECT);
+            m_direct = false;
+            throughCache();
+        }
+        return readFull(m_fd.get(), data, size, offset);
+    }
+
+private:
+    // The flush left the copy's pages clean, so they can be dropped: what
+    // is read next comes from the device, not from what this program wrote
+    // a moment ago.
+    void throughCache()
+    {
+        (void)::posix_fadvise(m_fd.get(), 0, 0, POSIX_FADV_DONTNEED);
+        (void)::posix_fadvise(m_fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+
+    Fd m_fd;
+    bool m_direct = false;
+};
+
+// Reads the copy a chunk at a time on a thread of its own, so that its
+// next chunk comes in while the source's is read and compared: the check
+// then takes about one read of the copy, not the sum of all three steps.
+class ChunkReader {
+public:
+    ~ChunkReader()
+    {
+        if (!m_thread.joinable())
+            return;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+
+    // Starts reading; the caller keeps file and data until result() has
+    // returned.
+    void start(CopyFile &file, char *data, size_t size, off_t offset)
+    {
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { serve(); });
+        {
+            const std::lock_guard lock(m_mutex);
+            m_job = Job{&file, data, size, offset};
+            m_busy = true;
+        }
+        m_changed.notify_all();
+    }
+
+    // What the read started last gave.
+    Chunked result()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_busy; });
+        return m_read;
+    }
+
+    // Waits for a read still under way, wherever the comparison ends.
+    class Outstanding {
+    public:
+        explicit Outstanding(ChunkReader &reader) : m_reader(reader) {}
+        ~Outstanding() { (void)m_reader.result(); }
+        Outstanding(const Outstanding &) = delete;
+        Outstanding &operator=(const Outstanding &) = delete;
+
+    private:
+        ChunkReader &m_reader;
+    };
+
+private:
+    struct Job {
+        CopyFile *file = nullptr;
+        char *data = nullptr;
+        size_t size = 0;
+        off_t offset = 0;
+    };
+
+    void serve()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_quit || m_busy; });
+            if (m_quit)
+                return;
+            const Job job = m_job;
+            lock.unlock();
+            const Chunked read = job.file->read(job.data, job.size, job.offset);
+            lock.lock();
+            m_read = read;
+            m_busy = false;
+            m_changed.notify_all();
+        }
+    }
+
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    Job m_job;
+    bool m_busy = false;
+    bool m_quit = false;
+    Chunked m_read;
+};
+
 class ReadBack {
 public:
     ReadBack(CopyObserver *observer, const WriteFaults *faults)
-        : m_observer(observer), m_faults(faults), m_source(Chunk), m_copy(Chunk)
+        : m_observer(observer), m_faults(faults), m_source(chunkBuffer()), m_copy{chunkBuffer(), chunkBuffer()}
     {
+        if (!m_source || !m_copy[0] || !m_copy[1])
+            throw std::bad_alloc();
     }
 
     Result<void> entry(const WrittenEntry &entry)
@@ -96,20 +267,20 @@ private:
     {
         if (m_observer)
             m_observer->fileStarted(displayPath(entry.destination));
-        Fd copy(::open(entry.destination.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        CopyFile copy(entry.destination, m_faults);
         if (!copy.valid())
             return errorFromErrno(errno, entry.destination);
-        struct stat there;
-        if (::fstat(copy.get(), &there) != 0)
-            return errorFromErrno(errno, entry.destination);
-        Result<void> compared = compare(entry, copy.get(), there);
+        Result<void> compared = compare(entry, copy);
         if (!compared && compared.error().number != ErrorNumber::UserInterrupt)
             markOne(entry);
         return compared;
     }
 
-    Result<void> compare(const WrittenEntry &entry, int copy, const struct stat &there)
+    Result<void> compare(const WrittenEntry &entry, CopyFile &copy)
     {
+        struct stat there;
+        if (::fstat(copy.fd(), &there) != 0)
+            return errorFromErrno(errno, entry.destination);
         if (!S_ISREG(there.st_mode))
             return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back is no file"), entry.destination);
         const int follow = entry.sourceIsLink ? 0 : O_NOFOLLOW;
@@ -127,37 +298,42 @@ private:
             return errorAt(ErrorNumber::DeviceIO,
                            QStringLiteral("Read back is %1 bytes, not %2").arg(there.st_size).arg(entry.size),
                            entry.destination);
-        // The flush left the copy's pages clean, so they can be dropped:
-        // what is read next comes from the device, not from what this
-        // program wrote a moment ago.
-        (void)::posix_fadvise(copy, 0, 0, POSIX_FADV_DONTNEED);
-        (void)::posix_fadvise(copy, 0, 0, POSIX_FADV_SEQUENTIAL);
+        copy.prepare();
         (void)::posix_fadvise(source.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
         if (const int err = m_faults ? m_faults->failure(WriteFaults::Step::ReadBack, entry.destination) : 0)
             return errorFromErrno(err, entry.destination);
-        for (qint64 offset = 0; offset < entry.size;) {
+        // A file of one chunk is read in line: handing it over would cost
+        // more than it overlaps.
+        const bool ahead = entry.size > qint64(Chunk);
+        const ChunkReader::Outstanding outstanding(m_reader);
+        if (ahead)
+            m_reader.start(copy, m_copy[0].get(), Chunk, 0);
+        size_t current = 0;
+        for (qint64 offset = 0; offset < entry.size; current ^= 1) {
             const size_t want = size_t(std::min<qint64>(qint64(Chunk), entry.size - offset));
-            const ssize_t fromSource = readFull(source.get(), m_source.data(), want);
-            if (fromSource < 0)
-                return errorFromErrno(errno, entry.source, Side::Source);
-            const ssize_t fromCopy = readFull(copy, m_copy.data(), want);
-            if (fromCopy < 0)
-                return errorFromErrno(errno, entry.destination);
-            // Both devices fetch the next chunk while this one is compared,
-            // instead of waiting in turn.
-            (void)::posix_fadvise(copy, offset + qint64(want), Chunk, POSIX_FADV_WILLNEED);
-            (void)::posix_fadvise(source.get(), offset + qint64(want), Chunk, POSIX_FADV_WILLNEED);
-            const size_t both = size_t(std::min(fromSource, fromCopy));
-            if (std::memcmp(m_source.data(), m_copy.data(), both) != 0 || fromCopy != fromSource
-                || size_t(fromCopy) != want) {
+            const Chunked fromSource = readFull(source.get(), m_source.get(), want, offset);
+            const Chunked fromCopy = ahead ? m_reader.result() : copy.read(m_copy[current].get(), want, offset);
+            if (fromSource.got < 0)
+                return errorFromErrno(fromSource.error, entry.source, Side::Source);
+            if (fromCopy.got < 0)
+                return errorFromErrno(fromCopy.error, entry.destination);
+            const qint64 next = offset + qint64(want);
+            if (ahead && next < entry.size)
+                m_reader.start(copy, m_copy[current ^ 1].get(), size_t(std::min<qint64>(qint64(Chunk), entry.size - next)),
+                               next);
+            const char *const copied = m_copy[current].get();
+            const char *const original = m_source.get();
+            const size_t both = size_t(std::min(fromSource.got, fromCopy.got));
+            if (std::memcmp(original, copied, both) != 0 || fromCopy.got != fromSource.got
+                || size_t(fromCopy.got) != want) {
                 size_t at = 0;
-                while (at < both && m_source[at] == m_copy[at])
+                while (at < both && original[at] == copied[at])
                     ++at;
                 return errorAt(ErrorNumber::DeviceIO,
                                QStringLiteral("Read back differs from the source at byte %1").arg(offset + qint64(at)),
                                entry.destination);
             }
-            offset += qint64(want);
+            offset = next;
             done(qint64(want));
             if (offset < entry.size && m_observer && m_observer->stopRequested())
                 return Stopped;
@@ -173,8 +349,9 @@ private:
 
     CopyObserver *const m_observer;
     const WriteFaults *const m_faults;
-    std::vector<char> m_source;
-    std::vector<char> m_copy;
+    Buffer m_source;
+    std::array<Buffer, 2> m_copy;
+    ChunkReader m_reader;
 };
 
 } // namespace

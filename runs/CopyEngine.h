@@ -13,10 +13,11 @@
 // file system. The program runs without one.
 class WriteFaults {
 public:
-    // CopyRange and RenameNoReplace stand for the kernel refusing a call
-    // that some file systems lack (EXDEV, EINVAL), so the fallbacks run.
-    // ReadBack stands for the device failing to read a written file back.
-    enum class Step { CreateFolder, CreateFile, CreateLink, WriteData, CopyRange, RenameNoReplace, ReadBack };
+    // CopyRange, RenameNoReplace and DirectRead stand for the kernel
+    // refusing a call that some file systems lack (EXDEV, EINVAL), so the
+    // fallbacks run. ReadBack stands for the device failing to read a
+    // written file back.
+    enum class Step { CreateFolder, CreateFile, CreateLink, WriteData, CopyRange, RenameNoReplace, DirectRead, ReadBack };
     virtual ~WriteFaults() = default;
     // The errno with which writing destinationPath at this step fails, or 0.
     virtual int failure(Step step, const std::string &destinationPath) const = 0;

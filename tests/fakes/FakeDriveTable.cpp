@@ -82,7 +82,8 @@ int FakeDriveTable::failure(Step step, const std::string &destinationPath) const
     const QString letter = letterOf(destinationPath);
     if (step == Step::RenameNoReplace && m_beforeRename)
         m_beforeRename(QFile::decodeName(QByteArray::fromStdString(destinationPath)));
-    if (step == Step::CopyRange || step == Step::RenameNoReplace || step == Step::ReadBack)
+    if (step == Step::CopyRange || step == Step::RenameNoReplace || step == Step::DirectRead
+        || step == Step::ReadBack)
         return m_refused.value({letter, step}, 0);
     if (step == Step::WriteData)
         return m_writeError.value(letter, 0);

@@ -260,8 +260,10 @@ void tst_CopyRunsDisk::stoppedRun()
 void tst_CopyRunsDisk::readsBackFromTheDevice_data()
 {
     QTest::addColumn<bool>("lies");
-    QTest::newRow("honest stick") << false;
-    QTest::newRow("stick that lies") << true;
+    QTest::addColumn<bool>("direct"); // false: the file system refuses direct reads
+    QTest::newRow("honest stick") << false << true;
+    QTest::newRow("stick that lies") << true << true;
+    QTest::newRow("stick that lies, no direct reads") << true << false;
 }
 
 // Right after the copy the page cache holds what the program wrote; only
@@ -270,7 +272,9 @@ void tst_CopyRunsDisk::readsBackFromTheDevice_data()
 void tst_CopyRunsDisk::readsBackFromTheDevice()
 {
     QFETCH(bool, lies);
+    QFETCH(bool, direct);
     DiskWorld world;
+    world.fakes.drives.setRefused(QStringLiteral("D"), WriteFaults::Step::DirectRead, direct ? 0 : EINVAL);
     const Ext4Image stick(world.d + QStringLiteral("stick"), lies ? Ext4Image::Device::Lying : Ext4Image::Device::Honest);
     if (!stick.mounted())
         QSKIP("mounting the test's FUSE disk and a loop device on it is not permitted here");
