@@ -38,22 +38,28 @@ ratio() { awk -v n="$1" -v a="$2" -v b="$3" 'BEGIN { printf "  %-22s %.3f\n", n,
 median() { tr ' ' '\n' | grep . | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # bench NAME SOURCE ROUNDS TOOLS...: alternates the tools, running
-# $before_each (if set) ahead of every timed copy; leaves the medians in med.
-declare -A med=()
+# $before_each (if set) ahead of every timed copy; leaves the medians in med
+# and the fastest rounds in fastest.
+declare -A med=() fastest=()
 before_each=
 bench() {
     local name=$1 source=$2 rounds=$3 tool round
     shift 3
     declare -A times=()
+    # The order turns round every round: a step pays for what the one before
+    # it left the disk to do, so each tool comes first as often as last.
+    local -a order=("$@")
     for round in $(seq 1 "$rounds"); do
-        for tool in "$@"; do
+        for tool in "${order[@]}"; do
             [ -z "$before_each" ] || $before_each
             times[$tool]+="$(time_one "$source" "$tool") "
         done
+        mapfile -t order < <(printf '%s\n' "${order[@]}" | tac)
     done
     echo "== $name ($rounds rounds)"
     for tool in "$@"; do
         med[$tool]=$(median <<<"${times[$tool]}")
+        fastest[$tool]=$(tr ' ' '\n' <<<"${times[$tool]}" | grep . | sort -n | head -1)
         printf '  %-15s median %8.3f s   (%s)\n' "$tool" "${med[$tool]}" "${times[$tool]% }"
     done
 }
