@@ -185,6 +185,15 @@ Result<void> CopyRun::CopyFolder()
 
 Result<bool> CopyRun::EnoughFreeSpace(qint64 freeBefore)
 {
+    // A repeat replaces the copy the drive holds already: only what the
+    // copy added beyond it took free space, and the source need not be
+    // walked for a size nobody uses.
+    if (m_destinationBefore) {
+        const std::optional<qint64> after = DestinationBytes();
+        if (!after)
+            return Error{ErrorNumber::PathFileAccess, QStringLiteral("Path/File access error: ") + m_destination};
+        return freeBefore - (*after - *m_destinationBefore) >= 0;
+    }
     FileSystemService &fileSystem = m_context.platform.fileSystem;
     const Result<Folder> folder = fileSystem.GetFolder(m_source);
     if (!folder)
@@ -192,16 +201,7 @@ Result<bool> CopyRun::EnoughFreeSpace(qint64 freeBefore)
     const Result<qint64> size = fileSystem.Size(*folder);
     if (!size)
         return size.error();
-    // A repeat replaces the copy the drive holds already: only what the
-    // copy added beyond it took free space.
-    qint64 needed = *size;
-    if (m_destinationBefore) {
-        const std::optional<qint64> after = DestinationBytes();
-        if (!after)
-            return Error{ErrorNumber::PathFileAccess, QStringLiteral("Path/File access error: ") + m_destination};
-        needed = *after - *m_destinationBefore;
-    }
-    return freeBefore - needed >= 0;
+    return freeBefore - *size >= 0;
 }
 
 Result<void> CopyRun::AddHistoryEntry()

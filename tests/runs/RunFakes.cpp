@@ -109,7 +109,7 @@ void addPathColumns()
 }
 
 void verifyPathsRow(void (*runProcedure)(RunContext &), const HistoryLog::Labels &labels,
-                    bool sizesTheSource)
+                    bool measuresTheDestination)
 {
     QFETCH(QString, folderName);
     QFETCH(QString, folderPath1);
@@ -129,7 +129,7 @@ void verifyPathsRow(void (*runProcedure)(RunContext &), const HistoryLog::Labels
     QCOMPARE(world.fileSystem.copies[0].source, source);
     QCOMPARE(world.fileSystem.copies[0].destination, destination);
     QVERIFY(world.log.contains(QStringLiteral("FlushToDevice ") + destination));
-    QCOMPARE(world.log.contains(QStringLiteral("GetFolder ") + source), sizesTheSource);
+    QCOMPARE(world.log.contains(QStringLiteral("GetFolder ") + destination), measuresTheDestination);
     QVERIFY(world.history.text.endsWith(QStringLiteral("22:27:32") + labels.source + source
                                         + labels.destination + destination));
 }

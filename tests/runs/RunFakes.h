@@ -144,7 +144,7 @@ struct RunWorld {
 // destination the paths the run must copy between and record.
 void addPathColumns();
 // Runs the row and checks the copy, the flush, the history entry and
-// whether the source's size was taken.
+// whether the destination was measured for the free space it took.
 void verifyPathsRow(void (*runProcedure)(RunContext &), const HistoryLog::Labels &labels,
-                    bool sizesTheSource);
+                    bool measuresTheDestination);
 

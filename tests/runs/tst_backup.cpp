@@ -41,7 +41,7 @@ void tst_Backup::paths_data()
 
 void tst_Backup::paths()
 {
-    verifyPathsRow(RunBackup, HistoryLog::BackupLabels, /*sizesTheSource=*/true);
+    verifyPathsRow(RunBackup, HistoryLog::BackupLabels, /*measuresTheDestination=*/true);
 }
 
 // With a separate destination elsewhere, the free space is still Dir2's
@@ -102,6 +102,9 @@ void tst_Backup::freeSpace()
     QCOMPARE(world.run(RunBackup), enough);
 
     QCOMPARE(world.fileSystem.copies.size(), 1);
+    // A repeat does not walk the source for a size it does not use.
+    QCOMPARE(world.log.contains(QStringLiteral("GetFolder ") + world.mainWindow.dir1.root + world.mainWindow.folderName),
+             heldBefore < 0);
     if (enough) {
         QCOMPARE(world.boxTexts(), QStringList{QStringLiteral("バックアップが完了しました。正常終了します。")});
         QVERIFY(world.history.text != historyBefore);

@@ -36,7 +36,7 @@ void tst_Hukyuu::paths_data()
 
 void tst_Hukyuu::paths()
 {
-    verifyPathsRow(RunHukyuu, HistoryLog::RestoreLabels, /*sizesTheSource=*/false);
+    verifyPathsRow(RunHukyuu, HistoryLog::RestoreLabels, /*measuresTheDestination=*/false);
 }
 
 void tst_Hukyuu::neverComparesFreeSpace()
