@@ -401,3 +401,25 @@ void markUnchecked(std::span<const WrittenEntry> written)
     for (const WrittenEntry &entry : written)
         markOne(entry);
 }
+
+Result<void> settleCopy(FileSystemService &fileSystem, const QString &destination, const Result<void> &copied,
+                        const WrittenEntries &written, CopyProgressObserver *observer)
+{
+    if (!copied && copied.error().number == ErrorNumber::UserInterrupt) {
+        fileSystem.MarkUnchecked(written);
+        return copied;
+    }
+    if (!copied && written.empty())
+        return copied;
+    // Done means on the device: the user may pull the stick out next.
+    if (observer)
+        observer->flushStarted();
+    Result<void> checked = fileSystem.FlushToDevice(destination);
+    // And what the device hands back is what was copied: a fake or worn
+    // stick takes writes it cannot return.
+    if (checked)
+        checked = fileSystem.ReadBack(written, observer);
+    else
+        fileSystem.MarkUnchecked(written);
+    return copied ? checked : copied;
+}

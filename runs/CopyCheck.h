@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/CopyProgressRunner.h"
 #include "platform/FileSystemService.h"
 
 #include <span>
@@ -56,3 +57,11 @@ Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
 // Marks the files among written as a failed read-back does, reading
 // nothing: for what a run wrote and did not get to read back.
 void markUnchecked(std::span<const WrittenEntry> written);
+
+// What follows every copy before it may count as done: the flush, then the
+// read-back of what was written, also of what a failed copy wrote (or the
+// repeat after the overwrite question would take a bad file of it as
+// current). What a stopped copy wrote, or anything past a failed flush, is
+// marked unchecked instead. The copy's own failure comes first.
+Result<void> settleCopy(FileSystemService &fileSystem, const QString &destination, const Result<void> &copied,
+                        const WrittenEntries &written, CopyProgressObserver *observer);

@@ -160,26 +160,7 @@ Result<void> CopyRun::CopyFolder()
                 m_destinationBefore = DestinationBytes();
             WrittenRecorder recorder(&observer);
             const Result<void> copied = fileSystem.CopyFolder(source, destination, overwrite, &recorder);
-            if (!copied && copied.error().number == ErrorNumber::UserInterrupt) {
-                // Nothing a stopped copy wrote is read back: no repeat may
-                // take it as current.
-                fileSystem.MarkUnchecked(recorder.written);
-                return copied;
-            }
-            if (!copied && recorder.written.empty())
-                return copied;
-            // Done means on the device: the user may pull the stick out next.
-            observer.flushStarted();
-            Result<void> checked = fileSystem.FlushToDevice(destination);
-            // And what the device hands back is what was copied: a fake or
-            // worn stick takes writes it cannot return. What a failed copy
-            // wrote is read back too, or the repeat after the overwrite
-            // question would take a bad file of it as current.
-            if (checked)
-                checked = fileSystem.ReadBack(recorder.written, &observer);
-            else // nor, past a failed flush, is anything read back
-                fileSystem.MarkUnchecked(recorder.written);
-            return copied ? checked : copied;
+            return settleCopy(fileSystem, destination, copied, recorder.written, &observer);
         });
 }
 

@@ -19,13 +19,14 @@
 
 namespace {
 
-class CountingObserver final : public CopyObserver {
+class CountingObserver final : public CopyProgressObserver {
 public:
     void copyPlanned(qint64 files, qint64 bytes) override
     {
         std::fprintf(stderr, "txcopy: %lld files, %lld bytes to copy\n", files, bytes);
     }
     void fileStarted(const QString &) override { ++m_files; }
+    void flushStarted() override {}
     void bytesCopied(qint64 bytes) override { m_bytes += bytes; }
     void checkStarted(qint64 files, qint64 bytes) override
     {
@@ -71,15 +72,10 @@ int main(int argc, char *argv[])
     Result<void> copied = fileSystem.CopyFolder(args[0], args[1], overwrite, told);
     if (progress)
         observer.report("copied");
-    if (copied && verify)
-        copied = fileSystem.FlushToDevice(args[1]);
-    if (copied && verify) {
-        copied = fileSystem.ReadBack(recorder.written, progress ? &observer : nullptr);
-        if (progress)
+    if (verify) {
+        copied = settleCopy(fileSystem, args[1], copied, recorder.written, progress ? &observer : nullptr);
+        if (progress && copied)
             observer.report("read back");
-    } else if (verify) {
-        // Nothing was read back: no repeat may take what was written as checked.
-        fileSystem.MarkUnchecked(recorder.written);
     }
     if (copied)
         return 0;
