@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -157,17 +158,23 @@ public:
     }
 
     // Starts reading; the caller keeps file and data until result() has
-    // returned.
-    void start(CopyFile &file, char *data, size_t size, off_t offset)
+    // returned. False where no thread can be had: the caller reads itself.
+    bool start(CopyFile &file, char *data, size_t size, off_t offset)
     {
-        if (!m_thread.joinable())
-            m_thread = std::thread([this] { serve(); });
+        if (!m_thread.joinable()) {
+            try {
+                m_thread = std::thread([this] { serve(); });
+            } catch (const std::system_error &) {
+                return false;
+            }
+        }
         {
             const std::lock_guard lock(m_mutex);
             m_job = Job{&file, data, size, offset};
             m_busy = true;
         }
         m_changed.notify_all();
+        return true;
     }
 
     // What the read started last gave.
@@ -304,10 +311,8 @@ private:
             return errorFromErrno(err, entry.destination);
         // A file of one chunk is read in line: handing it over would cost
         // more than it overlaps.
-        const bool ahead = entry.size > qint64(Chunk);
         const ChunkReader::Outstanding outstanding(m_reader);
-        if (ahead)
-            m_reader.start(copy, m_copy[0].get(), Chunk, 0);
+        const bool ahead = entry.size > qint64(Chunk) && m_reader.start(copy, m_copy[0].get(), Chunk, 0);
         size_t current = 0;
         for (qint64 offset = 0; offset < entry.size; current ^= 1) {
             const size_t want = size_t(std::min<qint64>(qint64(Chunk), entry.size - offset));
@@ -319,8 +324,8 @@ private:
                 return errorFromErrno(fromCopy.error, entry.destination);
             const qint64 next = offset + qint64(want);
             if (ahead && next < entry.size)
-                m_reader.start(copy, m_copy[current ^ 1].get(), size_t(std::min<qint64>(qint64(Chunk), entry.size - next)),
-                               next);
+                (void)m_reader.start(copy, m_copy[current ^ 1].get(),
+                                     size_t(std::min<qint64>(qint64(Chunk), entry.size - next)), next);
             const char *const copied = m_copy[current].get();
             const char *const original = m_source.get();
             const size_t both = size_t(std::min(fromSource.got, fromCopy.got));
