@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installing, and the Debian package, put the program, a valid desktop entry, the icons and a valid metainfo
-# where menus and software centres find them, and nothing else; the package needs the system's Qt 6, on
+# Installing, and the Debian package, put the program, a valid desktop entry, the icons, a valid metainfo,
+# the manual page, copyright and changelog where menus, software centres and man find them, and nothing else
+# (the package as lintian wants it); the package needs the system's Qt 6, on
 # which its program starts and runs until the session ends it.
 # Usage: install.sh install|package BUILD_DIR VERSION (77: no appstreamcli to validate the metainfo)
 set -euo pipefail
@@ -15,10 +16,13 @@ if [ "$mode" = install ]; then
 else
     cpack -G DEB --config "$2/CPackConfig.cmake" -B "$work" >/dev/null && dpkg-deb -x "$deb" "$work"
     [[ $(dpkg-deb -f "$deb" Depends Recommends) =~ Depends:.*libqt6widgets6.*Recommends:.*fonts-noto-cjk ]] || fail "no Qt 6 widgets or CJK font"
+    # Debian's own checks of a package: policy errors and warnings fail it.
+    lintian --fail-on error,warning "$deb" >&2 || fail "lintian finds fault with the package"
     files=$(dpkg-deb --contents "$deb" | awk '!/^d/ { sub("^\\./usr/", "", $6); print $6 }')
 fi
 expected=$(printf '%s\n' bin/tandemix share/applications/tandemix.desktop share/icons/hicolor/scalable/apps/tandemix.svg \
-    share/icons/hicolor/{32x32,48x48,64x64,128x128,256x256}/apps/tandemix.png share/metainfo/example.tandemix.Tandemix.metainfo.xml)
+    share/icons/hicolor/{32x32,48x48,64x64,128x128,256x256}/apps/tandemix.png share/metainfo/example.tandemix.Tandemix.metainfo.xml \
+    share/man/man1/tandemix.1.gz share/doc/tandemix/{changelog.gz,copyright})
 [ "$(sort <<<"$files")" = "$(sort <<<"$expected")" ] || fail "files differ: $(diff <(sort <<<"$expected") <(sort <<<"$files"))"
 entry=$prefix/share/applications/tandemix.desktop
 desktop-file-validate "$entry" || fail "the desktop entry is not valid"
