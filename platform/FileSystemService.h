@@ -2,6 +2,7 @@
 
 #include "core/Drive.h"
 #include "core/Result.h"
+#include "platform/WrittenEntries.h"
 
 #include <QList>
 #include <QString>
@@ -14,21 +15,6 @@
 struct Folder {
     QString path;
 };
-
-// An entry a copy put in place (not one it left as it was), to be read
-// back once it is on the device. Paths are native bytes: a name that is no
-// text must still be found again.
-struct WrittenEntry {
-    enum class Kind { File, Link, Folder };
-    Kind kind = Kind::File;
-    std::string source;
-    std::string destination;
-    qint64 size = 0;        // of a file, as copied
-    struct timespec modified = {}; // of the source file as copied
-    std::string linkTarget; // of a link
-    bool sourceIsLink = false; // a file copied from the file a link names
-};
-using WrittenEntries = std::vector<WrittenEntry>;
 
 // Told about a copy as it goes. Called on the thread that runs CopyFolder.
 class CopyObserver {

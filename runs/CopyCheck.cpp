@@ -363,15 +363,10 @@ private:
 
 Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer, const WriteFaults *faults)
 {
-    qint64 files = 0;
-    qint64 bytes = 0;
-    for (const WrittenEntry &entry : written)
-        if (entry.kind == WrittenEntry::Kind::File) {
-            ++files;
-            bytes += entry.size;
-        }
-    if (observer)
-        observer->checkStarted(files, bytes);
+    if (observer) {
+        const WrittenEntries::Files files = written.files();
+        observer->checkStarted(files.count, files.bytes);
+    }
     ReadBack readBack(observer, faults);
     std::optional<Error> first;
     qint64 failed = 0;
@@ -383,7 +378,7 @@ Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
             continue;
         if (checked.error().number == ErrorNumber::UserInterrupt) {
             // The file being read and those after it go unchecked.
-            markUnchecked(std::span(written).subspan(at));
+            markUnchecked(written, at);
             return checked;
         }
         if (!first)
@@ -401,10 +396,10 @@ Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
     return *first;
 }
 
-void markUnchecked(std::span<const WrittenEntry> written)
+void markUnchecked(const WrittenEntries &written, size_t from)
 {
-    for (const WrittenEntry &entry : written)
-        markOne(entry);
+    for (size_t at = from; at < written.size(); ++at)
+        markOne(written[at]);
 }
 
 Result<void> settleCopy(FileSystemService &fileSystem, const QString &destination, const Result<void> &copied,

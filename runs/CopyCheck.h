@@ -3,7 +3,6 @@
 #include "platform/CopyProgressRunner.h"
 #include "platform/FileSystemService.h"
 
-#include <span>
 
 class WriteFaults;
 
@@ -54,9 +53,10 @@ private:
 Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
                           const WriteFaults *faults = nullptr);
 
-// Marks the files among written as a failed read-back does, reading
-// nothing: for what a run wrote and did not get to read back.
-void markUnchecked(std::span<const WrittenEntry> written);
+// Marks the files among written (from the one at from on) as a failed
+// read-back does, reading nothing: for what a run wrote and did not get to
+// read back.
+void markUnchecked(const WrittenEntries &written, size_t from = 0);
 
 // What follows every copy before it may count as done: the flush, then the
 // read-back of what was written, also of what a failed copy wrote (or the

@@ -36,6 +36,7 @@ private slots:
     void flushPutsWrittenDataOnTheDevice();
     void readBackFindsWhatDiffers_data();
     void readBackFindsWhatDiffers();
+    void writtenEntriesGiveBackTheirPaths();
 
 private:
     // "E/Work" becomes the native path under drive E:'s folder.
@@ -265,6 +266,38 @@ void TstDriveFileSystem::readBackFindsWhatDiffers()
     m_drives->setRefused(QStringLiteral("D"), WriteFaults::Step::ReadBack, 0);
     QVERIFY(m_fs->CopyFolder(source, copy, true).ok());
     QCOMPARE(listing(copy), listing(source));
+}
+
+// The record of what a copy wrote keeps each folder once; every entry must
+// still come back with its own two paths, however they split.
+void TstDriveFileSystem::writtenEntriesGiveBackTheirPaths()
+{
+    using Kind = WrittenEntry::Kind;
+    const std::vector<WrittenEntry> wrote = {
+        {Kind::Folder, "/home/u/Work", "/media/stick/Backup", 0, {}, {}, false}, // the names differ
+        {Kind::File, "/home/u/Work/a.txt", "/media/stick/Backup/a.txt", 5, {7, 8}, {}, false},
+        {Kind::Link, "/home/u/Work/l", "/media/stick/Backup/l", 0, {}, "a.txt", false},
+        {Kind::File, "/home/u/Work/sub/b", "/media/stick/Backup/sub/b", 9, {1, 2}, {}, true},
+        {Kind::File, "/home/u/Work/c", "/media/stick/Backup/c", 1, {}, {}, false}, // back in a folder left
+        {Kind::File, "/x", "/y/x", 2, {}, {}, false},                            // at the root
+        {Kind::File, "/s/", "/d/", 3, {}, {}, false},                            // no name to split off
+    };
+    WrittenEntries written;
+    for (const WrittenEntry &entry : wrote)
+        written.push_back(entry);
+    QCOMPARE(written.size(), wrote.size());
+    size_t at = 0;
+    for (const WrittenEntry &entry : written) {
+        const WrittenEntry &expected = wrote[at++];
+        QCOMPARE(entry.source, expected.source);
+        QCOMPARE(entry.destination, expected.destination);
+        QVERIFY(entry.kind == expected.kind && entry.size == expected.size && entry.sourceIsLink == expected.sourceIsLink);
+        QVERIFY(sameInstant(entry.modified, expected.modified));
+        QCOMPARE(entry.linkTarget, expected.linkTarget);
+    }
+    QCOMPARE(at, wrote.size());
+    QCOMPARE(written.files().count, 5);
+    QCOMPARE(written.files().bytes, 20);
 }
 
 QTEST_GUILESS_MAIN(TstDriveFileSystem)

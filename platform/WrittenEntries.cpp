@@ -1,0 +1,64 @@
+#include "platform/WrittenEntries.h"
+
+namespace {
+
+std::string::size_type nameStart(const std::string &path)
+{
+    const std::string::size_type slash = path.rfind('/');
+    return slash == std::string::npos ? path.size() : slash + 1;
+}
+
+std::string joined(const std::string &folder, const std::string &name)
+{
+    return name.empty() ? folder : folder + '/' + name;
+}
+
+} // namespace
+
+void WrittenEntries::push_back(const WrittenEntry &entry)
+{
+    const std::string::size_type inSource = nameStart(entry.source);
+    const std::string::size_type inDestination = nameStart(entry.destination);
+    std::string name = entry.destination.substr(inDestination);
+    std::uint32_t folder;
+    if (inSource < entry.source.size() && !name.empty() && entry.source.compare(inSource, std::string::npos, name) == 0) {
+        folder = folderOf(entry.source.substr(0, inSource - 1), entry.destination.substr(0, inDestination - 1));
+    } else {
+        folder = folderOf(entry.source, entry.destination);
+        name.clear();
+    }
+    if (entry.kind == WrittenEntry::Kind::Link)
+        m_linkTargets.emplace(m_entries.size(), entry.linkTarget);
+    m_entries.push_back({folder, entry.kind, entry.sourceIsLink, entry.size, entry.modified, std::move(name)});
+}
+
+std::uint32_t WrittenEntries::folderOf(std::string source, std::string destination)
+{
+    // A copy writes a folder's entries one after another.
+    if (m_folders.empty() || m_folders.back().source != source || m_folders.back().destination != destination)
+        m_folders.push_back({std::move(source), std::move(destination)});
+    return std::uint32_t(m_folders.size() - 1);
+}
+
+WrittenEntry WrittenEntries::operator[](size_t at) const
+{
+    const Entry &entry = m_entries[at];
+    const Folders &folder = m_folders[entry.folder];
+    WrittenEntry written{entry.kind,     joined(folder.source, entry.name), joined(folder.destination, entry.name),
+                         entry.size,     entry.modified,                    {},
+                         entry.sourceIsLink};
+    if (entry.kind == WrittenEntry::Kind::Link)
+        written.linkTarget = m_linkTargets.at(at);
+    return written;
+}
+
+WrittenEntries::Files WrittenEntries::files() const
+{
+    Files files;
+    for (const Entry &entry : m_entries)
+        if (entry.kind == WrittenEntry::Kind::File) {
+            ++files.count;
+            files.bytes += entry.size;
+        }
+    return files;
+}
