@@ -22,7 +22,8 @@ void WrittenEntries::push_back(const WrittenEntry &entry)
     std::string name = entry.destination.substr(inDestination);
     std::uint32_t folder;
     if (inSource < entry.source.size() && !name.empty() && entry.source.compare(inSource, std::string::npos, name) == 0) {
-        folder = folderOf(entry.source.substr(0, inSource - 1), entry.destination.substr(0, inDestination - 1));
+        folder = folderOf(std::string_view(entry.source).substr(0, inSource - 1),
+                          std::string_view(entry.destination).substr(0, inDestination - 1));
     } else {
         folder = folderOf(entry.source, entry.destination);
         name.clear();
@@ -32,11 +33,12 @@ void WrittenEntries::push_back(const WrittenEntry &entry)
     m_entries.push_back({folder, entry.kind, entry.sourceIsLink, entry.size, entry.modified, std::move(name)});
 }
 
-std::uint32_t WrittenEntries::folderOf(std::string source, std::string destination)
+std::uint32_t WrittenEntries::folderOf(std::string_view source, std::string_view destination)
 {
-    // A copy writes a folder's entries one after another.
+    // A copy writes a folder's entries one after another: most entries
+    // find their folders last, and copy no path for them.
     if (m_folders.empty() || m_folders.back().source != source || m_folders.back().destination != destination)
-        m_folders.push_back({std::move(source), std::move(destination)});
+        m_folders.push_back({std::string(source), std::string(destination)});
     return std::uint32_t(m_folders.size() - 1);
 }
 

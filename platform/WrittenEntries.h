@@ -6,6 +6,7 @@
 #include <ctime>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -81,7 +82,7 @@ private:
         std::string name;
     };
 
-    std::uint32_t folderOf(std::string source, std::string destination);
+    std::uint32_t folderOf(std::string_view source, std::string_view destination);
 
     std::vector<Folders> m_folders;
     std::vector<Entry> m_entries;
