@@ -4,6 +4,7 @@
 #include "dialogs/frmAbout.h"
 #include "dialogs/frmCopy.h"
 #include "runs/Runs.h"
+#include "settings/SettingsFile.h"
 #include "settings/frmEstablish.h"
 
 #include <QCoreApplication>
@@ -38,6 +39,15 @@ class frmEstablish &AppContext::frmEstablish() { return loaded(m_frmEstablish); 
 class frmCopy1 &AppContext::frmCopy1() { return loaded(m_frmCopy1); }
 class frmCopy2 &AppContext::frmCopy2() { return loaded(m_frmCopy2); }
 class frmAbout &AppContext::frmAbout() { return loaded(m_frmAbout); }
+
+void AppContext::start()
+{
+    frmMain().Show();
+    const Result<Settings> saved =
+        SettingsFile::Read(m_platform.dataDirectory.filePath(SettingsFile::FileName));
+    if (saved && saved->chkTime == 1)
+        frmEstablish();
+}
 
 void AppContext::showMain()
 {

@@ -47,6 +47,11 @@ public:
     void registerForm(Form *form) override { m_forms.append(form); }
     void unregisterForm(Form *form) override { m_forms.removeOne(form); }
 
+    // The program's start: the main window on screen, and a timer saved as
+    // on armed at once by loading the settings dialog hidden, as a run
+    // would, so that a schedule survives a restart.
+    void start();
+
     void showMain() override;
     void showSettings(Form *owner) override;
     void showPicker(Side side, Form *owner) override;

@@ -23,6 +23,6 @@ int main(int argc, char *argv[])
     if (!instance.claim())
         return 0;
     AppContext context(platform.platform());
-    context.frmMain().Show();
+    context.start();
     return QApplication::exec();
 }
