@@ -78,13 +78,14 @@ public:
 
     Snapshot snapshot() const
     {
+        const bool planned = m_planned.load(std::memory_order_acquire);
         const bool checking = this->checking();
-        Snapshot s{m_planned.load(std::memory_order_acquire),
+        Snapshot s{planned,
                    m_flushing.load(std::memory_order_acquire),
                    stopRequested(),
                    checking,
-                   m_totalFiles,
-                   m_totalBytes,
+                   planned ? m_totalFiles : 0,
+                   planned ? m_totalBytes : 0,
                    m_filesStarted.load(std::memory_order_relaxed),
                    m_bytes.load(std::memory_order_relaxed),
                    m_writtenFiles.load(std::memory_order_relaxed),

@@ -60,7 +60,7 @@ void TestFrmAbout::showsTitleVersionAndDescription()
     frmAbout &about = m_app->frmAbout();
     QCOMPARE(about.window()->windowTitle(), QStringLiteral("TX(Tandemix)Vr.3のﾊﾞｰｼﾞｮﾝ情報"));
     QCOMPARE(label(about, "lblTitle")->text(), QStringLiteral("TX(Tandemix)Vr.3"));
-    QCOMPARE(label(about, "lblVersion")->text(), QStringLiteral("Vr. 3.0.3"));
+    QCOMPARE(label(about, "lblVersion")->text(), QStringLiteral("Vr. " TX_BUILD_VERSION));
     QTextDocument description;
     description.setHtml(label(about, "lblDescription")->text());
     QCOMPARE(description.toPlainText(),
