@@ -8,6 +8,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QLabel>
+#include <QLayout>
+#include <QScreen>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QProcess>
@@ -25,6 +27,9 @@ namespace {
 // The toolkit wraps a text a little wider than its usual box width there,
 // leaving a word or two alone on the last line. The box is made as wide
 // as the text up to that width, and beyond it the lines are evened out.
+// The toolkit wraps only a box that would be wider than that: evened lines
+// narrower would never wrap and cut the text off, so there the toolkit's
+// own wrapping stays.
 void evenLines(QMessageBox &box, const QString &text)
 {
     auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
@@ -34,21 +39,24 @@ void evenLines(QMessageBox &box, const QString &text)
     int widest = 0;
     for (const QString &line : text.split(QLatin1Char('\n')))
         widest = std::max(widest, metrics.horizontalAdvance(line.trimmed()));
-    constexpr int Usual = 500; // the toolkit's own limit before it wraps
-    const int lines = (widest + Usual - 1) / Usual;
-    if (lines > 0)
-        label->setMinimumWidth((widest + lines - 1) / lines + metrics.averageCharWidth());
+    // The toolkit's own limit before it wraps: half the screen, at most 500.
+    const int usual = std::min(box.screen()->availableGeometry().width() / 2, 500);
+    const int lines = (widest + usual - 1) / usual;
+    if (lines == 0)
+        return;
+    label->setMinimumWidth((widest + lines - 1) / lines + metrics.averageCharWidth());
+    if (box.layout() && box.layout()->totalMinimumSize().width() <= usual)
+        label->setMinimumWidth(0);
 }
 
 } // namespace
 
 MsgAnswer QtMessageBoxes::MsgBox(const QString &text, MsgButtons buttons, MsgIcon icon,
-                                 const QString &title)
+                                 const QString &title, const QString &details)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title.isEmpty() ? AppInfo::Title : title);
     box.setText(text);
-    evenLines(box, text);
     switch (icon) {
     case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
     case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
@@ -76,7 +84,10 @@ MsgAnswer QtMessageBoxes::MsgBox(const QString &text, MsgButtons buttons, MsgIco
     }
     if (buttons == MsgButtons::OK)
         box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
-    qCInfo(lcMessageBox).noquote() << box.windowTitle() + QLatin1Char(':') << text;
+    box.setDetailedText(details);
+    evenLines(box, text);
+    qCInfo(lcMessageBox).noquote() << box.windowTitle() + QLatin1Char(':')
+                                   << (details.isEmpty() ? text : text + QLatin1Char('\n') + details);
     switch (box.exec()) {
     case QMessageBox::Yes: return MsgAnswer::Yes;
     case QMessageBox::No: return MsgAnswer::No;

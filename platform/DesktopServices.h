@@ -10,7 +10,7 @@
 class QtMessageBoxes final : public MessageBoxes {
 public:
     MsgAnswer MsgBox(const QString &text, MsgButtons buttons, MsgIcon icon,
-                     const QString &title) override;
+                     const QString &title, const QString &details) override;
 };
 
 class QtBusyPointer final : public BusyPointer {

@@ -31,6 +31,6 @@ struct Platform {
 
     // A failure the program cannot explain: each text in an OK box of its
     // own, then a box saying the author's address goes on the clipboard for
-    // the user's mail, and it does.
-    void reportUnexpectedError(std::initializer_list<QString> texts);
+    // the user's mail, and it does. Details, when known, hold the cause.
+    void reportUnexpectedError(std::initializer_list<QString> texts, const QString &details = {});
 };

@@ -16,13 +16,6 @@ const QString PermissionDenied =
     QStringLiteral("書き込み不能のフォルダを指定しています。\r\n設定をしなおしてください!!");
 const QString UnexpectedError = QStringLiteral(
     "エラーが発生しました。原因がわかる場合は､解決し､わからない場合は､作者に連絡ください。");
-
-// The general error report of a run: two boxes, then the address.
-void ReportUnexpectedError(Platform &platform)
-{
-    platform.reportUnexpectedError({UnexpectedError});
-}
-
 // True only for a check box left clear. A greyed one (2, which a settings
 // file may hold) is not on, so the paths use the folder name; yet the
 // messages treat it as naming a separate source, as they always have.
@@ -85,7 +78,7 @@ Result<void> CopyRun::Steps()
         // file, not the folder, so no folder message fits it.
         Log(added.error());
         SetBusy(false);
-        ReportUnexpectedError(m_context.platform);
+        ReportUnexpectedError(added.error());
         return {};
     }
     SetBusy(false);
@@ -233,10 +226,22 @@ void CopyRun::OnError(const Error &error)
     default:
         break;
     }
-    ReportUnexpectedError(m_context.platform);
+    ReportUnexpectedError(error);
 }
 
-// The boxes name no cause; the run log keeps it.
+// The general error report: the box, then the address; the box's details
+// lead to the cause, which its text does not name.
+void CopyRun::ReportUnexpectedError(const Error &error)
+{
+    Platform &platform = m_context.platform;
+    const QString details = QStringLiteral("エラー番号: %1\n%2\n記録: %3")
+                                .arg(error.number)
+                                .arg(error.description,
+                                     RunLog::FilePath(platform.dataDirectory.stateDirectory()));
+    platform.reportUnexpectedError({UnexpectedError}, details);
+}
+
+// The boxes' text names no cause; the run log keeps it.
 void CopyRun::Log(const Error &error)
 {
     const Platform &platform = m_context.platform;

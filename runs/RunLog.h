@@ -16,4 +16,7 @@ constexpr qint64 Limit = 1024 * 1024;
 // cannot be written is no reason for another failure: nothing is reported.
 void Append(const QString &directory, const QString &line);
 
+// Where Append writes in directory.
+QString FilePath(const QString &directory);
+
 } // namespace RunLog

@@ -6,10 +6,10 @@
 #include <QDir>
 
 MsgAnswer FakeMessageBoxes::MsgBox(const QString &text, MsgButtons buttons, MsgIcon icon,
-                                   const QString &title)
+                                   const QString &title, const QString &details)
 {
     boxes.append(Box{text, buttons, icon, title.isEmpty() ? AppInfo::Title : title,
-                     m_pointer.isBusy()});
+                     m_pointer.isBusy(), details});
     if (whileShown)
         whileShown(int(boxes.size()));
     if (!m_script.empty()) {

@@ -36,11 +36,12 @@ public:
         MsgIcon icon;
         QString title; // as shown: the application title when none was given
         bool busyPointerOn;
+        QString details;
     };
 
     explicit FakeMessageBoxes(const BusyPointer &pointer) : m_pointer(pointer) {}
     MsgAnswer MsgBox(const QString &text, MsgButtons buttons, MsgIcon icon,
-                     const QString &title) override;
+                     const QString &title, const QString &details) override;
 
     void answerNext(MsgAnswer answer) { m_script.push_back(answer); }
     std::function<void(int boxNumber)> whileShown;

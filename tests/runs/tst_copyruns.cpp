@@ -328,9 +328,12 @@ void tst_CopyRuns::generalBranch()
     QCOMPARE(world.historyFile(), Trees::Missing);
     QCOMPARE(world.fakes.programs.explorerStarts, 0);
     QCOMPARE(world.fakes.ender.ends, 0);
-    // The boxes name no cause: the run log keeps it.
-    const QString runLog = QString::fromUtf8(
-        Trees::readFile(world.fakes.dataDirectory.stateDirectory() + QStringLiteral("/tandemix.log")));
+    // The boxes' text names no cause: their details and the run log keep it.
+    const QString logFile = world.fakes.dataDirectory.stateDirectory() + QStringLiteral("/tandemix.log");
+    QCOMPARE(world.fakes.messageBoxes.boxes.first().details,
+             QStringLiteral("エラー番号: %1\nscripted\n記録: %2").arg(number).arg(logFile));
+    QCOMPARE(world.fakes.messageBoxes.boxes.last().details, QString());
+    const QString runLog = QString::fromUtf8(Trees::readFile(logFile));
     QVERIFY2(runLog.startsWith(QStringLiteral("2001/05/20 22:27:32 %1 %2 ")
                                    .arg(run == RunBackup ? QStringLiteral("バックアップ") : QStringLiteral("復旧"))
                                    .arg(number))

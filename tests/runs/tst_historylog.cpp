@@ -156,6 +156,36 @@ private slots:
         QVERIFY(kept.startsWith("2001/05/20 22:27:32 バックアップ 57 line "));
         QVERIFY(old.endsWith(kept.chopped(7)) && kept.endsWith("\nnewest\n"));
     }
+
+    // Whatever a name holds, a call writes one line that reads back as
+    // what was logged; a link in the log's place is not written through.
+    void runLogLinesCannotBeForged_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("newline") << QStringLiteral("57 /a\n2001/05/20 0:00:00 fake")
+                                 << QByteArray("57 /a\\x0a2001/05/20 0:00:00 fake\n");
+        QTest::newRow("terminal escape") << QStringLiteral("57 /\x1b]0;x\a\r\u009b2J")
+                                         << QByteArray("57 /\\x1b]0;x\\x07\\x0d\\x9b2J\n");
+        QTest::newRow("backslash, line separator") << QStringLiteral("57 /a\\x0a\u2028")
+                                                   << QByteArray("57 /a\\x5cx0a\\x2028\n");
+        QTest::newRow("plain") << QStringLiteral("57 /書類 ok") << QStringLiteral("57 /書類 ok\n").toUtf8();
+        QTest::newRow("link") << QStringLiteral("57") << Trees::Missing.toUtf8();
+    }
+    void runLogLinesCannotBeForged()
+    {
+        QFETCH(QString, line);
+        QFETCH(QByteArray, written);
+        FakePlatform fake;
+        const QString folder = fake.dataDirectory.stateDirectory();
+        const QString elsewhere = fake.tempPath() + QStringLiteral("/elsewhere");
+        QVERIFY(QDir().mkpath(folder));
+        if (written == Trees::Missing.toUtf8())
+            QVERIFY(QFile::link(elsewhere, RunLog::FilePath(folder)));
+        RunLog::Append(folder, line);
+        QCOMPARE(readFile(RunLog::FilePath(folder)), written);
+        QVERIFY(!QFileInfo::exists(elsewhere));
+    }
 };
 
 QTEST_MAIN(TestHistoryLog)
