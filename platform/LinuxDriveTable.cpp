@@ -1,10 +1,13 @@
 #include "platform/LinuxDriveTable.h"
 
+#include "core/AnswerWithin.h"
 #include "core/PathRules.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMap>
+#include <QMutex>
+#include <QSet>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -155,7 +158,60 @@ QList<Mount> dataMounts(const QList<MountLine> &lines, const QString &homeFolder
     return mounts.values();
 }
 
+bool readyNow(const DriveEntry &drive, const QString &mountInfoPath, const QString &byUuidFolder)
+{
+    // The folder must lie on the entry's mount, or on a later mount of the
+    // same file system: a stick plugged in again is the same drive.
+    const quint64 mountNow = mountIdOf(drive.root);
+    const auto sameVolume = [&] {
+        return !drive.volume.isEmpty()
+               && mountOf(readMounts(mountInfoPath, byUuidFolder), mountNow).volume == drive.volume;
+    };
+    const bool onItsFileSystem = mountNow != 0 && (mountNow == drive.mountId || sameVolume());
+    struct stat st;
+    const QByteArray root = native(drive);
+    return onItsFileSystem && ::stat(root.constData(), &st) == 0 && S_ISDIR(st.st_mode)
+           && ::access(root.constData(), R_OK | X_OK) == 0;
+}
+
 } // namespace
+
+// The drives whose last question is still unanswered. Asked again, such a
+// drive is not ready at once: no second thread joins the one that hangs,
+// and the window does not wait for it twice.
+class LinuxDriveTable::Unanswered {
+public:
+    bool add(const QByteArray &root)
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_roots.contains(root))
+            return false;
+        m_roots.insert(root);
+        return true;
+    }
+    void remove(const QByteArray &root)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_roots.remove(root);
+    }
+
+private:
+    QMutex m_mutex;
+    QSet<QByteArray> m_roots;
+};
+
+template <typename Work>
+auto LinuxDriveTable::ask(const DriveEntry &drive, Work work) const -> std::optional<decltype(work())>
+{
+    const QByteArray root = native(drive);
+    if (!m_unanswered->add(root))
+        return std::nullopt;
+    return answerWithin(DriveAnswerLimit, [unanswered = m_unanswered, root, work] {
+        auto answer = work();
+        unanswered->remove(root);
+        return answer;
+    });
+}
 
 LinuxDriveTable::LinuxDriveTable()
     : LinuxDriveTable(QDir::homePath(), QStringLiteral("/proc/self/mountinfo"))
@@ -164,7 +220,7 @@ LinuxDriveTable::LinuxDriveTable()
 
 LinuxDriveTable::LinuxDriveTable(QString home, QString mountInfoPath, QString byUuidFolder)
     : m_home(std::move(home)), m_mountInfoPath(std::move(mountInfoPath)),
-      m_byUuidFolder(std::move(byUuidFolder))
+      m_byUuidFolder(std::move(byUuidFolder)), m_unanswered(std::make_shared<Unanswered>())
 {
 }
 
@@ -188,28 +244,23 @@ QList<DriveEntry> LinuxDriveTable::drives()
     return table;
 }
 
+// A drive that does not answer in time is not ready.
 bool LinuxDriveTable::isReady(const DriveEntry &drive) const
 {
-    // The folder must lie on the entry's mount, or on a later mount of the
-    // same file system: a stick plugged in again is the same drive.
-    const quint64 mountNow = mountIdOf(drive.root);
-    const auto sameVolume = [&] {
-        return !drive.volume.isEmpty()
-               && mountOf(readMounts(m_mountInfoPath, m_byUuidFolder), mountNow).volume == drive.volume;
-    };
-    const bool onItsFileSystem = mountNow != 0 && (mountNow == drive.mountId || sameVolume());
-    struct stat st;
-    const QByteArray root = native(drive);
-    return onItsFileSystem && ::stat(root.constData(), &st) == 0 && S_ISDIR(st.st_mode)
-           && ::access(root.constData(), R_OK | X_OK) == 0;
+    return ask(drive, [drive, mountInfo = m_mountInfoPath, byUuid = m_byUuidFolder] {
+               return readyNow(drive, mountInfo, byUuid);
+           }).value_or(false);
 }
 
 Result<qint64> LinuxDriveTable::freeSpace(const DriveEntry &drive) const
 {
-    struct statvfs fs;
-    if (::statvfs(native(drive).constData(), &fs) != 0)
+    const std::optional<qint64> free = ask(drive, [root = native(drive)]() -> qint64 {
+        struct statvfs fs;
+        return ::statvfs(root.constData(), &fs) == 0 ? qint64(fs.f_bavail) * qint64(fs.f_frsize) : -1;
+    });
+    if (!free || *free < 0)
         return diskNotReady(drive);
-    return qint64(fs.f_bavail) * qint64(fs.f_frsize);
+    return *free;
 }
 
 QString LinuxDriveTable::currentDrive()

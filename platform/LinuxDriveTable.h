@@ -5,6 +5,9 @@
 
 #include <QString>
 
+#include <memory>
+#include <optional>
+
 // Drive letters as names for folders: C: the home folder, D:, E:, ... the
 // mounted file systems a user keeps data on, Z: the root file system. A:
 // and B: are never given out. At start D:, E:, ... follow the order of
@@ -24,10 +27,17 @@ public:
     QString currentDrive() override;
 
 private:
+    class Unanswered;
+    // work() on the drive, off the calling thread; nothing when the drive
+    // did not answer in time or its last question is still unanswered.
+    template <typename Work>
+    auto ask(const DriveEntry &drive, Work work) const -> std::optional<decltype(work())>;
+
     QString m_home;
     QString m_mountInfoPath;
     QString m_byUuidFolder;
     HeldLetters m_letters;
+    std::shared_ptr<Unanswered> m_unanswered;
 };
 
 // The mount the folder lies on now (statx STATX_MNT_ID); 0 when it cannot

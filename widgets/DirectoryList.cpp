@@ -1,5 +1,6 @@
 #include "widgets/DirectoryList.h"
 
+#include "core/AnswerWithin.h"
 #include "core/PathRules.h"
 
 #include <QDir>
@@ -34,6 +35,14 @@ QStringList chain(const QString &top, const QString &folder)
     }
     return folders;
 }
+// The subfolders of a folder that exists and can be read; nothing else.
+std::optional<QStringList> subfoldersOf(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (!info.isAbsolute() || !info.isDir() || !info.isReadable())
+        return std::nullopt;
+    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+}
 } // namespace
 
 DirectoryList::DirectoryList(QWidget *parent) : QTreeWidget(parent)
@@ -58,8 +67,12 @@ QString DirectoryList::path() const
 bool DirectoryList::setPath(const QString &path, const QString &top)
 {
     const QString folder = cleaned(path);
-    const QFileInfo info(folder);
-    if (path.isEmpty() || !info.isAbsolute() || !info.isDir() || !info.isReadable())
+    if (path.isEmpty())
+        return false;
+    // A folder on a drive that stopped answering cannot be read either.
+    const std::optional<std::optional<QStringList>> listed =
+        answerWithin(DriveAnswerLimit, [folder] { return subfoldersOf(folder); });
+    if (!listed || !*listed)
         return false;
     QString newTop = top.isEmpty() ? m_top : cleaned(top);
     if (newTop.isEmpty() || !isWithin(folder, newTop))
@@ -67,13 +80,13 @@ bool DirectoryList::setPath(const QString &path, const QString &top)
     const bool changed = folder != m_open;
     m_top = newTop;
     m_open = folder;
-    fill();
+    fill(**listed);
     if (changed)
         emit pathChanged();
     return true;
 }
 
-void DirectoryList::fill()
+void DirectoryList::fill(const QStringList &subfolders)
 {
     clear();
     const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
@@ -87,8 +100,6 @@ void DirectoryList::fill()
         item->setData(0, PathRole, folder);
         parent = item;
     }
-    const QStringList subfolders =
-        QDir(m_open).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     for (const QString &name : subfolders) {
         auto *item = new QTreeWidgetItem(parent);
         item->setText(0, name);

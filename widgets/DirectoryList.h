@@ -33,7 +33,7 @@ protected:
 
 private:
     void openItem(QTreeWidgetItem *item);
-    void fill();
+    void fill(const QStringList &subfolders);
 
     QString m_top;  // cleaned, no trailing '/' except for "/"
     QString m_open; // cleaned likewise

@@ -1,9 +1,13 @@
+#include "fakes/SshfsMount.h"
+#include "platform/LinuxDriveTable.h"
 #include "widgets/DirectoryList.h"
 
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 // The classic directory list: ancestors above the open folder, then its
 // subfolders; only opening a folder is a change.
@@ -19,6 +23,7 @@ private slots:
     void reopeningTheSameFolderIsNoChange();
     void highlightingIsNoChangeEnterOpens();
     void doubleClickOpensAnAncestor();
+    void hungServerIsNotReadyAndNothingWaitsForIt();
 
 private:
     QStringList shownTexts() const;
@@ -131,4 +136,31 @@ void TestDirectoryList::doubleClickOpensAnAncestor()
 }
 
 QTEST_MAIN(TestDirectoryList)
+// A network drive whose server stopped answering: the drive is not ready,
+// has no free space to tell and its folders do not open, and each question
+// comes back (the time-out) instead of hanging the window.
+void TestDirectoryList::hungServerIsNotReadyAndNothingWaitsForIt()
+{
+    SshfsMount server(m_tmp->path());
+    if (!server.mounted())
+        QSKIP(qPrintable(server.why()));
+    LinuxDriveTable table;
+    const QList<DriveEntry> drives = table.drives();
+    const auto drive = std::find_if(drives.cbegin(), drives.cend(), [&](const DriveEntry &entry) {
+        return entry.mountPoint == server.mountPoint();
+    });
+    QVERIFY(drive != drives.cend());
+    QVERIFY(table.isReady(*drive));
+    QVERIFY(table.freeSpace(*drive).ok());
+    QVERIFY(m_list->setPath(server.mountPoint(), drive->root));
+
+    server.stopServer();
+    QVERIFY(!m_list->setPath(server.mountPoint() + QStringLiteral("/sub"), drive->root));
+    QCOMPARE(m_list->path(), drive->root);
+    for (int ask = 0; ask < 2; ++ask) { // the second while the first still hangs
+        QVERIFY(!table.isReady(*drive));
+        QCOMPARE(table.freeSpace(*drive).error().number, ErrorNumber::DiskNotReady);
+    }
+}
+
 #include "tst_directorylist.moc"
