@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/DBusNotifications.h"
 #include "platform/DesktopServices.h"
 #include "platform/LinuxDriveTable.h"
 #include "platform/LinuxMountWatch.h"
@@ -14,7 +15,8 @@ public:
     Platform platform()
     {
         return Platform{messageBoxes, busyPointer, clipboard, programs, ender,
-                        dataDirectory, clock, systemInfo, fileSystem, copyProgress, mounts};
+                        dataDirectory, clock, systemInfo, fileSystem, copyProgress, mounts,
+                        notifications};
     }
 
 private:
@@ -30,4 +32,5 @@ private:
     DriveFileSystem fileSystem{drives};
     ProgressWindow copyProgress;
     LinuxMountWatch mounts;
+    DBusNotifications notifications;
 };

@@ -6,19 +6,33 @@
 class RunGate {
 public:
     bool busy() const { return m_depth > 0; }
+    // True while the timer holds the gate: what runs now nobody started by hand.
+    bool byTimer() const { return m_timerDepth > 0; }
+
+    enum class By { User, Timer };
 
     // Marks the gate busy for its lifetime; nests.
     class Hold {
     public:
-        explicit Hold(RunGate &gate) : m_gate(gate) { ++m_gate.m_depth; }
-        ~Hold() { --m_gate.m_depth; }
+        explicit Hold(RunGate &gate, By by = By::User) : m_gate(gate), m_timer(by == By::Timer)
+        {
+            ++m_gate.m_depth;
+            m_gate.m_timerDepth += m_timer;
+        }
+        ~Hold()
+        {
+            --m_gate.m_depth;
+            m_gate.m_timerDepth -= m_timer;
+        }
         Hold(const Hold &) = delete;
         Hold &operator=(const Hold &) = delete;
 
     private:
         RunGate &m_gate;
+        int m_timer;
     };
 
 private:
     int m_depth = 0;
+    int m_timerDepth = 0;
 };

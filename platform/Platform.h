@@ -8,6 +8,7 @@
 #include "platform/FileSystemService.h"
 #include "platform/MessageBoxes.h"
 #include "platform/MountWatch.h"
+#include "platform/Notifications.h"
 #include "platform/ProcessEnder.h"
 #include "platform/ProgramStarter.h"
 #include "platform/SystemInfoTool.h"
@@ -28,6 +29,7 @@ struct Platform {
     FileSystemService &fileSystem;
     CopyProgressRunner &copyProgress;
     MountWatch &mounts;
+    Notifications &notifications;
 
     // A failure the program cannot explain: each text in an OK box of its
     // own, then a box saying the author's address goes on the clipboard for

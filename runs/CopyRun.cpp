@@ -1,5 +1,6 @@
 #include "runs/CopyRun.h"
 
+#include "core/AppInfo.h"
 #include "core/PathRules.h"
 #include "runs/CopyCheck.h"
 #include "runs/RunLog.h"
@@ -16,6 +17,8 @@ const QString PermissionDenied =
     QStringLiteral("書き込み不能のフォルダを指定しています。\r\n設定をしなおしてください!!");
 const QString UnexpectedError = QStringLiteral(
     "エラーが発生しました。原因がわかる場合は､解決し､わからない場合は､作者に連絡ください。");
+const QString TimerRunFailed = QStringLiteral("タイマーによる%1が失敗しました: %2");
+
 // True only for a check box left clear. A greyed one (2, which a settings
 // file may hold) is not on, so the paths use the folder name; yet the
 // messages treat it as naming a separate source, as they always have.
@@ -241,7 +244,8 @@ void CopyRun::ReportUnexpectedError(const Error &error)
     platform.reportUnexpectedError({UnexpectedError}, details);
 }
 
-// The boxes' text names no cause; the run log keeps it.
+// The boxes' text names no cause; the run log keeps it. A run the timer
+// started may have nobody at the screen: the desktop is told as well.
 void CopyRun::Log(const Error &error)
 {
     const Platform &platform = m_context.platform;
@@ -250,6 +254,8 @@ void CopyRun::Log(const Error &error)
                        .arg(platform.clock.dateText(), platform.clock.timeText(), m_kind.logName)
                        .arg(error.number)
                        .arg(error.description));
+    if (m_context.gate.byTimer())
+        platform.notifications.notify(AppInfo::Title, TimerRunFailed.arg(m_kind.logName, error.description));
 }
 
 QString CopyRun::NotFoundName()

@@ -200,7 +200,7 @@ void frmEstablish::trmClock_Timer()
     RunGate &gate = windows().runGate();
     if (due.isEmpty() || gate.busy())
         return;
-    const RunGate::Hold hold(gate);
+    const RunGate::Hold hold(gate, RunGate::By::Timer);
     for ([[maybe_unused]] int slot : due) {
         if (isOn(chkMsg1())
             && windows().platform().messageBoxes.MsgBox(

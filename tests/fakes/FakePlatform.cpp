@@ -65,5 +65,6 @@ Platform FakePlatform::platform(const Replacements &with)
     return Platform{messageBoxes, busyPointer, clipboard, programs, ender, dataDirectory, clock,
                     systemInfo,
                     either<FileSystemService>(with.fileSystem, fileSystem),
-                    either<CopyProgressRunner>(with.copyProgress, copyProgress), drives.mounts};
+                    either<CopyProgressRunner>(with.copyProgress, copyProgress), drives.mounts,
+                    notifications};
 }

@@ -137,6 +137,17 @@ private:
     bool stopRequested() const override { return pressStopWhen && pressStopWhen(*this); }
 };
 
+// Records every notice.
+class FakeNotifications final : public Notifications {
+public:
+    bool notify(const QString &summary, const QString &body) override
+    {
+        notices << summary + QLatin1Char('\n') + body;
+        return true;
+    }
+    QStringList notices;
+};
+
 // Services a test puts in place of the fakes of FakePlatform.
 struct Replacements {
     FileSystemService *fileSystem = nullptr;
@@ -163,6 +174,7 @@ public:
     FakeDriveTable drives;
     DriveFileSystem fileSystem{drives, &drives};
     FakeCopyProgressRunner copyProgress;
+    FakeNotifications notifications;
 
     Platform platform(const Replacements &with = {});
 

@@ -1,7 +1,12 @@
-// The desktop's message box: its whole text on screen, the cause in its
-// details, and what it shows in the message-box log.
+// What the desktop tells the user: the message box with its whole text on
+// screen, the cause in its details and what it shows in the message-box
+// log; the notices over D-Bus.
 #include "core/AppInfo.h"
+#include "platform/DBusNotifications.h"
 #include "platform/DesktopServices.h"
+
+#include <QDBusConnection>
+#include <QProcess>
 
 #include <QApplication>
 #include <QLabel>
@@ -33,6 +38,20 @@ bool showsWhole(const QMessageBox &box)
                                            label->wordWrap() ? Qt::TextWordWrap : 0, label->text());
     return needed.width() <= room.width() && needed.height() <= room.height();
 }
+// The notification service of a desktop, recording what it is sent.
+class FakeNotificationService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList received;
+public slots:
+    uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &body,
+                const QStringList &, const QVariantMap &, int)
+    {
+        received << summary + QLatin1Char('\n') + body;
+        return 1;
+    }
+};
 } // namespace
 
 class TestMessageBoxes : public QObject {
@@ -79,6 +98,49 @@ private slots:
         QCOMPARE(shownDetails, details);
         QCOMPARE(logged, QStringList{AppInfo::Title + QStringLiteral(": ") + text
                                      + (details.isEmpty() ? QString() : QLatin1Char('\n') + details)});
+    }
+
+    // A bus of the test's own: a notice reaches the service on it; with no
+    // service, or no bus at all, it is dropped and nothing waits.
+    void noticesReachTheDesktopWhereItListens_data()
+    {
+        QTest::addColumn<bool>("bus");
+        QTest::addColumn<bool>("service");
+        QTest::newRow("service") << true << true;
+        QTest::newRow("no service") << true << false;
+        QTest::newRow("no bus") << false << false;
+    }
+    void noticesReachTheDesktopWhereItListens()
+    {
+        QFETCH(bool, bus);
+        QFETCH(bool, service);
+        QProcess daemon;
+        QString address = QStringLiteral("unix:path=/nonexistent/bus");
+        if (bus) {
+            daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                         QStringLiteral("--print-address=1")});
+            if (!daemon.waitForStarted() || !daemon.waitForReadyRead(10000))
+                QSKIP("dbus-daemon cannot be started here");
+            address = QString::fromLatin1(daemon.readLine().trimmed());
+        }
+        const QString tag = QString::fromLatin1(QTest::currentDataTag());
+        FakeNotificationService desktop;
+        QDBusConnection serviceSide = QDBusConnection::connectToBus(address, tag + QStringLiteral("-service"));
+        if (service) {
+            QVERIFY(serviceSide.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &desktop,
+                                               QDBusConnection::ExportAllSlots));
+            QVERIFY(serviceSide.registerService(QStringLiteral("org.freedesktop.Notifications")));
+        }
+        DBusNotifications notices(QDBusConnection::connectToBus(address, tag + QStringLiteral("-program")));
+        QCOMPARE(notices.notify(QStringLiteral("TX"), QStringLiteral("タイマーによるバックアップが失敗しました")), bus);
+        if (service)
+            QTRY_COMPARE(desktop.received, QStringList{QStringLiteral("TX\nタイマーによるバックアップが失敗しました")});
+        QDBusConnection::disconnectFromBus(tag + QStringLiteral("-service"));
+        QDBusConnection::disconnectFromBus(tag + QStringLiteral("-program"));
+        if (bus) {
+            daemon.terminate();
+            QVERIFY(daemon.waitForFinished());
+        }
     }
 };
 

@@ -8,6 +8,8 @@
 
 #include <QtTest>
 
+#include <optional>
+
 using RunProcedure = void (*)(RunContext &);
 Q_DECLARE_METATYPE(RunProcedure)
 
@@ -283,17 +285,20 @@ void tst_CopyRuns::generalBranch_data()
     QTest::addColumn<RunProcedure>("run");
     QTest::addColumn<QString>("where");
     QTest::addColumn<int>("number");
+    QTest::addColumn<bool>("byTimer");
     for (RunProcedure run : {RunProcedure(RunBackup), RunProcedure(RunHukyuu)}) {
         const char *name = run == RunBackup ? "backup" : "restore";
-        QTest::addRow("%s: drive not ready", name) << run << "free space" << ErrorNumber::DiskNotReady;
-        QTest::addRow("%s: disk full", name) << run << "copy" << ErrorNumber::DiskFull;
+        QTest::addRow("%s: drive not ready", name) << run << "free space" << ErrorNumber::DiskNotReady << false;
+        QTest::addRow("%s: disk full", name) << run << "copy" << ErrorNumber::DiskFull << false;
         // The engine refuses a copy onto itself or into its own subtree.
-        QTest::addRow("%s: onto itself", name) << run << "copy" << ErrorNumber::PathFileAccess;
-        QTest::addRow("%s: flush fails", name) << run << "flush" << ErrorNumber::DeviceIO;
-        QTest::addRow("%s: read back differs", name) << run << "read back" << ErrorNumber::DeviceIO;
+        QTest::addRow("%s: onto itself", name) << run << "copy" << ErrorNumber::PathFileAccess << false;
+        QTest::addRow("%s: flush fails", name) << run << "flush" << ErrorNumber::DeviceIO << false;
+        QTest::addRow("%s: read back differs", name) << run << "read back" << ErrorNumber::DeviceIO << false;
     }
-    QTest::addRow("backup: permission denied") << RunProcedure(RunBackup) << "copy" << ErrorNumber::PermissionDenied;
-    QTest::addRow("backup: source size") << RunProcedure(RunBackup) << "size" << ErrorNumber::DeviceIO;
+    QTest::addRow("backup: permission denied") << RunProcedure(RunBackup) << "copy" << ErrorNumber::PermissionDenied << false;
+    QTest::addRow("backup: source size") << RunProcedure(RunBackup) << "size" << ErrorNumber::DeviceIO << false;
+    // Nobody may be at the screen: the desktop is told as well.
+    QTest::addRow("restore by the timer: disk full") << RunProcedure(RunHukyuu) << "copy" << ErrorNumber::DiskFull << true;
 }
 
 void tst_CopyRuns::generalBranch()
@@ -301,7 +306,11 @@ void tst_CopyRuns::generalBranch()
     QFETCH(RunProcedure, run);
     QFETCH(QString, where);
     QFETCH(int, number);
+    QFETCH(bool, byTimer);
     RunWorld world;
+    std::optional<RunGate::Hold> timer;
+    if (byTimer)
+        timer.emplace(world.gate, RunGate::By::Timer);
     ScriptedFileSystem &fs = world.fileSystem;
     if (where == QLatin1String("free space"))
         fs.freeSpace = failure(number);
@@ -333,6 +342,9 @@ void tst_CopyRuns::generalBranch()
     QCOMPARE(world.fakes.messageBoxes.boxes.first().details,
              QStringLiteral("エラー番号: %1\nscripted\n記録: %2").arg(number).arg(logFile));
     QCOMPARE(world.fakes.messageBoxes.boxes.last().details, QString());
+    QCOMPARE(world.fakes.notifications.notices,
+             byTimer ? QStringList{AppInfo::Title + QStringLiteral("\nタイマーによる復旧が失敗しました: scripted")}
+                     : QStringList());
     const QString runLog = QString::fromUtf8(Trees::readFile(logFile));
     QVERIFY2(runLog.startsWith(QStringLiteral("2001/05/20 22:27:32 %1 %2 ")
                                    .arg(run == RunBackup ? QStringLiteral("バックアップ") : QStringLiteral("復旧"))
