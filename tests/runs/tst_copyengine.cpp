@@ -865,6 +865,7 @@ void TstCopyEngine::largeFileArrivesWholeInChunks_data()
     QTest::addColumn<bool>("sparse"); // 4 KiB of data amid holes
     QTest::addColumn<int>("refused"); // how the kernel refuses copy_file_range, or 0
     QTest::newRow("dense") << false << 0;
+    QTest::newRow("dense, read and written") << false << EXDEV;
     QTest::newRow("sparse, its holes kept") << true << 0;
     QTest::newRow("sparse, read and written") << true << EXDEV;
 }
