@@ -6,6 +6,7 @@
 #include "fakes/ResourceLimit.h"
 #include "fakes/TmpfsMount.h"
 #include "fakes/Trees.h"
+#include "runs/CopyCheck.h"
 #include "runs/DriveFileSystem.h"
 
 #include <QtTest>
@@ -278,8 +279,11 @@ private slots:
     void namesTheDestinationCannotHoldAreLeftOut();
     void deepTreeIsCopiedOrTidiedWithoutRecursion_data();
     void deepTreeIsCopiedOrTidiedWithoutRecursion();
+    void onKernelFat_data();
+    void onKernelFat();
 
 private:
+    void copyTwiceOnto(const Ext4Image &stick);
     Result<void> copy(const QString &source, const QString &destination, bool overwrite,
                       CopyObserver *observer = nullptr)
     {
@@ -1505,6 +1509,105 @@ void TstCopyEngine::deepTreeIsCopiedOrTidiedWithoutRecursion()
         QVERIFY(!QFileInfo::exists(target));
     else
         QCOMPARE(Chain::walk(target), std::make_pair(Chain::Depth, QStringList{QStringLiteral("bottom.txt")}));
+}
+
+namespace Stick {
+
+// The columns of a stick's table: the source's files (each holding its own
+// path), those grown to 4 GiB without data, and the time they all bear;
+// what happens on the stick between a first copy and a repeat; what each
+// run names as left out, and which files the repeat writes again.
+void addColumns()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("huge");
+    QTest::addColumn<qint64>("seconds");
+    QTest::addColumn<long>("nanoseconds");
+    QTest::addColumn<int>("movedBy"); // seconds the stick's times move
+    QTest::addColumn<bool>("readBackFailed"); // the first copy is marked as not read back
+    QTest::addColumn<QStringList>("leftOut");
+    QTest::addColumn<QStringList>("rewritten"); // the others are left in place
+}
+
+constexpr qint64 Year2001 = 1'000'000'000;
+
+} // namespace Stick
+
+// FAT as the kernel keeps it: times in 2 s, nothing before 1980. Only the kernel under tests/fakes/in_uml.sh
+// has the driver (the vfat CTest entry).
+void TstCopyEngine::onKernelFat_data()
+{
+    using namespace Stick;
+    constexpr qint64 Fat1980 = 315532800;
+    const QStringList a{"a.txt"};
+    addColumns();
+    QTest::newRow("odd second, kept to 2 s: current") << a << QStringList() << Year2001 + 1 << 999'999'999L << 0 << false << QStringList() << QStringList();
+    QTest::newRow("rounded up as Windows writes it: current") << a << QStringList() << Year2001 + 1 << 0L << 2 << false << QStringList() << QStringList();
+    QTest::newRow("2 s after an even time: changed") << a << QStringList() << Year2001 << 0L << 2 << false << QStringList() << a;
+    QTest::newRow("4 s after: changed") << a << QStringList() << Year2001 + 1 << 0L << 4 << false << QStringList() << a;
+    QTest::newRow("read back wrong, early 1980: copied again") << a << QStringList() << Fat1980 + 1 << 0L << 0 << true << QStringList() << a;
+    QTest::newRow("read back wrong, in 2001: copied again") << a << QStringList() << Year2001 + 1 << 0L << 0 << true << QStringList() << a;
+    QTest::newRow("before 1970, which FAT cannot hold: copied again") << a << QStringList() << qint64(-86'400 * 400 - 1) << 0L << 0 << false << QStringList() << a;
+}
+
+void TstCopyEngine::onKernelFat()
+{
+    const Ext4Image stick(m_d + QStringLiteral("stick"), Ext4Image::Device::Plain, Ext4Image::Format::Vfat);
+    if (!stick.mounted() && qEnvironmentVariableIsSet("TX_VFAT_EXPECTED"))
+        QFAIL("the kernel has FAT, yet the stick would not mount");
+    if (!stick.mounted())
+        QSKIP("this kernel has no FAT driver (the vfat CTest entry runs these under User-mode Linux)");
+    copyTwiceOnto(stick);
+}
+
+// Copies the row's files onto the stick, changes the copies there, and
+// copies them again in overwrite mode.
+void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, huge);
+    QFETCH(qint64, seconds);
+    QFETCH(long, nanoseconds);
+    QFETCH(int, movedBy);
+    QFETCH(bool, readBackFailed);
+    QFETCH(QStringList, leftOut);
+    QFETCH(QStringList, rewritten);
+    const QString source = m_c + QStringLiteral("Docs");
+    const QString target = stick.mountPoint() + QStringLiteral("/Docs");
+    for (const QString &file : files) {
+        writeFile(source + QLatin1Char('/') + file, file.toUtf8());
+        if (huge.contains(file) && ::truncate(QFile::encodeName(source + QLatin1Char('/') + file).constData(), 4LL << 30) != 0)
+            QFAIL("cannot grow the source file");
+        setTimes(source + QLatin1Char('/') + file, seconds, nanoseconds);
+    }
+    auto copyNaming = [&](bool overwrite, CopyObserver *observer) {
+        const Result<void> copied = copy(source, target, overwrite, observer);
+        QCOMPARE(copied.ok(), leftOut.isEmpty());
+        for (const QString &name : leftOut)
+            QVERIFY2(copied.error().description.contains(target + QLatin1Char('/') + name), qPrintable(copied.error().description));
+    };
+    WrittenRecorder recorder(nullptr);
+    copyNaming(false, &recorder);
+    if (QTest::currentTestFailed())
+        return;
+    // Other bytes of the same size under the same time: only a copy puts
+    // the source's back.
+    QStringList expected;
+    for (const QString &file : files)
+        if (!leftOut.contains(file)) {
+            const QString copied = target + QLatin1Char('/') + file;
+            const struct timespec stored = statOf(copied).st_mtim;
+            writeFile(copied, QByteArray(file.size(), '#'));
+            setTimes(copied, stored.tv_sec + movedBy, stored.tv_nsec);
+            expected << QStringLiteral("f %1 = %2").arg(file, rewritten.contains(file) ? file : QString(file.size(), QLatin1Char('#')));
+        }
+    if (readBackFailed)
+        m_fs->MarkUnchecked(recorder.written);
+
+    copyNaming(true, nullptr);
+
+    QCOMPARE(filesOf(listing(target)), expected);
+    QVERIFY(temporaries(stick.mountPoint()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TstCopyEngine)
