@@ -281,6 +281,8 @@ private slots:
     void deepTreeIsCopiedOrTidiedWithoutRecursion();
     void onKernelFat_data();
     void onKernelFat();
+    void onExfatFuse_data();
+    void onExfatFuse();
 
 private:
     void copyTwiceOnto(const Ext4Image &stick);
@@ -1530,10 +1532,12 @@ void addColumns()
 }
 
 constexpr qint64 Year2001 = 1'000'000'000;
+const QStringList Twins{"Photos/a.txt", "Report.txt", "b.txt", "photos", "report.txt"};
 
 } // namespace Stick
 
-// FAT as the kernel keeps it: times in 2 s, nothing before 1980. Only the kernel under tests/fakes/in_uml.sh
+// FAT as the kernel keeps it: times in 2 s, nothing before 1980, names that
+// fold case, files below 4 GiB. Only the kernel under tests/fakes/in_uml.sh
 // has the driver (the vfat CTest entry).
 void TstCopyEngine::onKernelFat_data()
 {
@@ -1548,6 +1552,8 @@ void TstCopyEngine::onKernelFat_data()
     QTest::newRow("read back wrong, early 1980: copied again") << a << QStringList() << Fat1980 + 1 << 0L << 0 << true << QStringList() << a;
     QTest::newRow("read back wrong, in 2001: copied again") << a << QStringList() << Year2001 + 1 << 0L << 0 << true << QStringList() << a;
     QTest::newRow("before 1970, which FAT cannot hold: copied again") << a << QStringList() << qint64(-86'400 * 400 - 1) << 0L << 0 << false << QStringList() << a;
+    QTest::newRow("names that fold together: the first kept") << Twins << QStringList() << Year2001 << 0L << 0 << false << QStringList{"photos", "report.txt"} << QStringList();
+    QTest::newRow("4 GiB: left out, the rest copied") << QStringList{"a.txt", "big.bin", "z.txt"} << QStringList{"big.bin"} << Year2001 << 0L << 0 << false << QStringList{"big.bin"} << QStringList();
 }
 
 void TstCopyEngine::onKernelFat()
@@ -1557,6 +1563,22 @@ void TstCopyEngine::onKernelFat()
         QFAIL("the kernel has FAT, yet the stick would not mount");
     if (!stick.mounted())
         QSKIP("this kernel has no FAT driver (the vfat CTest entry runs these under User-mode Linux)");
+    copyTwiceOnto(stick);
+}
+
+// exFAT as a desktop mounts it through exfat-fuse.
+void TstCopyEngine::onExfatFuse_data()
+{
+    using namespace Stick;
+    addColumns();
+    QTest::newRow("names that fold together: the first kept") << Twins << QStringList() << Year2001 << 0L << 0 << false << QStringList{"photos", "report.txt"} << QStringList();
+}
+
+void TstCopyEngine::onExfatFuse()
+{
+    const Ext4Image stick(m_d + QStringLiteral("stick"), Ext4Image::Device::Plain, Ext4Image::Format::ExfatFuse);
+    if (!stick.mounted())
+        QSKIP("mounting exFAT through exfat-fuse is refused here (or exfatprogs, exfat-fuse are missing)");
     copyTwiceOnto(stick);
 }
 
