@@ -108,16 +108,18 @@ bool holdsNoLinks(int err)
 }
 
 // The regular file name of the folder dirFd, open for reading, with its
-// status in st; no Fd when it is gone or is something else now. A FIFO
+// status in st; no Fd when it is gone or is something else now, or when
+// the source refuses reading it (refused is then true). A FIFO
 // must not be opened in a way that waits for a writer, so the open does
 // not block and the kind is checked on what was opened.
 Result<Fd> openRegularFile(int dirFd, const std::string &name, bool followLink, struct stat &st,
-                           const std::string &path)
+                           const std::string &path, bool &refused)
 {
     const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
     Fd fd(::openat(dirFd, name.c_str(), flags));
+    refused = !fd.valid() && readingRefused(errno);
     if (!fd.valid())
-        return changedKind(errno) ? Result<Fd>(Fd()) : Result<Fd>(errorFromErrno(errno, path, Side::Source));
+        return changedKind(errno) || refused ? Result<Fd>(Fd()) : Result<Fd>(errorFromErrno(errno, path, Side::Source));
     if (::fstat(fd.get(), &st) != 0)
         return errorFromErrno(errno, path, Side::Source);
     if (!S_ISREG(st.st_mode))
@@ -242,6 +244,7 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     if (!plan)
         return plan.error();
     m_sourceFolders = std::move(plan.value().folderIds);
+    m_leftOut = std::move(plan.value().unreadable);
     if (m_observer)
         m_observer->copyPlanned(plan->files, plan->bytes);
 
@@ -369,6 +372,8 @@ Result<void> CopyEngine::enteredTarget(int err, const struct stat &st, bool made
 Result<void> CopyEngine::makeFolders(PlannedFolder &top)
 {
     auto down = [&](PlannedFolder &sub) -> Result<bool> {
+        if (sub.unlisted)
+            return false;
         stepDown(sub.name);
         struct stat st;
         const int err = m_target.enter(sub.name, st);
@@ -468,6 +473,8 @@ Result<bool> CopyEngine::enterFolder(PlannedFolder &sub, struct stat &st)
 {
     if (stopRequested())
         return Stopped;
+    if (sub.unlisted)
+        return false;
     if (const int err = m_source.enter(sub.name, st)) {
         if (!changedKind(err))
             return errorFromErrno(err, m_sourcePath, Side::Source);
@@ -618,10 +625,13 @@ bool CopyEngine::sameLinkTarget(const PlannedFile &file, int sourceFd, int targe
 Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int targetFd, FollowLink follow)
 {
     struct stat st;
+    bool refused = false;
     const Result<Fd> in = openRegularFile(sourceFd, file.name, follow == FollowLink::Yes, st,
-                                          sourcePathOf(file.name));
+                                          sourcePathOf(file.name), refused);
     if (!in)
         return in.error();
+    if (refused) // left out and named, like a name the destination refuses
+        m_leftOut.push_back(sourcePathOf(file.name));
     if (!in->valid())
         return {}; // gone, or replaced by something that is not copied
 
@@ -913,7 +923,7 @@ Result<void> CopyEngine::leftOutError() const
     std::string names;
     for (const std::string &path : m_leftOut)
         names += (names.empty() ? "" : "; ") + path;
-    return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (entries the destination cannot hold, left out)",
+    return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (left out: entries the source would not let be read, or the destination cannot hold)",
                    names);
 }
 
