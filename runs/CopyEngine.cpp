@@ -3,9 +3,12 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <optional>
+#include <tuple>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -84,6 +87,23 @@ bool refusesName(int err)
     return err == EINVAL || err == EILSEQ || err == ENAMETOOLONG;
 }
 
+// A name as a destination that folds case (FAT, exFAT) compares it: ASCII
+// folded byte by byte, the rest (where it is UTF-8) by Unicode's folding.
+std::string foldedCase(const std::string &name)
+{
+    std::string folded = name;
+    bool ascii = true;
+    for (char &c : folded) {
+        ascii = ascii && (c & 0x80) == 0;
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    }
+    if (ascii)
+        return folded;
+    const QString text = QString::fromUtf8(name.data(), qsizetype(name.size()));
+    return text.toUtf8().toStdString() == name ? text.toCaseFolded().toUtf8().toStdString() : folded;
+}
+
 // FAT and exFAT cannot hold symbolic links.
 bool holdsNoLinks(int err)
 {
@@ -91,16 +111,18 @@ bool holdsNoLinks(int err)
 }
 
 // The regular file name of the folder dirFd, open for reading, with its
-// status in st; no Fd when it is gone or is something else now. A FIFO
+// status in st; no Fd when it is gone or is something else now, or when
+// the source refuses reading it (refused is then true). A FIFO
 // must not be opened in a way that waits for a writer, so the open does
 // not block and the kind is checked on what was opened.
 Result<Fd> openRegularFile(int dirFd, const std::string &name, bool followLink, struct stat &st,
-                           const std::string &path)
+                           const std::string &path, bool &refused)
 {
     const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
     Fd fd(::openat(dirFd, name.c_str(), flags));
+    refused = !fd.valid() && readingRefused(errno);
     if (!fd.valid())
-        return changedKind(errno) ? Result<Fd>(Fd()) : Result<Fd>(errorFromErrno(errno, path, Side::Source));
+        return changedKind(errno) || refused ? Result<Fd>(Fd()) : Result<Fd>(errorFromErrno(errno, path, Side::Source));
     if (::fstat(fd.get(), &st) != 0)
         return errorFromErrno(errno, path, Side::Source);
     if (!S_ISREG(st.st_mode))
@@ -225,6 +247,7 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     if (!plan)
         return plan.error();
     m_sourceFolders = std::move(plan.value().folderIds);
+    m_leftOut = std::move(plan.value().unreadable);
     if (m_observer)
         m_observer->copyPlanned(plan->files, plan->bytes);
 
@@ -241,6 +264,7 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
         return leftOutError();
     const bool made = *entered == Entered::Made;
     root.created = made;
+    leaveOutCaseTwins(root);
     if (made)
         keepBitsWritable(m_target.fd(), root.mode);
     // ext4 places a folder's files far better (two to three times faster
@@ -351,6 +375,8 @@ Result<void> CopyEngine::enteredTarget(int err, const struct stat &st, bool made
 Result<void> CopyEngine::makeFolders(PlannedFolder &top)
 {
     auto down = [&](PlannedFolder &sub) -> Result<bool> {
+        if (sub.unlisted)
+            return false;
         stepDown(sub.name);
         struct stat st;
         const int err = m_target.enter(sub.name, st);
@@ -450,6 +476,8 @@ Result<bool> CopyEngine::enterFolder(PlannedFolder &sub, struct stat &st)
 {
     if (stopRequested())
         return Stopped;
+    if (sub.unlisted)
+        return false;
     if (const int err = m_source.enter(sub.name, st)) {
         if (!changedKind(err))
             return errorFromErrno(err, m_sourcePath, Side::Source);
@@ -516,6 +544,8 @@ Result<void> CopyEngine::copyEntry(const PlannedFile &file, int sourceFd, int ta
         return errorAt(ErrorNumber::FileAlreadyExists, "File already exists", targetPathOf(file.name));
     if (m_overwrite && leftInPlace(file, sourceFd, targetFd))
         return {};
+    if (leftOutAsTooLarge(file, targetFd))
+        return {};
     return file.isLink ? copyLink(file, sourceFd, targetFd) : copyFile(file, sourceFd, targetFd, FollowLink::No);
 }
 
@@ -541,6 +571,18 @@ bool CopyEngine::leftInPlace(const PlannedFile &file, int sourceFd, int targetFd
         return false;
     if (m_observer && file.size > 0)
         m_observer->bytesCopied(file.size);
+    return true;
+}
+
+// A file larger than the destination can hold (FAT: 4 GiB - 1) would only
+// be found so once gigabytes were written: it is left out before, and named.
+bool CopyEngine::leftOutAsTooLarge(const PlannedFile &file, int targetFd)
+{
+    constexpr qint64 FatLargest = 0xffff'ffffLL; // no destination holds less
+    struct stat st;
+    if (file.size <= FatLargest || ::fstat(targetFd, &st) != 0 || file.size <= keepingOf(targetFd, st.st_dev).largestFile)
+        return false;
+    m_leftOut.push_back(targetPathOf(file.name));
     return true;
 }
 
@@ -586,10 +628,13 @@ bool CopyEngine::sameLinkTarget(const PlannedFile &file, int sourceFd, int targe
 Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int targetFd, FollowLink follow)
 {
     struct stat st;
+    bool refused = false;
     const Result<Fd> in = openRegularFile(sourceFd, file.name, follow == FollowLink::Yes, st,
-                                          sourcePathOf(file.name));
+                                          sourcePathOf(file.name), refused);
     if (!in)
         return in.error();
+    if (refused) // left out and named, like a name the destination refuses
+        m_leftOut.push_back(sourcePathOf(file.name));
     if (!in->valid())
         return {}; // gone, or replaced by something that is not copied
 
@@ -807,6 +852,63 @@ bool CopyEngine::leftOutIfRefused(int err, int dirFd, const char *temporary, con
     return refused;
 }
 
+// Where the destination folds case, names of a source folder that fold
+// together would land on one entry, the later replacing or taking for its
+// own copy the earlier: the first in name order is copied, the others are
+// left out and named like refused names. The destination is asked only
+// once a source holds such names. The walk stands in top's destination.
+void CopyEngine::leaveOutCaseTwins(PlannedFolder &top)
+{
+    std::string path = m_targetPath;
+    std::optional<bool> folds;
+    std::vector<std::tuple<std::string, const std::string *, bool, size_t>> keys; // folded, name, folder, index
+    std::vector<bool> twinFiles;
+    std::vector<bool> twinFolders;
+    // Leaves out the twins among the entries of folder; false where the
+    // destination keeps them apart.
+    auto prune = [&](PlannedFolder &folder) {
+        keys.clear();
+        for (size_t i = 0; i < folder.files.size(); ++i)
+            keys.emplace_back(foldedCase(folder.files[i].name), &folder.files[i].name, false, i);
+        for (size_t i = 0; i < folder.folders.size(); ++i)
+            keys.emplace_back(foldedCase(folder.folders[i].name), &folder.folders[i].name, true, i);
+        std::sort(keys.begin(), keys.end(), [](const auto &a, const auto &b) {
+            return std::get<0>(a) != std::get<0>(b) ? std::get<0>(a) < std::get<0>(b) : *std::get<1>(a) < *std::get<1>(b);
+        });
+        twinFiles.assign(folder.files.size(), false);
+        twinFolders.assign(folder.folders.size(), false);
+        for (size_t i = 1; i < keys.size(); ++i)
+            if (std::get<0>(keys[i]) == std::get<0>(keys[i - 1])) {
+                if (!folds) {
+                    struct stat st;
+                    folds = ::fstat(m_target.fd(), &st) == 0 && keepingOf(m_target.fd(), st.st_dev).foldsCase;
+                }
+                if (!*folds)
+                    return false;
+                (std::get<2>(keys[i]) ? twinFolders : twinFiles)[std::get<3>(keys[i])] = true;
+                m_leftOut.push_back(path + '/' + *std::get<1>(keys[i]));
+            }
+        size_t at = 0;
+        std::erase_if(folder.files, [&](const PlannedFile &) { return twinFiles[at++]; });
+        at = 0;
+        std::erase_if(folder.folders, [&](const PlannedFolder &) { return twinFolders[at++]; });
+        return true;
+    };
+    auto down = [&](PlannedFolder &sub) -> Result<bool> {
+        if (folds == false)
+            return false;
+        path += '/';
+        path += sub.name;
+        return prune(sub);
+    };
+    auto up = [&](PlannedFolder &) -> Result<void> {
+        path.resize(path.rfind('/'));
+        return {};
+    };
+    if (prune(top))
+        (void)walkFolders(top, down, up); // neither step fails
+}
+
 // A destination folder moved or renamed while the copy worked in it: the
 // copy is not where it should be, whatever was written.
 Error CopyEngine::folderMoved() const
@@ -824,7 +926,7 @@ Result<void> CopyEngine::leftOutError() const
     std::string names;
     for (const std::string &path : m_leftOut)
         names += (names.empty() ? "" : "; ") + path;
-    return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (names the destination cannot hold, left out)",
+    return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (left out: entries the source would not let be read, or the destination cannot hold)",
                    names);
 }
 
@@ -977,6 +1079,9 @@ const CopyEngine::Keeping &CopyEngine::keepingOf(int targetFd, dev_t device)
 CopyEngine::Keeping CopyEngine::learnKeeping(int targetFd)
 {
     Keeping keeping;
+    // The kernel's FAT tells its limit by the file system's kind.
+    if (const long bits = ::fpathconf(targetFd, _PC_FILESIZEBITS); bits > 0 && bits < 64)
+        keeping.largestFile = (qint64(1) << bits) - 1;
     Fd probe;
     const Result<std::string> temporary = createTemporary(WriteFaults::Step::CreateFile, m_targetPath, [&](const char *name) {
         probe = Fd(::openat(targetFd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
@@ -992,6 +1097,14 @@ CopyEngine::Keeping CopyEngine::learnKeeping(int targetFd)
     struct stat st;
     if (::fstat(probe.get(), &st) == 0) {
         keeping.bits = (st.st_mode & 07777) == givenBits;
+        std::string upper = *temporary; // ".txtmp-" and lower-case hex digits
+        for (char &c : upper)
+            c = char(std::toupper(static_cast<unsigned char>(c)));
+        // exfat-fuse numbers each name it is asked for anew: the probe is
+        // known by its time, which no other file bears by chance.
+        struct stat same;
+        keeping.foldsCase = ::fstatat(targetFd, upper.c_str(), &same, AT_SYMLINK_NOFOLLOW) == 0
+                            && S_ISREG(same.st_mode) && sameInstant(same.st_mtim, st.st_mtim);
         // The drivers cut the time down to their step; one that does
         // something else is compared exactly.
         for (const qint64 step : {qint64(1), qint64(100), qint64(1'000), qint64(1'000'000),

@@ -4,6 +4,7 @@
 #include "runs/FolderPlan.h"
 #include "runs/FolderWalk.h"
 
+#include <limits>
 #include <map>
 #include <string>
 #include <sys/stat.h>
@@ -64,6 +65,7 @@ private:
     void stepUp();
     Result<void> copyEntry(const PlannedFile &file, int sourceFd, int targetFd, bool targetIsNew);
     bool leftInPlace(const PlannedFile &file, int sourceFd, int targetFd);
+    bool leftOutAsTooLarge(const PlannedFile &file, int targetFd);
     bool sameLinkTarget(const PlannedFile &file, int sourceFd, int targetFd);
     bool sameTimeThere(const struct timespec &there, const struct timespec &source, int targetFd, dev_t device);
     void keepFolderAttributes(const struct stat &source, bool created);
@@ -79,6 +81,7 @@ private:
     bool placedInPlace(Result<void> &done, int targetFd, const std::string &temporary, const std::string &name);
     Result<void> putInPlace(int targetFd, const std::string &temporary, const std::string &name);
     bool leftOutIfRefused(int err, int dirFd, const char *temporary, const std::string &path);
+    void leaveOutCaseTwins(PlannedFolder &top);
     Result<void> leftOutError() const;
     Error folderMoved() const;
     void tidy(PlannedFolder &top);
@@ -92,6 +95,8 @@ private:
     struct Keeping {
         qint64 timeStep = 1; // nanoseconds; 1 where times are kept exactly
         bool bits = true;
+        bool foldsCase = false; // names that differ only in case name one entry
+        qint64 largestFile = std::numeric_limits<qint64>::max(); // bytes
     };
     const Keeping &keepingOf(int targetFd, dev_t device);
     Keeping learnKeeping(int targetFd);
@@ -116,5 +121,5 @@ private:
     quint64 m_temporaryCount = 0;
     bool m_kernelCopy = true; // false once the kernel refused copy_file_range here
     std::vector<char> m_buffer;     // for read/write copies and link targets
-    std::vector<std::string> m_leftOut; // entries whose names the destination refused
+    std::vector<std::string> m_leftOut; // entries whose names the destination refused or folds into another
 };

@@ -54,7 +54,11 @@ public:
             path += sub.name;
             struct stat subStat;
             const int err = m_walk.enter(sub.name, subStat);
-            if (err == ENOENT) { // gone since listing
+            if (err == ENOENT || readingRefused(err)) { // gone since listing, or not ours to read
+                if (err != ENOENT) {
+                    sub.unlisted = true;
+                    m_plan.unreadable.push_back(path);
+                }
                 path.resize(path.rfind('/'));
                 continue;
             }
@@ -156,9 +160,11 @@ Result<void> takeLook(FolderLooks::Look &look, const std::string &rootPath, Fold
     size_t kept = 0;
     for (size_t i = 0; i < files.size(); ++i) {
         const int outcome = look.outcomes[i];
-        if (outcome > 0)
+        if (readingRefused(outcome))
+            plan.unreadable.push_back(rootPath + relativePathOf(look) + '/' + files[i].name);
+        else if (outcome > 0)
             return errorFromErrno(outcome, rootPath + relativePathOf(look) + '/' + files[i].name, Side::Source);
-        if (outcome == FolderLooks::Skipped)
+        if (outcome == FolderLooks::Skipped || outcome > 0)
             continue;
         ++plan.files;
         plan.bytes += files[i].size;

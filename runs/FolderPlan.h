@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 // The whole tree below a folder, read before anything is written: it gives
 // the totals up front and the identities of the source folders, so a copy
@@ -13,6 +14,9 @@ struct FolderPlan {
     qint64 files = 0;
     qint64 bytes = 0;
     std::set<FolderId> folderIds;
+    // The paths of the entries the source would not let be read or listed:
+    // left out of the plan, the rest is copied.
+    std::vector<std::string> unreadable;
 
     // Reads the tree of the open folder dirFd whose path is path (for
     // errors). Symbolic links are listed, never followed; sockets, FIFOs,

@@ -55,6 +55,7 @@ struct PlannedFolder {
     // What the copy did with it in the destination: made it ahead of the
     // files under a temporary name, not yet reached; made it; filled it.
     std::string aheadName;
+    bool unlisted = false; // the source would not let it be listed: left out
     bool created = false;
     bool filled = false;
     // The bits of a destination folder found locked for its owner (the copy
@@ -64,6 +65,13 @@ struct PlannedFolder {
     // they were looked for while the tree was read.
     std::optional<std::vector<std::string>> leftovers;
 };
+
+// The source will not let this program read an entry (its bits, a
+// security module): it is left out and named, the rest copied.
+inline bool readingRefused(int err)
+{
+    return err == EACCES || err == EPERM;
+}
 
 // A copy writes each file under a temporary name in its folder first, and
 // makes folders ahead under such names: ".txtmp-" and 16 hex digits. Found

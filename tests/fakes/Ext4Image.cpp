@@ -31,10 +31,16 @@ Ext4Image::Ext4Image(const QString &folder, Device device, Format format)
     // disk, and no journal reads copies of it.
     const QStringList options = device == Device::Plain ? QStringList{}
                                    : QStringList{QStringLiteral("-b4096"), QStringLiteral("-O^has_journal")};
-    const bool exfat = format == Format::ExfatFuse && device == Device::Plain;
-    if (!image.open(QIODevice::WriteOnly) || !image.resize(16 * 1024 * 1024)
-        || !(exfat ? run(QStringLiteral("mkfs.exfat"), {m_image})
-                   : run(QStringLiteral("mkfs.ext4"), options + QStringList{QStringLiteral("-q"), QStringLiteral("-m5"), m_image})))
+    const bool plain = device == Device::Plain;
+    const bool exfat = format == Format::ExfatFuse && plain;
+    const bool vfat = format == Format::Vfat && plain;
+    // FAT32 needs 65,525 clusters: 40 MiB at the 512 bytes mkfs.vfat picks.
+    const QString mkfs = exfat ? QStringLiteral("mkfs.exfat") : vfat ? QStringLiteral("mkfs.vfat") : QStringLiteral("mkfs.ext4");
+    const QStringList mkfsOptions = exfat ? QStringList{}
+                                    : vfat ? QStringList{QStringLiteral("-F32")}
+                                           : options + QStringList{QStringLiteral("-q"), QStringLiteral("-m5")};
+    if (!image.open(QIODevice::WriteOnly) || !image.resize((vfat ? 40 : 16) * 1024 * 1024)
+        || !run(mkfs, mkfsOptions + QStringList{m_image}))
         return;
 #ifdef TX_LYINGDISK // else the disk program was not built, and such a test skips
     if (device != Device::Plain) {
@@ -46,8 +52,8 @@ Ext4Image::Ext4Image(const QString &folder, Device device, Format format)
     }
 #endif
     if (device == Device::Plain || !m_served.isEmpty())
-        m_mounted = run(QStringLiteral("mount"), {QStringLiteral("-t"), exfat ? QStringLiteral("exfat-fuse") : QStringLiteral("ext4"),
-                                                  QStringLiteral("-o"), QStringLiteral("loop"),
+        m_mounted = run(QStringLiteral("mount"), {QStringLiteral("-t"), exfat ? QStringLiteral("exfat-fuse") : vfat ? QStringLiteral("vfat") : QStringLiteral("ext4"),
+                                                  QStringLiteral("-o"), vfat ? QStringLiteral("loop,utf8,shortname=mixed,flush") : QStringLiteral("loop"),
                                                   m_served.isEmpty() ? m_image : m_served + QStringLiteral("/disk.img"), m_mountPoint});
 }
 

@@ -6,8 +6,9 @@
 // A small ext4 file system in an image file, loop-mounted while the object
 // lives: the honest test of what a real disk does (reserved blocks, data
 // that reaches the device only when flushed). Or exFAT through exfat-fuse,
-// as a desktop mounts a stick. Mounting needs root; where it is refused,
-// mounted() is false and the test skips.
+// as a desktop mounts a stick, or FAT32 through the kernel's vfat (which
+// only the kernel under tests/fakes/in_uml.sh has). Mounting needs root;
+// where it is refused, mounted() is false and the test skips.
 class Ext4Image {
 public:
     // Plain: the loop device reads the image itself. Honest and Lying: it
@@ -16,8 +17,9 @@ public:
     // altered.
     enum class Device { Plain, Honest, Lying };
 
-    // ExfatFuse: exFAT, mounted through exfat-fuse, on a Plain device.
-    enum class Format { Ext4, ExfatFuse };
+    // ExfatFuse: exFAT, mounted through exfat-fuse; Vfat: FAT32 mounted
+    // with the options a desktop gives a stick. Both on a Plain device.
+    enum class Format { Ext4, ExfatFuse, Vfat };
 
     // Makes the image and its mount point inside folder.
     explicit Ext4Image(const QString &folder, Device device = Device::Plain, Format format = Format::Ext4);

@@ -6,6 +6,7 @@
 #include "fakes/ResourceLimit.h"
 #include "fakes/TmpfsMount.h"
 #include "fakes/Trees.h"
+#include "runs/CopyCheck.h"
 #include "runs/DriveFileSystem.h"
 
 #include <QtTest>
@@ -278,8 +279,13 @@ private slots:
     void namesTheDestinationCannotHoldAreLeftOut();
     void deepTreeIsCopiedOrTidiedWithoutRecursion_data();
     void deepTreeIsCopiedOrTidiedWithoutRecursion();
+    void onKernelFat_data();
+    void onKernelFat();
+    void onExfatFuse_data();
+    void onExfatFuse();
 
 private:
+    void copyTwiceOnto(const Ext4Image &stick);
     Result<void> copy(const QString &source, const QString &destination, bool overwrite,
                       CopyObserver *observer = nullptr)
     {
@@ -1299,26 +1305,40 @@ void TstCopyEngine::readingRefusedOnTheSourceIs75_data()
 {
     QTest::addColumn<QString>("unreadable");
     QTest::addColumn<mode_t>("mode");
-    QTest::newRow("a file") << "sub/b.txt" << mode_t(0);
-    QTest::newRow("a folder") << "sub" << mode_t(0);
+    QTest::addColumn<QStringList>("leftOut"); // named by the failed run
+    QTest::addColumn<QStringList>("copied");  // the rest
+    const QStringList after{"f sub2/d.txt = d", "f z.txt = z"};
+    QTest::newRow("a file") << "sub/b.txt" << mode_t(0) << QStringList{"sub/b.txt"}
+                            << QStringList{"f a.txt = a", "f sub/c.txt = c", "f sub/deeper/e.txt = e"} + after;
+    QTest::newRow("a folder") << "sub" << mode_t(0) << QStringList{"sub"} << QStringList{"f a.txt = a"} + after;
     // Its names can be read, but not one of its files looked at.
-    QTest::newRow("a folder listable but not searchable") << "sub" << mode_t(0444);
+    QTest::newRow("a folder listable but not searchable") << "sub" << mode_t(0444)
+                                                           << QStringList{"sub/b.txt", "sub/c.txt", "sub/deeper"}
+                                                           << QStringList{"f a.txt = a"} + after;
 }
 
 void TstCopyEngine::readingRefusedOnTheSourceIs75()
 {
     QFETCH(QString, unreadable);
     QFETCH(mode_t, mode);
+    QFETCH(QStringList, leftOut);
+    QFETCH(QStringList, copied);
     const QString source = m_c + QStringLiteral("Docs");
-    writeFile(source + QStringLiteral("/a.txt"), "a");
-    writeFile(source + QStringLiteral("/sub/b.txt"), "b");
+    for (const char *file : {"a.txt", "sub/b.txt", "sub/c.txt", "sub/deeper/e.txt", "sub2/d.txt", "z.txt"})
+        writeFile(source + QLatin1Char('/') + QLatin1String(file), QByteArray(1, file[std::strlen(file) - 5]));
     setMode(source + QLatin1Char('/') + unreadable, mode);
+    const auto readable = qScopeGuard([&] { setMode(source + QLatin1Char('/') + unreadable, 0755); });
 
-    const PermissionBitsCount asAUser;
-    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), false);
+    const Result<void> done = [&] {
+        const PermissionBitsCount asAUser;
+        return copy(source, m_d + QStringLiteral("Docs"), false);
+    }();
 
-    QVERIFY(!copied.ok());
-    QCOMPARE(copied.error().number, 75);
+    QVERIFY(!done.ok());
+    QCOMPARE(done.error().number, 75);
+    for (const QString &name : leftOut)
+        QVERIFY2(done.error().description.contains(source + QLatin1Char('/') + name), qPrintable(done.error().description));
+    QCOMPARE(filesOf(listing(m_d + QStringLiteral("Docs"))), copied);
 }
 
 void TstCopyEngine::fileAppearingJustBeforeTheRenameIsKept()
@@ -1506,6 +1526,125 @@ void TstCopyEngine::deepTreeIsCopiedOrTidiedWithoutRecursion()
         QVERIFY(!QFileInfo::exists(target));
     else
         QCOMPARE(Chain::walk(target), std::make_pair(Chain::Depth, QStringList{QStringLiteral("bottom.txt")}));
+}
+
+namespace Stick {
+
+// The columns of a stick's table: the source's files (each holding its own
+// path), those grown to 4 GiB without data, and the time they all bear;
+// what happens on the stick between a first copy and a repeat; what each
+// run names as left out, and which files the repeat writes again.
+void addColumns()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("huge");
+    QTest::addColumn<qint64>("seconds");
+    QTest::addColumn<long>("nanoseconds");
+    QTest::addColumn<int>("movedBy"); // seconds the stick's times move
+    QTest::addColumn<bool>("readBackFailed"); // the first copy is marked as not read back
+    QTest::addColumn<QStringList>("leftOut");
+    QTest::addColumn<QStringList>("rewritten"); // the others are left in place
+}
+
+constexpr qint64 Year2001 = 1'000'000'000;
+const QStringList Twins{"Photos/a.txt", "Report.txt", "b.txt", "photos", "report.txt"};
+
+} // namespace Stick
+
+// FAT as the kernel keeps it: times in 2 s, nothing before 1980, names that
+// fold case, files below 4 GiB. Only the kernel under tests/fakes/in_uml.sh
+// has the driver (the vfat CTest entry).
+void TstCopyEngine::onKernelFat_data()
+{
+    using namespace Stick;
+    constexpr qint64 Fat1980 = 315532800;
+    const QStringList a{"a.txt"};
+    addColumns();
+    QTest::newRow("odd second, kept to 2 s: current") << a << QStringList() << Year2001 + 1 << 999'999'999L << 0 << false << QStringList() << QStringList();
+    QTest::newRow("rounded up as Windows writes it: current") << a << QStringList() << Year2001 + 1 << 0L << 2 << false << QStringList() << QStringList();
+    QTest::newRow("2 s after an even time: changed") << a << QStringList() << Year2001 << 0L << 2 << false << QStringList() << a;
+    QTest::newRow("4 s after: changed") << a << QStringList() << Year2001 + 1 << 0L << 4 << false << QStringList() << a;
+    QTest::newRow("read back wrong, early 1980: copied again") << a << QStringList() << Fat1980 + 1 << 0L << 0 << true << QStringList() << a;
+    QTest::newRow("read back wrong, in 2001: copied again") << a << QStringList() << Year2001 + 1 << 0L << 0 << true << QStringList() << a;
+    QTest::newRow("before 1970, which FAT cannot hold: copied again") << a << QStringList() << qint64(-86'400 * 400 - 1) << 0L << 0 << false << QStringList() << a;
+    QTest::newRow("names that fold together: the first kept") << Twins << QStringList() << Year2001 << 0L << 0 << false << QStringList{"photos", "report.txt"} << QStringList();
+    QTest::newRow("4 GiB: left out, the rest copied") << QStringList{"a.txt", "big.bin", "z.txt"} << QStringList{"big.bin"} << Year2001 << 0L << 0 << false << QStringList{"big.bin"} << QStringList();
+}
+
+void TstCopyEngine::onKernelFat()
+{
+    const Ext4Image stick(m_d + QStringLiteral("stick"), Ext4Image::Device::Plain, Ext4Image::Format::Vfat);
+    if (!stick.mounted() && qEnvironmentVariableIsSet("TX_VFAT_EXPECTED"))
+        QFAIL("the kernel has FAT, yet the stick would not mount");
+    if (!stick.mounted())
+        QSKIP("this kernel has no FAT driver (the vfat CTest entry runs these under User-mode Linux)");
+    copyTwiceOnto(stick);
+}
+
+// exFAT as a desktop mounts it through exfat-fuse.
+void TstCopyEngine::onExfatFuse_data()
+{
+    using namespace Stick;
+    addColumns();
+    QTest::newRow("names that fold together: the first kept") << Twins << QStringList() << Year2001 << 0L << 0 << false << QStringList{"photos", "report.txt"} << QStringList();
+}
+
+void TstCopyEngine::onExfatFuse()
+{
+    const Ext4Image stick(m_d + QStringLiteral("stick"), Ext4Image::Device::Plain, Ext4Image::Format::ExfatFuse);
+    if (!stick.mounted())
+        QSKIP("mounting exFAT through exfat-fuse is refused here (or exfatprogs, exfat-fuse are missing)");
+    copyTwiceOnto(stick);
+}
+
+// Copies the row's files onto the stick, changes the copies there, and
+// copies them again in overwrite mode.
+void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, huge);
+    QFETCH(qint64, seconds);
+    QFETCH(long, nanoseconds);
+    QFETCH(int, movedBy);
+    QFETCH(bool, readBackFailed);
+    QFETCH(QStringList, leftOut);
+    QFETCH(QStringList, rewritten);
+    const QString source = m_c + QStringLiteral("Docs");
+    const QString target = stick.mountPoint() + QStringLiteral("/Docs");
+    for (const QString &file : files) {
+        writeFile(source + QLatin1Char('/') + file, file.toUtf8());
+        if (huge.contains(file) && ::truncate(QFile::encodeName(source + QLatin1Char('/') + file).constData(), 4LL << 30) != 0)
+            QFAIL("cannot grow the source file");
+        setTimes(source + QLatin1Char('/') + file, seconds, nanoseconds);
+    }
+    auto copyNaming = [&](bool overwrite, CopyObserver *observer) {
+        const Result<void> copied = copy(source, target, overwrite, observer);
+        QCOMPARE(copied.ok(), leftOut.isEmpty());
+        for (const QString &name : leftOut)
+            QVERIFY2(copied.error().description.contains(target + QLatin1Char('/') + name), qPrintable(copied.error().description));
+    };
+    WrittenRecorder recorder(nullptr);
+    copyNaming(false, &recorder);
+    if (QTest::currentTestFailed())
+        return;
+    // Other bytes of the same size under the same time: only a copy puts
+    // the source's back.
+    QStringList expected;
+    for (const QString &file : files)
+        if (!leftOut.contains(file)) {
+            const QString copied = target + QLatin1Char('/') + file;
+            const struct timespec stored = statOf(copied).st_mtim;
+            writeFile(copied, QByteArray(file.size(), '#'));
+            setTimes(copied, stored.tv_sec + movedBy, stored.tv_nsec);
+            expected << QStringLiteral("f %1 = %2").arg(file, rewritten.contains(file) ? file : QString(file.size(), QLatin1Char('#')));
+        }
+    if (readBackFailed)
+        m_fs->MarkUnchecked(recorder.written);
+
+    copyNaming(true, nullptr);
+
+    QCOMPARE(filesOf(listing(target)), expected);
+    QVERIFY(temporaries(stick.mountPoint()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TstCopyEngine)
