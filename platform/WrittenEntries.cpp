@@ -8,12 +8,24 @@ std::string::size_type nameStart(const std::string &path)
     return slash == std::string::npos ? path.size() : slash + 1;
 }
 
+// Further than any destination rounds a time, or a repeat compares by
+// content, and on a whole second, which FAT keeps too.
+constexpr time_t MarkShift = 2 * 24 * 3600;
+// FAT holds no time before 1980: a mark there goes forward instead.
+constexpr time_t FatEpoch = 315532800;
+
 std::string joined(const std::string &folder, const std::string &name)
 {
     return name.empty() ? folder : folder + '/' + name;
 }
 
 } // namespace
+
+struct timespec uncheckedTime(const struct timespec &modified)
+{
+    const time_t copied = modified.tv_sec;
+    return {copied > FatEpoch + MarkShift ? copied - MarkShift : copied + MarkShift, 0};
+}
 
 void WrittenEntries::push_back(const WrittenEntry &entry)
 {

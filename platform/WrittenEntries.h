@@ -24,6 +24,12 @@ struct WrittenEntry {
     bool sourceIsLink = false; // a file copied from the file a link names
 };
 
+// The time a file is written with where it is read back afterwards, and
+// keeps until it reads back right: far enough from its source's modified
+// time that no repeat takes it as current, so a run killed or a stick
+// pulled at any point leaves nothing a repeat would skip unread.
+struct timespec uncheckedTime(const struct timespec &modified);
+
 // The entries a copy wrote, in the order it wrote them. A run may write
 // millions, and two whole paths each would cost more than the copy itself:
 // the two folders an entry lies in are kept once for the files after it in

@@ -40,12 +40,6 @@ Buffer chunkBuffer()
     return Buffer(data, &std::free);
 }
 
-// Further than any destination rounds a time, and on a whole second, which
-// FAT keeps too.
-constexpr time_t MarkShift = 2 * 24 * 3600;
-// FAT holds no time before 1980: a mark there goes forward instead.
-constexpr time_t FatEpoch = 315532800;
-
 const Error Stopped{ErrorNumber::UserInterrupt, QStringLiteral("Stopped by the user")};
 
 struct Chunked {
@@ -68,19 +62,6 @@ Chunked readFull(int fd, char *data, size_t size, off_t offset)
         got += size_t(n);
     }
     return {ssize_t(got), 0};
-}
-
-// A file that did not read back right, or was not read back at all, stays,
-// but no repeat may take it as current: its time moves away from the
-// source's. Only the time is set, so marking reads nothing.
-void markOne(const WrittenEntry &entry)
-{
-    if (entry.kind != WrittenEntry::Kind::File)
-        return;
-    const time_t copied = entry.modified.tv_sec;
-    const struct timespec times[2] = {{0, UTIME_OMIT},
-                                      {copied > FatEpoch + MarkShift ? copied - MarkShift : copied + MarkShift, 0}};
-    (void)::utimensat(AT_FDCWD, entry.destination.c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
 
 // The copy as the check reads it: straight from the device into the
@@ -277,13 +258,20 @@ private:
         CopyFile copy(entry.destination, m_faults);
         if (!copy.valid())
             return errorFromErrno(errno, entry.destination);
-        Result<void> compared = compare(entry, copy);
-        if (!compared && compared.error().number != ErrorNumber::UserInterrupt)
-            markOne(entry);
+        bool asCopied = false;
+        Result<void> compared = compare(entry, copy, asCopied);
+        // Read back right: from now on a repeat may take it as current.
+        // The time goes on the very file that was read.
+        if (compared && asCopied) {
+            const struct timespec times[2] = {{0, UTIME_OMIT}, entry.modified};
+            if (::futimens(copy.fd(), times) != 0)
+                return errorFromErrno(errno, entry.destination);
+        }
         return compared;
     }
 
-    Result<void> compare(const WrittenEntry &entry, CopyFile &copy)
+    // asCopied: the copy read back equal to a source still as it was copied.
+    Result<void> compare(const WrittenEntry &entry, CopyFile &copy, bool &asCopied)
     {
         struct stat there;
         if (::fstat(copy.fd(), &there) != 0)
@@ -343,6 +331,7 @@ private:
             if (offset < entry.size && m_observer && m_observer->stopRequested())
                 return Stopped;
         }
+        asCopied = true;
         return {};
     }
 
@@ -376,11 +365,8 @@ Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
             checked = readBack.entry(written[at]);
         if (checked)
             continue;
-        if (checked.error().number == ErrorNumber::UserInterrupt) {
-            // The file being read and those after it go unchecked.
-            markUnchecked(written, at);
-            return checked;
-        }
+        if (checked.error().number == ErrorNumber::UserInterrupt)
+            return checked; // the rest keeps its unchecked times
         if (!first)
             first = checked.error();
         ++failed;
@@ -396,20 +382,10 @@ Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
     return *first;
 }
 
-void markUnchecked(const WrittenEntries &written, size_t from)
-{
-    for (size_t at = from; at < written.size(); ++at)
-        markOne(written[at]);
-}
-
 Result<void> settleCopy(FileSystemService &fileSystem, const QString &destination, const Result<void> &copied,
                         const WrittenEntries &written, CopyProgressObserver *observer)
 {
-    if (!copied && copied.error().number == ErrorNumber::UserInterrupt) {
-        fileSystem.MarkUnchecked(written);
-        return copied;
-    }
-    if (!copied && written.empty())
+    if ((!copied && copied.error().number == ErrorNumber::UserInterrupt) || (!copied && written.empty()))
         return copied;
     // Done means on the device: the user may pull the stick out next.
     if (observer)
@@ -419,7 +395,8 @@ Result<void> settleCopy(FileSystemService &fileSystem, const QString &destinatio
     // stick takes writes it cannot return.
     if (checked)
         checked = fileSystem.ReadBack(written, observer);
-    else
-        fileSystem.MarkUnchecked(written);
+    // The times the files that passed took go on the device too.
+    if (checked)
+        checked = fileSystem.FlushToDevice(destination);
     return copied ? checked : copied;
 }
