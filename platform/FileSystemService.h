@@ -31,6 +31,13 @@ public:
     // Asked between files and between chunks of a file: true ends the copy
     // with UserInterrupt, the file being written abandoned.
     virtual bool stopRequested() const { return false; }
+    // The two folders the copy goes between, native, as the paths of the
+    // entries written begin; told before the first entry.
+    virtual void copyBetween(const std::string &source, const std::string &destination)
+    {
+        (void)source;
+        (void)destination;
+    }
     // An entry is in place under its own name, written by this copy.
     virtual void entryWritten(const WrittenEntry &) {}
     // True where what is written is read back after the copy: a file then

@@ -29,6 +29,12 @@ public:
     }
     bool stopRequested() const override { return m_next && m_next->stopRequested(); }
     bool checksWritten() const override { return true; }
+    void copyBetween(const std::string &source, const std::string &destination) override
+    {
+        written.startAt(source, destination);
+        if (m_next)
+            m_next->copyBetween(source, destination);
+    }
     void entryWritten(const WrittenEntry &entry) override
     {
         written.push_back(entry);

@@ -229,6 +229,8 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     root.name = name;
     m_sourcePath = *sourcePath == "/" ? std::string() : *sourcePath;
     m_targetPath = *targetPath;
+    if (m_observer)
+        m_observer->copyBetween(m_sourcePath, m_targetPath);
     m_source = FolderWalk(sourceFd->get());
     m_target = FolderWalk(parentFd.get());
     const Result<Entered> entered = enterTarget(root, root.mode, true);

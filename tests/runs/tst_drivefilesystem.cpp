@@ -222,6 +222,7 @@ void TstDriveFileSystem::readBackFindsWhatDiffers_data()
     QTest::newRow("short copy") << "truncate" << "is 1000 bytes, not 9438184: ";
     QTest::newRow("read error") << "read error" << "Input/output error: ";
     QTest::newRow("other link target") << "relink" << "link differs: ";
+    QTest::newRow("folder swapped for a link") << "swap" << "Not a directory: ";
     QTest::newRow("source changed since") << "source" << "";
 }
 
@@ -254,6 +255,9 @@ void TstDriveFileSystem::readBackFindsWhatDiffers()
         m_drives->setRefused(QStringLiteral("D"), WriteFaults::Step::ReadBack, EIO);
     if (change == QLatin1String("relink"))
         QVERIFY(QFile::remove(copy + QStringLiteral("/link")) && QFile::link(QStringLiteral("sub"), copy + QStringLiteral("/link")));
+    const QString elsewhere = onDrive(QStringLiteral("D/elsewhere"));
+    if (change == QLatin1String("swap"))
+        QVERIFY(QDir().rename(copy + QStringLiteral("/sub"), elsewhere) && QFile::link(elsewhere, copy + QStringLiteral("/sub")));
     if (change == QLatin1String("source"))
         writeFile(source + QStringLiteral("/sub/big.bin"), "changed");
     const struct timespec kept[2] = {before.st_atim, before.st_mtim};
@@ -262,9 +266,12 @@ void TstDriveFileSystem::readBackFindsWhatDiffers()
     const Result<void> checked = change.endsWith(QLatin1String("no read-back")) ? Result<void>()
                                                                                  : m_fs->ReadBack(recorder.written);
     QCOMPARE(checked.ok(), failure.isEmpty());
-    // Only a copy read back right looks current (the link is another entry).
+    // Only a copy read back right looks current (the link is another
+    // entry), and nothing outside the copy is touched.
     QCOMPARE(::stat(big.constData(), &before), 0);
     QCOMPARE(sameInstant(before.st_mtim, original.st_mtim), change.isEmpty() || change == QLatin1String("relink"));
+    if (change == QLatin1String("swap"))
+        QVERIFY(QFile::remove(copy + QStringLiteral("/sub")) && QDir().rename(elsewhere, copy + QStringLiteral("/sub")));
     QVERIFY2(checked || checked.error().number == ErrorNumber::DeviceIO, "not 57");
     QVERIFY2(checked || checked.error().description.contains(failure), qPrintable(checked.error().description));
     // Whatever failed is copied again by the next repeat, even a file whose
