@@ -31,8 +31,18 @@ public:
     // Asked between files and between chunks of a file: true ends the copy
     // with UserInterrupt, the file being written abandoned.
     virtual bool stopRequested() const { return false; }
+    // The two folders the copy goes between, native, as the paths of the
+    // entries written begin; told before the first entry.
+    virtual void copyBetween(const std::string &source, const std::string &destination)
+    {
+        (void)source;
+        (void)destination;
+    }
     // An entry is in place under its own name, written by this copy.
     virtual void entryWritten(const WrittenEntry &) {}
+    // True where what is written is read back after the copy: a file then
+    // carries uncheckedTime() of its source's time until it passes.
+    virtual bool checksWritten() const { return false; }
     // What was written is read back now: from here on fileStarted and
     // bytesCopied count the files and bytes checked.
     virtual void checkStarted(qint64 files, qint64 bytes) { (void)files; (void)bytes; }
@@ -88,11 +98,8 @@ public:
     virtual Result<void> FlushToDevice(const QString &path) = 0;
     // Reads back from the device what a copy wrote, after FlushToDevice,
     // and compares it with the source: 57 naming the first file that
-    // differs, is short or cannot be read (each such file is marked so that
-    // no later repeat takes it as current); 18 when observer asks to stop,
-    // the files not yet read back marked as well.
+    // differs, is short or cannot be read; 18 when observer asks to stop.
+    // Only a file that reads back right takes its source's time: the others
+    // keep the unchecked time they were written with.
     virtual Result<void> ReadBack(const WrittenEntries &written, CopyObserver *observer = nullptr) = 0;
-    // Marks the files a copy wrote as ReadBack marks a file that differs,
-    // reading nothing: for a copy stopped or failed before its read-back.
-    virtual void MarkUnchecked(const WrittenEntries &written) = 0;
 };

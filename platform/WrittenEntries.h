@@ -24,15 +24,40 @@ struct WrittenEntry {
     bool sourceIsLink = false; // a file copied from the file a link names
 };
 
+// The time a file is written with where it is read back afterwards, and
+// keeps until it reads back right: far enough from its source's modified
+// time that no repeat takes it as current, so a run killed or a stick
+// pulled at any point leaves nothing a repeat would skip unread.
+struct timespec uncheckedTime(const struct timespec &modified);
+
 // The entries a copy wrote, in the order it wrote them. A run may write
 // millions, and two whole paths each would cost more than the copy itself:
-// the two folders an entry lies in are kept once for the files after it in
-// the same folder, and each entry keeps its own name. Reading an entry
-// builds its paths again.
+// the folders are kept as a tree, each with its parent and its name (the
+// same on both sides below the copy's two roots), and each entry keeps its
+// folder and its own name. Reading an entry builds its paths again.
 class WrittenEntries {
 public:
+    static constexpr std::uint32_t NoFolder = UINT32_MAX;
+
+    // The copy's two folders: the entries below them are found again from
+    // there, a name at a time.
+    void startAt(const std::string &source, const std::string &destination);
     void push_back(const WrittenEntry &entry);
     WrittenEntry operator[](size_t at) const;
+    // The entry at at without its paths, which cost a walk up its folders.
+    WrittenEntry withoutPaths(size_t at) const;
+    // Where the entry at at lies: its folder and name. An empty name says
+    // the names on both sides differ; the folder then is a root holding
+    // the entry's whole paths.
+    std::uint32_t folderOf(size_t at) const { return m_entries[at].folder; }
+    const std::string &nameOf(size_t at) const { return m_entries[at].name; }
+    // A folder's parent (NoFolder for a root), depth below its root, name.
+    std::uint32_t parentOf(std::uint32_t folder) const { return m_folders[folder].parent; }
+    std::uint32_t depthOf(std::uint32_t folder) const { return m_folders[folder].depth; }
+    const std::string &folderName(std::uint32_t folder) const { return m_folders[folder].name; }
+    // The two paths of a root folder.
+    const std::string &rootSource(std::uint32_t root) const { return m_roots.at(root).source; }
+    const std::string &rootDestination(std::uint32_t root) const { return m_roots.at(root).destination; }
     size_t size() const { return m_entries.size(); }
     struct Files {
         qint64 count = 0;
@@ -66,12 +91,14 @@ public:
     const_iterator end() const { return {*this, size()}; }
 
 private:
-    // Where the two paths split into folder and name, the names agree
-    // (a copy keeps names); where they do not, the folder holds the whole
-    // paths and the name is empty.
-    struct Folders {
+    struct Roots {
         std::string source;
         std::string destination;
+    };
+    struct Folder {
+        std::uint32_t parent;
+        std::uint32_t depth;
+        std::string name; // empty for a root
     };
     struct Entry {
         std::uint32_t folder;
@@ -82,9 +109,20 @@ private:
         std::string name;
     };
 
-    std::uint32_t folderOf(std::string_view source, std::string_view destination);
+    std::uint32_t place(std::string_view source, std::string_view destination);
+    std::uint32_t addFolder(std::uint32_t parent, std::string name);
+    void folderPaths(std::uint32_t folder, std::string &source, std::string &destination) const;
 
-    std::vector<Folders> m_folders;
+    std::vector<Folder> m_folders;
+    Roots m_start;                  // the copy's two folders
+    std::uint32_t m_top = NoFolder; // their folder, once an entry lies below
+    std::unordered_map<std::uint32_t, Roots> m_roots;
+    // The folders of the entry placed last, from its root down, and their
+    // two paths, with the lengths those had at each level.
+    std::vector<std::uint32_t> m_chain;
+    std::vector<std::pair<size_t, size_t>> m_chainEnds;
+    std::string m_chainSource;
+    std::string m_chainDestination;
     std::vector<Entry> m_entries;
     std::unordered_map<size_t, std::string> m_linkTargets; // by entry, for the few links
 };

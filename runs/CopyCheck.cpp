@@ -2,6 +2,7 @@
 
 #include "core/PosixIo.h"
 #include "runs/CopyEngine.h"
+#include "runs/FolderWalk.h"
 
 #include <array>
 #include <cerrno>
@@ -40,12 +41,6 @@ Buffer chunkBuffer()
     return Buffer(data, &std::free);
 }
 
-// Further than any destination rounds a time, and on a whole second, which
-// FAT keeps too.
-constexpr time_t MarkShift = 2 * 24 * 3600;
-// FAT holds no time before 1980: a mark there goes forward instead.
-constexpr time_t FatEpoch = 315532800;
-
 const Error Stopped{ErrorNumber::UserInterrupt, QStringLiteral("Stopped by the user")};
 
 struct Chunked {
@@ -70,34 +65,22 @@ Chunked readFull(int fd, char *data, size_t size, off_t offset)
     return {ssize_t(got), 0};
 }
 
-// A file that did not read back right, or was not read back at all, stays,
-// but no repeat may take it as current: its time moves away from the
-// source's. Only the time is set, so marking reads nothing.
-void markOne(const WrittenEntry &entry)
-{
-    if (entry.kind != WrittenEntry::Kind::File)
-        return;
-    const time_t copied = entry.modified.tv_sec;
-    const struct timespec times[2] = {{0, UTIME_OMIT},
-                                      {copied > FatEpoch + MarkShift ? copied - MarkShift : copied + MarkShift, 0}};
-    (void)::utimensat(AT_FDCWD, entry.destination.c_str(), times, AT_SYMLINK_NOFOLLOW);
-}
-
 // The copy as the check reads it: straight from the device into the
 // check's own buffer where the file system allows (no page cache between,
 // and no fresh cache pages to fill), else through the cache, whose pages
 // for the file are dropped first.
 class CopyFile {
 public:
-    CopyFile(const std::string &path, const WriteFaults *faults)
+    // The file name in the folder dirFd; path only says which it is.
+    CopyFile(int dirFd, const char *name, const std::string &path, const WriteFaults *faults)
     {
         constexpr int Flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
         const int refused = faults ? faults->failure(WriteFaults::Step::DirectRead, path) : 0;
         if (!refused)
-            m_fd = Fd(::open(path.c_str(), Flags | O_DIRECT));
+            m_fd = Fd(::openat(dirFd, name, Flags | O_DIRECT));
         m_direct = m_fd.valid();
         if (refused || (!m_direct && errno == EINVAL))
-            m_fd = Fd(::open(path.c_str(), Flags));
+            m_fd = Fd(::openat(dirFd, name, Flags));
     }
 
     bool valid() const { return m_fd.valid(); }
@@ -231,17 +214,128 @@ private:
     Chunked m_read;
 };
 
+// Where an entry lies on both sides: a folder open, and the name in it.
+struct Where {
+    int sourceDir = AT_FDCWD;
+    int destinationDir = AT_FDCWD;
+    const char *sourceName = nullptr;
+    const char *destinationName = nullptr;
+};
+
+// The folders of the entry being read back, open on both sides. They are
+// reached from the copy's roots a name at a time, never through a link, so
+// that a link swapped in for a folder since the copy leads nowhere, and no
+// path is too long to read back; the walks go up and down from the last
+// entry's folders as the copy did.
+class EntryFolders {
+public:
+    explicit EntryFolders(const WrittenEntries &written) : m_written(written) {}
+
+    // 0, or the errno of a folder on the way that cannot be entered, and
+    // whether it failed on the source's side.
+    int reach(std::uint32_t folder, bool &onSource)
+    {
+        std::vector<std::uint32_t> down; // the folders to enter, the deepest first
+        std::uint32_t at = folder;
+        while (!onChain(at) && m_written.parentOf(at) != WrittenEntries::NoFolder) {
+            down.push_back(at);
+            at = m_written.parentOf(at);
+        }
+        if (!onChain(at)) {
+            m_chain.clear();
+            const std::string &sourceRoot = m_written.rootSource(at);
+            m_sourceRoot = Fd(::open(sourceRoot.empty() ? "/" : sourceRoot.c_str(), OpenFolderFlags));
+            onSource = true;
+            if (!m_sourceRoot.valid())
+                return errno;
+            m_destinationRoot = Fd(::open(m_written.rootDestination(at).c_str(), OpenFolderFlags));
+            onSource = false;
+            if (!m_destinationRoot.valid())
+                return errno;
+            m_source = FolderWalk(m_sourceRoot.get());
+            m_destination = FolderWalk(m_destinationRoot.get());
+            m_chain.push_back(at);
+        }
+        while (m_chain.back() != at) {
+            m_chain.pop_back();
+            if (const int err = leave(onSource))
+                return err;
+        }
+        for (auto level = down.rbegin(); level != down.rend(); ++level) {
+            const std::string &name = m_written.folderName(*level);
+            struct stat st;
+            onSource = true;
+            int err = m_source.enter(name, st);
+            if (err == 0) {
+                onSource = false;
+                if ((err = m_destination.enter(name, st)) != 0)
+                    (void)m_source.leave();
+            }
+            if (err != 0) {
+                m_chain.clear(); // the next entry starts from the roots
+                return err;
+            }
+            m_chain.push_back(*level);
+        }
+        return 0;
+    }
+
+    int sourceFd() const { return m_source.fd(); }
+    int destinationFd() const { return m_destination.fd(); }
+
+private:
+    bool onChain(std::uint32_t folder) const
+    {
+        const std::uint32_t depth = m_written.depthOf(folder);
+        return depth < m_chain.size() && m_chain[depth] == folder;
+    }
+    int leave(bool &onSource)
+    {
+        onSource = true;
+        int err = m_source.leave();
+        const int there = m_destination.leave();
+        if (err == 0 && there != 0) {
+            onSource = false;
+            err = there;
+        }
+        if (err != 0)
+            m_chain.clear();
+        return err;
+    }
+
+    const WrittenEntries &m_written;
+    Fd m_sourceRoot;
+    Fd m_destinationRoot;
+    FolderWalk m_source;
+    FolderWalk m_destination;
+    std::vector<std::uint32_t> m_chain; // the folders open, from the root down
+};
+
 class ReadBack {
 public:
-    ReadBack(CopyObserver *observer, const WriteFaults *faults)
-        : m_observer(observer), m_faults(faults), m_source(chunkBuffer()), m_copy{chunkBuffer(), chunkBuffer()}
+    ReadBack(const WrittenEntries &written, CopyObserver *observer, const WriteFaults *faults)
+        : m_written(written), m_folders(written), m_observer(observer), m_faults(faults), m_source(chunkBuffer()),
+          m_copy{chunkBuffer(), chunkBuffer()}
     {
         if (!m_source || !m_copy[0] || !m_copy[1])
             throw std::bad_alloc();
     }
 
-    Result<void> entry(const WrittenEntry &entry)
+    Result<void> entry(size_t at)
     {
+        m_at = at;
+        const WrittenEntry entry = m_written.withoutPaths(at);
+        const std::string &name = m_written.nameOf(at);
+        if (name.empty()) {
+            // Found by its whole paths, which the record keeps in its folder.
+            m_wholePaths = m_written[at];
+            m_where = {AT_FDCWD, AT_FDCWD, m_wholePaths.source.c_str(), m_wholePaths.destination.c_str()};
+        } else {
+            bool onSource = false;
+            if (const int err = m_folders.reach(m_written.folderOf(at), onSource))
+                return onSource ? errorFromErrno(err, source(), Side::Source) : errorFromErrno(err, destination());
+            m_where = {m_folders.sourceFd(), m_folders.destinationFd(), name.c_str(), name.c_str()};
+        }
         switch (entry.kind) {
         case WrittenEntry::Kind::File:
             return file(entry);
@@ -251,10 +345,10 @@ public:
             break;
         }
         struct stat st;
-        if (::lstat(entry.destination.c_str(), &st) != 0)
-            return errorFromErrno(errno, entry.destination);
+        if (::fstatat(m_where.destinationDir, m_where.destinationName, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return failedHere(errno);
         if (!S_ISDIR(st.st_mode))
-            return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back is no folder"), entry.destination);
+            return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back is no folder"), destination());
         return {};
     }
 
@@ -262,39 +356,47 @@ private:
     Result<void> link(const WrittenEntry &entry)
     {
         std::vector<char> target(entry.linkTarget.size() + 1);
-        const ssize_t n = ::readlink(entry.destination.c_str(), target.data(), target.size());
+        const ssize_t n = ::readlinkat(m_where.destinationDir, m_where.destinationName, target.data(), target.size());
         if (n < 0)
-            return errorFromErrno(errno, entry.destination);
+            return failedHere(errno);
         if (std::string(target.data(), size_t(n)) != entry.linkTarget)
-            return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back link differs"), entry.destination);
+            return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back link differs"), destination());
         return {};
     }
 
     Result<void> file(const WrittenEntry &entry)
     {
+        const std::string path = destination();
         if (m_observer)
-            m_observer->fileStarted(displayPath(entry.destination));
-        CopyFile copy(entry.destination, m_faults);
+            m_observer->fileStarted(displayPath(path));
+        CopyFile copy(m_where.destinationDir, m_where.destinationName, path, m_faults);
         if (!copy.valid())
-            return errorFromErrno(errno, entry.destination);
-        Result<void> compared = compare(entry, copy);
-        if (!compared && compared.error().number != ErrorNumber::UserInterrupt)
-            markOne(entry);
+            return failedHere(errno);
+        bool asCopied = false;
+        Result<void> compared = compare(entry, copy, asCopied);
+        // Read back right: from now on a repeat may take it as current.
+        // The time goes on the very file that was read.
+        if (compared && asCopied) {
+            const struct timespec times[2] = {{0, UTIME_OMIT}, entry.modified};
+            if (::futimens(copy.fd(), times) != 0)
+                return failedHere(errno);
+        }
         return compared;
     }
 
-    Result<void> compare(const WrittenEntry &entry, CopyFile &copy)
+    // asCopied: the copy read back equal to a source still as it was copied.
+    Result<void> compare(const WrittenEntry &entry, CopyFile &copy, bool &asCopied)
     {
         struct stat there;
         if (::fstat(copy.fd(), &there) != 0)
-            return errorFromErrno(errno, entry.destination);
+            return failedHere(errno);
         if (!S_ISREG(there.st_mode))
-            return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back is no file"), entry.destination);
+            return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back is no file"), destination());
         const int follow = entry.sourceIsLink ? 0 : O_NOFOLLOW;
-        Fd source(::open(entry.source.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | follow));
+        Fd sourceFile(::openat(m_where.sourceDir, m_where.sourceName, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | follow));
         struct stat here;
-        if (!source.valid() || ::fstat(source.get(), &here) != 0)
-            return errorFromErrno(errno, entry.source, Side::Source);
+        if (!sourceFile.valid() || ::fstat(sourceFile.get(), &here) != 0)
+            return failedAtSource(errno);
         if (!S_ISREG(here.st_mode) || here.st_size != entry.size || !sameInstant(here.st_mtim, entry.modified)) {
             // Changed since the copy took it: there is nothing to hold the
             // copy against, and the next run copies it again.
@@ -304,11 +406,11 @@ private:
         if (there.st_size != entry.size)
             return errorAt(ErrorNumber::DeviceIO,
                            QStringLiteral("Read back is %1 bytes, not %2").arg(there.st_size).arg(entry.size),
-                           entry.destination);
+                           destination());
         copy.prepare();
-        (void)::posix_fadvise(source.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-        if (const int err = m_faults ? m_faults->failure(WriteFaults::Step::ReadBack, entry.destination) : 0)
-            return errorFromErrno(err, entry.destination);
+        (void)::posix_fadvise(sourceFile.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+        if (const int err = m_faults ? m_faults->failure(WriteFaults::Step::ReadBack, destination()) : 0)
+            return errorFromErrno(err, destination());
         // A file of one chunk is read in line: handing it over would cost
         // more than it overlaps.
         const ChunkReader::Outstanding outstanding(m_reader);
@@ -316,12 +418,12 @@ private:
         size_t current = 0;
         for (qint64 offset = 0; offset < entry.size; current ^= 1) {
             const size_t want = size_t(std::min<qint64>(qint64(Chunk), entry.size - offset));
-            const Chunked fromSource = readFull(source.get(), m_source.get(), want, offset);
+            const Chunked fromSource = readFull(sourceFile.get(), m_source.get(), want, offset);
             const Chunked fromCopy = ahead ? m_reader.result() : copy.read(m_copy[current].get(), want, offset);
             if (fromSource.got < 0)
-                return errorFromErrno(fromSource.error, entry.source, Side::Source);
+                return failedAtSource(fromSource.error);
             if (fromCopy.got < 0)
-                return errorFromErrno(fromCopy.error, entry.destination);
+                return errorFromErrno(fromCopy.error, destination());
             const qint64 next = offset + qint64(want);
             if (ahead && next < entry.size)
                 (void)m_reader.start(copy, m_copy[current ^ 1].get(),
@@ -336,13 +438,14 @@ private:
                     ++at;
                 return errorAt(ErrorNumber::DeviceIO,
                                QStringLiteral("Read back differs from the source at byte %1").arg(offset + qint64(at)),
-                               entry.destination);
+                               destination());
             }
             offset = next;
             done(qint64(want));
             if (offset < entry.size && m_observer && m_observer->stopRequested())
                 return Stopped;
         }
+        asCopied = true;
         return {};
     }
 
@@ -352,6 +455,17 @@ private:
             m_observer->bytesCopied(bytes);
     }
 
+    // The entry's paths, for the messages: built when needed.
+    std::string source() const { return m_written[m_at].source; }
+    std::string destination() const { return m_written[m_at].destination; }
+    Error failedHere(int err) const { return errorFromErrno(err, destination()); }
+    Error failedAtSource(int err) const { return errorFromErrno(err, source(), Side::Source); }
+
+    const WrittenEntries &m_written;
+    EntryFolders m_folders;
+    size_t m_at = 0;
+    Where m_where;
+    WrittenEntry m_wholePaths;
     CopyObserver *const m_observer;
     const WriteFaults *const m_faults;
     Buffer m_source;
@@ -367,20 +481,17 @@ Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
         const WrittenEntries::Files files = written.files();
         observer->checkStarted(files.count, files.bytes);
     }
-    ReadBack readBack(observer, faults);
+    ReadBack readBack(written, observer, faults);
     std::optional<Error> first;
     qint64 failed = 0;
     for (size_t at = 0; at < written.size(); ++at) {
         Result<void> checked = Stopped;
         if (!observer || !observer->stopRequested())
-            checked = readBack.entry(written[at]);
+            checked = readBack.entry(at);
         if (checked)
             continue;
-        if (checked.error().number == ErrorNumber::UserInterrupt) {
-            // The file being read and those after it go unchecked.
-            markUnchecked(written, at);
-            return checked;
-        }
+        if (checked.error().number == ErrorNumber::UserInterrupt)
+            return checked; // the rest keeps its unchecked times
         if (!first)
             first = checked.error();
         ++failed;
@@ -396,20 +507,10 @@ Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
     return *first;
 }
 
-void markUnchecked(const WrittenEntries &written, size_t from)
-{
-    for (size_t at = from; at < written.size(); ++at)
-        markOne(written[at]);
-}
-
 Result<void> settleCopy(FileSystemService &fileSystem, const QString &destination, const Result<void> &copied,
                         const WrittenEntries &written, CopyProgressObserver *observer)
 {
-    if (!copied && copied.error().number == ErrorNumber::UserInterrupt) {
-        fileSystem.MarkUnchecked(written);
-        return copied;
-    }
-    if (!copied && written.empty())
+    if ((!copied && copied.error().number == ErrorNumber::UserInterrupt) || (!copied && written.empty()))
         return copied;
     // Done means on the device: the user may pull the stick out next.
     if (observer)
@@ -419,7 +520,8 @@ Result<void> settleCopy(FileSystemService &fileSystem, const QString &destinatio
     // stick takes writes it cannot return.
     if (checked)
         checked = fileSystem.ReadBack(written, observer);
-    else
-        fileSystem.MarkUnchecked(written);
+    // The times the files that passed took go on the device too.
+    if (checked)
+        checked = fileSystem.FlushToDevice(destination);
     return copied ? checked : copied;
 }

@@ -28,6 +28,13 @@ public:
             m_next->bytesCopied(bytes);
     }
     bool stopRequested() const override { return m_next && m_next->stopRequested(); }
+    bool checksWritten() const override { return true; }
+    void copyBetween(const std::string &source, const std::string &destination) override
+    {
+        written.startAt(source, destination);
+        if (m_next)
+            m_next->copyBetween(source, destination);
+    }
     void entryWritten(const WrittenEntry &entry) override
     {
         written.push_back(entry);
@@ -44,24 +51,21 @@ private:
 // Reads every written file back from the device, past the page cache, side
 // by side with its source, and compares them; links and folders are looked
 // at for the target and kind the copy gave them. Every entry is checked,
-// also after a failure, so that each file that is wrong gets marked: it
-// stays in place, but with a modification time two days from its source's,
-// so the size-and-time test of a later repeat copies it again. The first
-// failure is returned (57, naming the file and the first byte that differs).
-// A source changed since it was copied is not held against its copy, which
-// the next run replaces anyway. faults, when given, makes reading fail.
+// also after a failure. A file that reads back right takes its source's
+// time; one that does not stays in place with the unchecked time it was
+// written with, so the size-and-time test of a later repeat copies it
+// again. The first failure is returned (57, naming the file and the first
+// byte that differs). A source changed since it was copied is not held
+// against its copy, which keeps its unchecked time for the next run to
+// replace. faults, when given, makes reading fail.
 Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
                           const WriteFaults *faults = nullptr);
-
-// Marks the files among written (from the one at from on) as a failed
-// read-back does, reading nothing: for what a run wrote and did not get to
-// read back.
-void markUnchecked(const WrittenEntries &written, size_t from = 0);
 
 // What follows every copy before it may count as done: the flush, then the
 // read-back of what was written, also of what a failed copy wrote (or the
 // repeat after the overwrite question would take a bad file of it as
-// current). What a stopped copy wrote, or anything past a failed flush, is
-// marked unchecked instead. The copy's own failure comes first.
+// current), then a flush of the times the files that passed took. What a
+// stopped copy wrote, or anything past a failed flush, keeps its unchecked
+// time. The copy's own failure comes first.
 Result<void> settleCopy(FileSystemService &fileSystem, const QString &destination, const Result<void> &copied,
                         const WrittenEntries &written, CopyProgressObserver *observer);

@@ -255,6 +255,8 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     root.name = name;
     m_sourcePath = *sourcePath == "/" ? std::string() : *sourcePath;
     m_targetPath = *targetPath;
+    if (m_observer)
+        m_observer->copyBetween(m_sourcePath, m_targetPath);
     m_source = FolderWalk(sourceFd->get());
     m_target = FolderWalk(parentFd.get());
     const Result<Entered> entered = enterTarget(root, root.mode, true);
@@ -653,7 +655,9 @@ Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int tar
         // took away or the special bits need another call.
         if ((st.st_mode & 07777) != (st.st_mode & 0777 & ~m_umask))
             (void)::fchmod(out.get(), st.st_mode & 07777);
-        setTimes(out.get(), st.st_atim, st.st_mtim, *temporary);
+        // A file to be read back is current only once it has been.
+        const bool checked = m_observer && m_observer->checksWritten();
+        setTimes(out.get(), st.st_atim, checked ? uncheckedTime(st.st_mtim) : st.st_mtim, *temporary);
         if (const int err = out.close())
             done = errorFromErrno(err, targetPathOf(file.name));
     }

@@ -124,8 +124,3 @@ Result<void> DriveFileSystem::ReadBack(const WrittenEntries &written, CopyObserv
 {
     return guarded([&] { return checkWritten(written, observer, m_faults); });
 }
-
-void DriveFileSystem::MarkUnchecked(const WrittenEntries &written)
-{
-    markUnchecked(written);
-}

@@ -26,7 +26,6 @@ public:
     Result<qint64> Size(const Folder &folder) override;
     Result<void> FlushToDevice(const QString &path) override;
     Result<void> ReadBack(const WrittenEntries &written, CopyObserver *observer = nullptr) override;
-    void MarkUnchecked(const WrittenEntries &written) override;
 
 private:
     DriveTable &m_drives;

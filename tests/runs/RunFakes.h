@@ -50,7 +50,6 @@ public:
     Result<qint64> Size(const Folder &folder) override;
     Result<void> FlushToDevice(const QString &path) override;
     Result<void> ReadBack(const WrittenEntries &written, CopyObserver *observer) override;
-    void MarkUnchecked(const WrittenEntries &) override {}
 
 private:
     QStringList &m_log;

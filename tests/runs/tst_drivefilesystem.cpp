@@ -218,9 +218,11 @@ void TstDriveFileSystem::readBackFindsWhatDiffers_data()
     QTest::addColumn<QString>("failure"); // in the error's description; empty: it reads back well
     QTest::newRow("as copied") << "" << "";
     QTest::newRow("one flipped byte") << "flip" << "differs from the source at byte 9437000: ";
+    QTest::newRow("killed before the read-back") << "flip, no read-back" << "";
     QTest::newRow("short copy") << "truncate" << "is 1000 bytes, not 9438184: ";
     QTest::newRow("read error") << "read error" << "Input/output error: ";
     QTest::newRow("other link target") << "relink" << "link differs: ";
+    QTest::newRow("folder swapped for a link") << "swap" << "Not a directory: ";
     QTest::newRow("source changed since") << "source" << "";
 }
 
@@ -240,10 +242,11 @@ void TstDriveFileSystem::readBackFindsWhatDiffers()
     QCOMPARE(recorder.written.size(), size_t(4)); // a.txt, link, big.bin, sub
 
     const QByteArray big = QFile::encodeName(copy + QStringLiteral("/sub/big.bin"));
-    struct stat before;
+    struct stat before, original;
     QCOMPARE(::stat(big.constData(), &before), 0);
+    QCOMPARE(::stat(QFile::encodeName(source + QStringLiteral("/sub/big.bin")).constData(), &original), 0);
     QFile file(QString::fromLocal8Bit(big));
-    if (change == QLatin1String("flip"))
+    if (change.startsWith(QLatin1String("flip")))
         QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(9437000) && file.putChar('y'));
     file.close();
     if (change == QLatin1String("truncate"))
@@ -252,13 +255,23 @@ void TstDriveFileSystem::readBackFindsWhatDiffers()
         m_drives->setRefused(QStringLiteral("D"), WriteFaults::Step::ReadBack, EIO);
     if (change == QLatin1String("relink"))
         QVERIFY(QFile::remove(copy + QStringLiteral("/link")) && QFile::link(QStringLiteral("sub"), copy + QStringLiteral("/link")));
+    const QString elsewhere = onDrive(QStringLiteral("D/elsewhere"));
+    if (change == QLatin1String("swap"))
+        QVERIFY(QDir().rename(copy + QStringLiteral("/sub"), elsewhere) && QFile::link(elsewhere, copy + QStringLiteral("/sub")));
     if (change == QLatin1String("source"))
         writeFile(source + QStringLiteral("/sub/big.bin"), "changed");
     const struct timespec kept[2] = {before.st_atim, before.st_mtim};
     QCOMPARE(::utimensat(AT_FDCWD, big.constData(), kept, 0), 0);
 
-    const Result<void> checked = m_fs->ReadBack(recorder.written);
+    const Result<void> checked = change.endsWith(QLatin1String("no read-back")) ? Result<void>()
+                                                                                 : m_fs->ReadBack(recorder.written);
     QCOMPARE(checked.ok(), failure.isEmpty());
+    // Only a copy read back right looks current (the link is another
+    // entry), and nothing outside the copy is touched.
+    QCOMPARE(::stat(big.constData(), &before), 0);
+    QCOMPARE(sameInstant(before.st_mtim, original.st_mtim), change.isEmpty() || change == QLatin1String("relink"));
+    if (change == QLatin1String("swap"))
+        QVERIFY(QFile::remove(copy + QStringLiteral("/sub")) && QDir().rename(elsewhere, copy + QStringLiteral("/sub")));
     QVERIFY2(checked || checked.error().number == ErrorNumber::DeviceIO, "not 57");
     QVERIFY2(checked || checked.error().description.contains(failure), qPrintable(checked.error().description));
     // Whatever failed is copied again by the next repeat, even a file whose
