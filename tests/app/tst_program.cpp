@@ -96,34 +96,6 @@ private slots:
         QVERIFY(!app->frmEstablish().isVisible());
     }
 
-    // Only a timer saved as on loads the settings dialog at start.
-    void startLoadsTheSettingsForASavedTimerOnly_data()
-    {
-        QTest::addColumn<QByteArray>("establish");
-        QTest::addColumn<bool>("loaded");
-        const QStringList armed{"0", "\"\"", "0", "\"\"", "0", "0", "1", "1", "\"23:59:59\"", "\"\"", "\"\"", "0"};
-        QStringList off = armed;
-        off[7] = QStringLiteral("0");
-        QTest::newRow("timer on") << crlf(armed) << true;
-        QTest::newRow("timer off") << crlf(off) << false;
-        QTest::newRow("no settings file") << QByteArray() << false;
-    }
-    void startLoadsTheSettingsForASavedTimerOnly()
-    {
-        QFETCH(QByteArray, establish);
-        QFETCH(bool, loaded);
-        if (!establish.isEmpty())
-            writeFile(fake->dataDirectory.filePath(QStringLiteral("Establish.dat")), establish);
-        app->start();
-        QVERIFY(app->frmMain().isVisible());
-        const QList<Form *> forms = app->forms();
-        const auto settings = std::find_if(forms.begin(), forms.end(),
-                                           [](Form *f) { return dynamic_cast<frmEstablish *>(f); });
-        QVERIFY(settings != forms.end());
-        QCOMPARE((*settings)->isLoaded(), loaded);
-        QVERIFY(!(*settings)->isVisible());
-    }
-
 private:
     std::unique_ptr<ProgramFixture> p;
     // Into p, for short.

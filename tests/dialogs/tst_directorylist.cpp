@@ -142,7 +142,7 @@ QTEST_MAIN(TestDirectoryList)
 void TestDirectoryList::hungServerIsNotReadyAndNothingWaitsForIt()
 {
     SshfsMount server(m_tmp->path());
-    if (!server.mounted())
+    if (!server.why().isEmpty())
         QSKIP(qPrintable(server.why()));
     LinuxDriveTable table;
     const QList<DriveEntry> drives = table.drives();

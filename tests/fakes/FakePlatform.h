@@ -137,14 +137,9 @@ private:
     bool stopRequested() const override { return pressStopWhen && pressStopWhen(*this); }
 };
 
-// Records every notice.
-class FakeNotifications final : public Notifications {
-public:
-    bool notify(const QString &summary, const QString &body) override
-    {
-        notices << summary + QLatin1Char('\n') + body;
-        return true;
-    }
+// Records every notice as its summary, a newline and its body.
+struct FakeNotifications final : Notifications {
+    bool notify(const QString &summary, const QString &body) override { return notices << summary + '\n' + body, true; }
     QStringList notices;
 };
 

@@ -1,12 +1,16 @@
-// The copy's progress window: work off the user-interface thread, the
-// window's contents, and that it cannot be closed and is gone at the end.
+// The desktop's dialogs. The copy's progress window: work off the
+// user-interface thread, the window's contents, and that it cannot be
+// closed and is gone at the end. The message box: its whole text on
+// screen, the cause in its details, what it shows in the message-box log.
 #include "core/AppInfo.h"
+#include "platform/DesktopServices.h"
 #include "platform/ProgressWindow.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSemaphore>
@@ -45,6 +49,12 @@ void keepPicture(QDialog *dialog, const QString &name)
 const QString LongPath = QStringLiteral(
     "/home/u/Documents/Projects/2001/Annual report for the shareholders/Chapter 3/figures/"
     "sales-by-region-final-final.png");
+QStringList boxLog;
+void keepBoxLog(QtMsgType, const QMessageLogContext &context, const QString &message)
+{
+    if (QLatin1String(context.category) == QLatin1String("tandemix.messagebox"))
+        boxLog << message;
+}
 } // namespace
 
 class tst_ProgressWindow : public QObject {
@@ -55,6 +65,8 @@ private slots:
     void showsNoWindowBeforeItsTime();
     void showsTheCopyTheFlushThenTheReadBack();
     void onlyTheStopButtonStopsTheCopy();
+    void messageBoxShowsItsWholeTextAndTheCause_data();
+    void messageBoxShowsItsWholeTextAndTheCause();
 };
 
 void tst_ProgressWindow::returnsWhatTheWorkReturns_data()
@@ -262,6 +274,47 @@ void tst_ProgressWindow::onlyTheStopButtonStopsTheCopy()
     QVERIFY(!result.ok());
     QCOMPARE(result.error().number, ErrorNumber::UserInterrupt);
     QVERIFY(!visibleDialog());
+}
+
+void tst_ProgressWindow::messageBoxShowsItsWholeTextAndTheCause_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("details");
+    const QString general =
+        QStringLiteral("エラーが発生しました。原因がわかる場合は､解決し､わからない場合は､作者に連絡ください。");
+    QTest::newRow("general error") << general << QStringLiteral("エラー番号: 57\nRead error: /m/a\n記録: /l");
+    QTest::newRow("two lines") << QStringLiteral("書き込み不能のフォルダを指定しています。\r\n設定を!!") << QString();
+    QTest::newRow("three times as long") << general + general + general << QString();
+}
+
+void tst_ProgressWindow::messageBoxShowsItsWholeTextAndTheCause()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, details);
+    QLoggingCategory::setFilterRules(QStringLiteral("tandemix.messagebox.info=true"));
+    const QtMessageHandler previous = qInstallMessageHandler(keepBoxLog);
+    boxLog.clear();
+    QRect room, needed;
+    QString shownDetails;
+    QTimer poll; // answers the box once it is up, after a look at its label
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(visibleDialog());
+        if (!box)
+            return;
+        const auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        room = label->geometry().intersected(box->rect());
+        needed = label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 10000),
+                                                   label->wordWrap() ? Qt::TextWordWrap : 0, text);
+        shownDetails = box->detailedText();
+        box->button(QMessageBox::Ok)->click();
+    });
+    poll.start(10);
+    QCOMPARE(QtMessageBoxes().MsgBox(text, MsgButtons::OK, MsgIcon::None, {}, details), MsgAnswer::OK);
+    qInstallMessageHandler(previous);
+    QVERIFY(needed.width() <= room.width() && needed.height() <= room.height());
+    QCOMPARE(shownDetails, details);
+    QCOMPARE(boxLog, QStringList{AppInfo::Title + QStringLiteral(": ") + text
+                                 + (details.isEmpty() ? QString() : QLatin1Char('\n') + details)});
 }
 
 QTEST_MAIN(tst_ProgressWindow)
