@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <tuple>
 #include <fcntl.h>
@@ -566,7 +567,8 @@ bool CopyEngine::leftInPlace(const PlannedFile &file, int sourceFd, int targetFd
         return S_ISLNK(there.mode) && sameLinkTarget(file, sourceFd, targetFd);
     if (!S_ISREG(there.mode) || there.size != file.size)
         return false;
-    if (!sameTimeThere(there.modified, file.modified, targetFd, there.device))
+    if (!sameTimeThere(there.modified, file.modified, targetFd, there.device)
+        && !shiftedButSame(file, sourceFd, targetFd))
         return false;
     if ((there.mode & 07777) != file.mode && keepingOf(targetFd, there.device).bits
         && !bitsFixedInPlace(targetFd, file.name, there, file.mode))
@@ -574,6 +576,43 @@ bool CopyEngine::leftInPlace(const PlannedFile &file, int sourceFd, int targetFd
     if (m_observer && file.size > 0)
         m_observer->bytesCopied(file.size);
     return true;
+}
+
+// FAT keeps local time: after a change of time zone or daylight saving
+// every time it holds moves by whole quarter hours. A file of the same size
+// off by such a shift (at most a day; the read-back's mark of a bad copy
+// is two) is read on both sides, and where the bytes agree only its time
+// is corrected: no file is skipped without proof, none rewritten for nothing.
+bool CopyEngine::shiftedButSame(const PlannedFile &file, int sourceFd, int targetFd)
+{
+    constexpr qint64 Quarter = 15 * 60;
+    constexpr qint64 Day = 24 * 3600;
+    const DestinationEntry &there = file.atDestination;
+    const qint64 shift = qint64(there.modified.tv_sec) - qint64(file.modified.tv_sec);
+    if (shift == 0 || shift < -Day - 2 || shift > Day + 2)
+        return false;
+    const struct timespec stored = storedAs(file.modified, keepingOf(targetFd, there.device).timeStep);
+    const qint64 offBy = qint64(there.modified.tv_sec) - qint64(stored.tv_sec);
+    if (there.modified.tv_nsec != stored.tv_nsec || offBy % Quarter != 0 || offBy == 0)
+        return false;
+    const Fd source(::openat(sourceFd, file.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const Fd copy(::openat(targetFd, file.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st;
+    if (!source.valid() || !copy.valid() || ::fstat(copy.get(), &st) != 0 || st.st_ino != there.inode
+        || st.st_dev != there.device || ::fstat(source.get(), &st) != 0 || !S_ISREG(st.st_mode)
+        || !sameInstant(st.st_mtim, file.modified) || qint64(st.st_size) != file.size)
+        return false;
+    const size_t half = BufferSize / 2;
+    m_buffer.resize(std::max(m_buffer.size(), BufferSize));
+    for (off_t at = 0; at < off_t(file.size);) {
+        const ssize_t n = ::pread(source.get(), m_buffer.data(), half, at);
+        if (n <= 0 || ::pread(copy.get(), m_buffer.data() + half, size_t(n), at) != n
+            || std::memcmp(m_buffer.data(), m_buffer.data() + half, size_t(n)) != 0)
+            return false;
+        at += n;
+    }
+    const struct timespec times[2] = {{0, UTIME_OMIT}, file.modified};
+    return ::futimens(copy.get(), times) == 0;
 }
 
 // A file larger than the destination can hold (FAT: 4 GiB - 1) would only

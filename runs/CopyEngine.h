@@ -66,6 +66,7 @@ private:
     Result<void> copyEntry(const PlannedFile &file, int sourceFd, int targetFd, bool targetIsNew);
     bool leftInPlace(const PlannedFile &file, int sourceFd, int targetFd);
     bool leftOutAsTooLarge(const PlannedFile &file, int targetFd);
+    bool shiftedButSame(const PlannedFile &file, int sourceFd, int targetFd);
     bool sameLinkTarget(const PlannedFile &file, int sourceFd, int targetFd);
     bool sameTimeThere(const struct timespec &there, const struct timespec &source, int targetFd, dev_t device);
     void keepFolderAttributes(const struct stat &source, bool created);

@@ -1550,6 +1550,7 @@ void addColumns()
     QTest::addColumn<bool>("readBackFailed"); // the first copy is marked as not read back
     QTest::addColumn<QStringList>("leftOut");
     QTest::addColumn<QStringList>("rewritten"); // the others are left in place
+    QTest::addColumn<bool>("sameBytes"); // else the stick's copies get other bytes of their size
 }
 
 constexpr qint64 Year2001 = 1'000'000'000;
@@ -1566,15 +1567,19 @@ void TstCopyEngine::onKernelFat_data()
     constexpr qint64 Fat1980 = 315532800;
     const QStringList a{"a.txt"};
     addColumns();
-    QTest::newRow("odd second, kept to 2 s: current") << a << QStringList() << Year2001 + 1 << 999'999'999L << 0 << false << QStringList() << QStringList();
-    QTest::newRow("rounded up as Windows writes it: current") << a << QStringList() << Year2001 + 1 << 0L << 2 << false << QStringList() << QStringList();
-    QTest::newRow("2 s after an even time: changed") << a << QStringList() << Year2001 << 0L << 2 << false << QStringList() << a;
-    QTest::newRow("4 s after: changed") << a << QStringList() << Year2001 + 1 << 0L << 4 << false << QStringList() << a;
-    QTest::newRow("read back wrong, early 1980: copied again") << a << QStringList() << Fat1980 + 1 << 0L << 0 << true << QStringList() << a;
-    QTest::newRow("read back wrong, in 2001: copied again") << a << QStringList() << Year2001 + 1 << 0L << 0 << true << QStringList() << a;
-    QTest::newRow("before 1970, which FAT cannot hold: copied again") << a << QStringList() << qint64(-86'400 * 400 - 1) << 0L << 0 << false << QStringList() << a;
-    QTest::newRow("names that fold together: the first kept") << Twins << QStringList() << Year2001 << 0L << 0 << false << QStringList{"photos", "report.txt"} << QStringList();
-    QTest::newRow("4 GiB: left out, the rest copied") << QStringList{"a.txt", "big.bin", "z.txt"} << QStringList{"big.bin"} << Year2001 << 0L << 0 << false << QStringList{"big.bin"} << QStringList();
+    QTest::newRow("odd second, kept to 2 s: current") << a << QStringList() << Year2001 + 1 << 999'999'999L << 0 << false << QStringList() << QStringList() << false;
+    QTest::newRow("rounded up as Windows writes it: current") << a << QStringList() << Year2001 + 1 << 0L << 2 << false << QStringList() << QStringList() << false;
+    QTest::newRow("2 s after an even time: changed") << a << QStringList() << Year2001 << 0L << 2 << false << QStringList() << a << false;
+    QTest::newRow("4 s after: changed") << a << QStringList() << Year2001 + 1 << 0L << 4 << false << QStringList() << a << false;
+    QTest::newRow("an hour later, other bytes: copied") << a << QStringList() << Year2001 << 0L << 3600 << false << QStringList() << a << false;
+    QTest::newRow("an hour later, same bytes: its time corrected") << a << QStringList() << Year2001 << 0L << 3600 << false << QStringList() << QStringList() << true;
+    QTest::newRow("a day and a quarter earlier: copied") << a << QStringList() << Year2001 << 0L << -24 * 3600 - 900 << false << QStringList() << a << true;
+    QTest::newRow("10 minutes earlier: copied") << a << QStringList() << Year2001 << 0L << -600 << false << QStringList() << a << true;
+    QTest::newRow("read back wrong, early 1980: copied again") << a << QStringList() << Fat1980 + 1 << 0L << 0 << true << QStringList() << a << false;
+    QTest::newRow("read back wrong, in 2001: copied again") << a << QStringList() << Year2001 + 1 << 0L << 0 << true << QStringList() << a << false;
+    QTest::newRow("before 1970, which FAT cannot hold: copied again") << a << QStringList() << qint64(-86'400 * 400 - 1) << 0L << 0 << false << QStringList() << a << false;
+    QTest::newRow("names that fold together: the first kept") << Twins << QStringList() << Year2001 << 0L << 0 << false << QStringList{"photos", "report.txt"} << QStringList() << false;
+    QTest::newRow("4 GiB: left out, the rest copied") << QStringList{"a.txt", "big.bin", "z.txt"} << QStringList{"big.bin"} << Year2001 << 0L << 0 << false << QStringList{"big.bin"} << QStringList() << false;
 }
 
 void TstCopyEngine::onKernelFat()
@@ -1592,7 +1597,7 @@ void TstCopyEngine::onExfatFuse_data()
 {
     using namespace Stick;
     addColumns();
-    QTest::newRow("names that fold together: the first kept") << Twins << QStringList() << Year2001 << 0L << 0 << false << QStringList{"photos", "report.txt"} << QStringList();
+    QTest::newRow("names that fold together: the first kept") << Twins << QStringList() << Year2001 << 0L << 0 << false << QStringList{"photos", "report.txt"} << QStringList() << false;
 }
 
 void TstCopyEngine::onExfatFuse()
@@ -1613,6 +1618,7 @@ void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
     QFETCH(long, nanoseconds);
     QFETCH(int, movedBy);
     QFETCH(bool, readBackFailed);
+    QFETCH(bool, sameBytes);
     QFETCH(QStringList, leftOut);
     QFETCH(QStringList, rewritten);
     const QString source = m_c + QStringLiteral("Docs");
@@ -1635,14 +1641,19 @@ void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
         return;
     // Other bytes of the same size under the same time: only a copy puts
     // the source's back.
+    // With the same bytes, a copy shows by its new entry; one left in place
+    // must bear the first copy's time again.
     QStringList expected;
+    QHash<QString, struct stat> before;
     for (const QString &file : files)
         if (!leftOut.contains(file)) {
             const QString copied = target + QLatin1Char('/') + file;
-            const struct timespec stored = statOf(copied).st_mtim;
-            writeFile(copied, QByteArray(file.size(), '#'));
-            setTimes(copied, stored.tv_sec + movedBy, stored.tv_nsec);
-            expected << QStringLiteral("f %1 = %2").arg(file, rewritten.contains(file) ? file : QString(file.size(), QLatin1Char('#')));
+            before[file] = statOf(copied);
+            if (!sameBytes)
+                writeFile(copied, QByteArray(file.size(), '#'));
+            setTimes(copied, before[file].st_mtim.tv_sec + movedBy, before[file].st_mtim.tv_nsec);
+            const bool fresh = sameBytes || rewritten.contains(file);
+            expected << QStringLiteral("f %1 = %2").arg(file, fresh ? file : QString(file.size(), QLatin1Char('#')));
         }
     if (readBackFailed)
         m_fs->MarkUnchecked(recorder.written);
@@ -1650,6 +1661,11 @@ void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
     copyNaming(true, nullptr);
 
     QCOMPARE(filesOf(listing(target)), expected);
+    for (auto it = before.cbegin(); sameBytes && it != before.cend(); ++it) {
+        const struct stat now = statOf(target + QLatin1Char('/') + it.key());
+        QCOMPARE(now.st_ino != it->st_ino, rewritten.contains(it.key()));
+        QVERIFY(sameInstant(now.st_mtim, it->st_mtim));
+    }
     QVERIFY(temporaries(stick.mountPoint()).isEmpty());
 }
 
