@@ -1635,8 +1635,10 @@ void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
         for (const QString &name : leftOut)
             QVERIFY2(copied.error().description.contains(target + QLatin1Char('/') + name), qPrintable(copied.error().description));
     };
+    // A copy to be read back bears its unchecked time until the read-back
+    // passes: never read back, it stays as a failed one leaves it.
     WrittenRecorder recorder(nullptr);
-    copyNaming(false, &recorder);
+    copyNaming(false, readBackFailed ? &recorder : nullptr);
     if (QTest::currentTestFailed())
         return;
     // Other bytes of the same size under the same time: only a copy puts
@@ -1655,9 +1657,6 @@ void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
             const bool fresh = sameBytes || rewritten.contains(file);
             expected << QStringLiteral("f %1 = %2").arg(file, fresh ? file : QString(file.size(), QLatin1Char('#')));
         }
-    if (readBackFailed)
-        m_fs->MarkUnchecked(recorder.written);
-
     copyNaming(true, nullptr);
 
     QCOMPARE(filesOf(listing(target)), expected);
