@@ -1547,7 +1547,7 @@ void addColumns()
     QTest::addColumn<qint64>("seconds");
     QTest::addColumn<long>("nanoseconds");
     QTest::addColumn<int>("movedBy"); // seconds the stick's times move
-    QTest::addColumn<bool>("readBackFailed"); // the first copy is marked as not read back
+    QTest::addColumn<bool>("readBackFailed"); // the first copy is never read back
     QTest::addColumn<QStringList>("leftOut");
     QTest::addColumn<QStringList>("rewritten"); // the others are left in place
     QTest::addColumn<bool>("sameBytes"); // else the stick's copies get other bytes of their size
