@@ -135,7 +135,6 @@ void TestDirectoryList::doubleClickOpensAnAncestor()
     QCOMPARE(m_list->path(), m_tmp->path() + "/a");
 }
 
-QTEST_MAIN(TestDirectoryList)
 // A network drive whose server stopped answering: the drive is not ready,
 // has no free space to tell and its folders do not open, and each question
 // comes back (the time-out) instead of hanging the window.
@@ -163,4 +162,5 @@ void TestDirectoryList::hungServerIsNotReadyAndNothingWaitsForIt()
     }
 }
 
+QTEST_MAIN(TestDirectoryList)
 #include "tst_directorylist.moc"
