@@ -98,7 +98,8 @@ public:
     virtual Result<void> FlushToDevice(const QString &path) = 0;
     // Reads back from the device what a copy wrote, after FlushToDevice,
     // and compares it with the source: 57 naming the first file that
-    // differs, is short or cannot be read; 18 when observer asks to stop.
+    // differs, is short or cannot be read; else 75 naming the sources that
+    // changed since they were copied; 18 when observer asks to stop.
     // Only a file that reads back right takes its source's time: the others
     // keep the unchecked time they were written with.
     virtual Result<void> ReadBack(const WrittenEntries &written, CopyObserver *observer = nullptr) = 0;

@@ -42,7 +42,7 @@ void WrittenEntries::push_back(const WrittenEntry &entry)
     }
     if (entry.kind == WrittenEntry::Kind::Link)
         m_linkTargets.emplace(m_entries.size(), entry.linkTarget);
-    m_entries.push_back({folder, entry.kind, entry.sourceIsLink, entry.size, entry.modified, std::move(name)});
+    m_entries.push_back({folder, entry.kind, entry.sourceIsLink, entry.size, entry.modified, entry.changed, std::move(name)});
 }
 
 void WrittenEntries::startAt(const std::string &source, const std::string &destination)
@@ -130,7 +130,7 @@ void WrittenEntries::folderPaths(std::uint32_t folder, std::string &source, std:
 WrittenEntry WrittenEntries::withoutPaths(size_t at) const
 {
     const Entry &entry = m_entries[at];
-    WrittenEntry written{entry.kind, {}, {}, entry.size, entry.modified, {}, entry.sourceIsLink};
+    WrittenEntry written{entry.kind, {}, {}, entry.size, entry.modified, {}, entry.sourceIsLink, entry.changed};
     if (entry.kind == WrittenEntry::Kind::Link)
         written.linkTarget = m_linkTargets.at(at);
     return written;

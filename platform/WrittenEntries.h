@@ -22,6 +22,9 @@ struct WrittenEntry {
     struct timespec modified = {}; // of the source file as copied
     std::string linkTarget; // of a link
     bool sourceIsLink = false; // a file copied from the file a link names
+    // The source file's change time as copied: a source rewritten with its
+    // old modified time put back (cp -p, touch -r) still moves this one.
+    struct timespec changed = {};
 };
 
 // The time a file is written with where it is read back afterwards, and
@@ -106,6 +109,7 @@ private:
         bool sourceIsLink;
         qint64 size;
         struct timespec modified;
+        struct timespec changed;
         std::string name;
     };
 

@@ -321,6 +321,9 @@ public:
             throw std::bad_alloc();
     }
 
+    // The sources that changed after they were copied.
+    std::vector<std::string> changedSources;
+
     Result<void> entry(size_t at)
     {
         m_at = at;
@@ -332,8 +335,11 @@ public:
             m_where = {AT_FDCWD, AT_FDCWD, m_wholePaths.source.c_str(), m_wholePaths.destination.c_str()};
         } else {
             bool onSource = false;
-            if (const int err = m_folders.reach(m_written.folderOf(at), onSource))
+            if (const int err = m_folders.reach(m_written.folderOf(at), onSource)) {
+                if (onSource && changedKind(err))
+                    return sourceChanged(entry.size);
                 return onSource ? errorFromErrno(err, source(), Side::Source) : errorFromErrno(err, destination());
+            }
             m_where = {m_folders.sourceFd(), m_folders.destinationFd(), name.c_str(), name.c_str()};
         }
         switch (entry.kind) {
@@ -394,15 +400,13 @@ private:
             return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back is no file"), destination());
         const int follow = entry.sourceIsLink ? 0 : O_NOFOLLOW;
         Fd sourceFile(::openat(m_where.sourceDir, m_where.sourceName, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | follow));
+        if (!sourceFile.valid() && changedKind(errno))
+            return sourceChanged(entry.size);
         struct stat here;
         if (!sourceFile.valid() || ::fstat(sourceFile.get(), &here) != 0)
             return failedAtSource(errno);
-        if (!S_ISREG(here.st_mode) || here.st_size != entry.size || !sameInstant(here.st_mtim, entry.modified)) {
-            // Changed since the copy took it: there is nothing to hold the
-            // copy against, and the next run copies it again.
-            done(entry.size);
-            return {};
-        }
+        if (!stillAsCopied(here, entry))
+            return sourceChanged(entry.size);
         if (there.st_size != entry.size)
             return errorAt(ErrorNumber::DeviceIO,
                            QStringLiteral("Read back is %1 bytes, not %2").arg(there.st_size).arg(entry.size),
@@ -433,6 +437,9 @@ private:
             const size_t both = size_t(std::min(fromSource.got, fromCopy.got));
             if (std::memcmp(original, copied, both) != 0 || fromCopy.got != fromSource.got
                 || size_t(fromCopy.got) != want) {
+                // A source written to while it is read back is no fault of the device.
+                if (::fstat(sourceFile.get(), &here) != 0 || !stillAsCopied(here, entry))
+                    return sourceChanged(entry.size - offset);
                 size_t at = 0;
                 while (at < both && original[at] == copied[at])
                     ++at;
@@ -446,6 +453,24 @@ private:
                 return Stopped;
         }
         asCopied = true;
+        return {};
+    }
+
+    // Whether the source is still the file that was copied: a rewrite that
+    // put its old time back still moved its change time.
+    static bool stillAsCopied(const struct stat &here, const WrittenEntry &entry)
+    {
+        return S_ISREG(here.st_mode) && here.st_size == entry.size && sameInstant(here.st_mtim, entry.modified)
+               && sameInstant(here.st_ctim, entry.changed);
+    }
+
+    // Changed or gone since the copy took it: there is nothing to hold the
+    // copy against. It keeps its unchecked time, so the next run copies it
+    // again, and this one names it.
+    Result<void> sourceChanged(qint64 unread)
+    {
+        done(unread);
+        changedSources.push_back(source());
         return {};
     }
 
@@ -496,6 +521,9 @@ Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
             first = checked.error();
         ++failed;
     }
+    if (!first && !readBack.changedSources.empty())
+        return namedError(QStringLiteral("Path/File access error (changed since it was copied: the next run copies it again)"),
+                          readBack.changedSources);
     if (!first)
         return {};
     // Whatever the device said, the copy is not what it should be: no

@@ -55,9 +55,11 @@ private:
 // time; one that does not stays in place with the unchecked time it was
 // written with, so the size-and-time test of a later repeat copies it
 // again. The first failure is returned (57, naming the file and the first
-// byte that differs). A source changed since it was copied is not held
-// against its copy, which keeps its unchecked time for the next run to
-// replace. faults, when given, makes reading fail.
+// byte that differs). A source changed or gone since it was copied (its
+// size, time or change time moved) is not held against its copy, which
+// keeps its unchecked time for the next run to replace; where no copy
+// failed, the run fails with 75 naming such sources. faults, when given,
+// makes reading fail.
 Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
                           const WriteFaults *faults = nullptr);
 

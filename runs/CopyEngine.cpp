@@ -73,13 +73,6 @@ bool exists(int dirFd, const std::string &name)
 
 const Error Stopped{ErrorNumber::UserInterrupt, QStringLiteral("Stopped by the user")};
 
-// An entry that is no longer what the tree said (gone, or now a link, a
-// file where a folder was, a socket) is skipped like one that vanished.
-bool changedKind(int err)
-{
-    return err == ENOENT || err == ELOOP || err == ENOTDIR || err == ENXIO;
-}
-
 // What a destination answers for a name it cannot hold: ENAMETOOLONG past
 // its length, EILSEQ (exfat-fuse) for bytes that are not UTF-8, EINVAL
 // (the kernel's FAT and exFAT) for characters their names lack.
@@ -666,7 +659,26 @@ bool CopyEngine::sameLinkTarget(const PlannedFile &file, int sourceFd, int targe
     return source && source == linkText(targetFd, file.name, m_buffer);
 }
 
+// A source that changes while it is copied (written to, cut short, or
+// rewritten with its old time put back, which still moves its change
+// time) would leave a copy equal to neither version: it is copied again,
+// and where it changes again it is left out and named, nothing of it in
+// place.
 Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int targetFd, FollowLink follow)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const Result<bool> steady = copyFileOnce(file, sourceFd, targetFd, follow);
+        if (!steady)
+            return steady.error();
+        if (*steady)
+            return {};
+    }
+    m_leftOut.push_back(sourcePathOf(file.name));
+    return {};
+}
+
+// False where the source changed while it was copied: the copy is gone.
+Result<bool> CopyEngine::copyFileOnce(const PlannedFile &file, int sourceFd, int targetFd, FollowLink follow)
 {
     struct stat st;
     bool refused = false;
@@ -677,7 +689,7 @@ Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int tar
     if (refused) // left out and named, like a name the destination refuses
         m_leftOut.push_back(sourcePathOf(file.name));
     if (!in->valid())
-        return {}; // gone, or replaced by something that is not copied
+        return true; // gone, or replaced by something that is not copied
 
     Fd out;
     const Result<std::string> temporary =
@@ -688,8 +700,13 @@ Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int tar
     if (!temporary)
         return temporary.error();
 
-    Result<void> done = copyData(in->get(), out.get(), st, file.name);
-    if (done) {
+    const Result<bool> whole = copyData(in->get(), out.get(), st, file.name);
+    Result<void> done = whole ? Result<void>() : whole.error();
+    struct stat after;
+    const bool steady = !done
+                        || (*whole && ::fstat(in->get(), &after) == 0 && after.st_size == st.st_size
+                            && sameInstant(after.st_mtim, st.st_mtim) && sameInstant(after.st_ctim, st.st_ctim));
+    if (done && steady) {
         // Created with its permission bits already; only what the umask
         // took away or the special bits need another call.
         if ((st.st_mode & 07777) != (st.st_mode & 0777 & ~m_umask))
@@ -700,13 +717,15 @@ Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int tar
         if (const int err = out.close())
             done = errorFromErrno(err, targetPathOf(file.name));
     }
-    const bool placed = done && placedInPlace(done, targetFd, *temporary, file.name);
-    if (!done)
+    const bool placed = done && steady && placedInPlace(done, targetFd, *temporary, file.name);
+    if (!done || !steady)
         (void)::unlinkat(targetFd, temporary->c_str(), 0);
     else if (placed && m_observer)
         m_observer->entryWritten({WrittenEntry::Kind::File, sourcePathOf(file.name), targetPathOf(file.name),
-                                  qint64(st.st_size), st.st_mtim, {}, follow == FollowLink::Yes});
-    return done;
+                                  qint64(st.st_size), st.st_mtim, {}, follow == FollowLink::Yes, st.st_ctim});
+    if (!done)
+        return done.error();
+    return steady;
 }
 
 Result<void> CopyEngine::copyLink(const PlannedFile &file, int sourceFd, int targetFd)
@@ -747,13 +766,18 @@ Result<void> CopyEngine::copyLink(const PlannedFile &file, int sourceFd, int tar
 
 // A sparse file (fewer blocks than its size needs) keeps its holes: only
 // its data is copied, each part at its own place, and its size sets the end.
-Result<void> CopyEngine::copyData(int in, int out, const struct stat &st, const std::string &name)
+// False where the source ended before its size: it shrank meanwhile.
+Result<bool> CopyEngine::copyData(int in, int out, const struct stat &st, const std::string &name)
 {
     if (const int err = fault(WriteFaults::Step::WriteData, targetPathOf(name)))
         return errorFromErrno(err, targetPathOf(name));
     const qint64 size = st.st_size;
-    if (qint64(st.st_blocks) * 512 >= size)
-        return copySpan(in, out, size, name);
+    if (qint64(st.st_blocks) * 512 >= size) {
+        const Result<qint64> copied = copySpan(in, out, size, name);
+        if (!copied)
+            return copied.error();
+        return *copied == size;
+    }
     qint64 at = 0;
     while (at < size) {
         off_t data = ::lseek(in, at, SEEK_DATA);
@@ -769,20 +793,24 @@ Result<void> CopyEngine::copyData(int in, int out, const struct stat &st, const 
             return errorFromErrno(errno, targetPathOf(name));
         if (m_observer && data > at)
             m_observer->bytesCopied(data - at);
-        if (auto copied = copySpan(in, out, hole - data, name); !copied)
-            return copied;
+        const Result<qint64> copied = copySpan(in, out, hole - data, name);
+        if (!copied)
+            return copied.error();
+        if (*copied < hole - data)
+            return false;
         at = hole;
     }
     if (m_observer && size > at)
         m_observer->bytesCopied(size - at);
     if (::ftruncate(out, size) != 0)
         return errorFromErrno(errno, targetPathOf(name));
-    return {};
+    return true;
 }
 
 // A file that grows while it is copied is taken as it was when opened:
 // stopping at its size spares the call that would only report the end.
-Result<void> CopyEngine::copySpan(int in, int out, qint64 size, const std::string &name)
+// The bytes copied: fewer than size where the file ended first.
+Result<qint64> CopyEngine::copySpan(int in, int out, qint64 size, const std::string &name)
 {
     qint64 copied = 0;
     while (m_kernelCopy && copied < size) {
@@ -809,16 +837,20 @@ Result<void> CopyEngine::copySpan(int in, int out, qint64 size, const std::strin
             return errorFromErrno(errno, targetPathOf(name));
         }
     }
-    return copied < size ? copyDataByReading(in, out, size - copied, name) : Result<void>();
+    if (copied == size)
+        return copied;
+    const Result<qint64> read = copyDataByReading(in, out, size - copied, name);
+    return read ? Result<qint64>(copied + *read) : read;
 }
 
-Result<void> CopyEngine::copyDataByReading(int in, int out, qint64 remaining, const std::string &name)
+Result<qint64> CopyEngine::copyDataByReading(int in, int out, qint64 size, const std::string &name)
 {
     m_buffer.resize(std::max(m_buffer.size(), BufferSize));
+    qint64 remaining = size;
     while (remaining > 0) {
         const ssize_t n = ::read(in, m_buffer.data(), size_t(std::min<qint64>(remaining, qint64(BufferSize))));
         if (n == 0)
-            return {};
+            break;
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -832,7 +864,7 @@ Result<void> CopyEngine::copyDataByReading(int in, int out, qint64 remaining, co
         if (remaining > 0 && stopRequested())
             return Stopped;
     }
-    return {};
+    return size - remaining;
 }
 
 template <typename Create>
@@ -966,11 +998,16 @@ Result<void> CopyEngine::leftOutError() const
 {
     if (m_leftOut.empty())
         return {};
+    return namedError(QStringLiteral("Path/File access error (left out: entries the source would not let be read or that changed while copied, or the destination cannot hold)"),
+                      m_leftOut);
+}
+
+Error namedError(const QString &what, const std::vector<std::string> &paths)
+{
     std::string names;
-    for (const std::string &path : m_leftOut)
+    for (const std::string &path : paths)
         names += (names.empty() ? "" : "; ") + path;
-    return errorAt(ErrorNumber::PathFileAccess, "Path/File access error (left out: entries the source would not let be read, or the destination cannot hold)",
-                   names);
+    return errorAt(ErrorNumber::PathFileAccess, what, names);
 }
 
 // After a stop, in the destination folder the walk stands in: the folders

@@ -27,6 +27,10 @@ public:
     virtual bool keepsWholeSeconds(const std::string &destinationPath) const = 0;
 };
 
+// A failed run's 75 naming the entries paths (native) it did not copy, or
+// not as they are now, for the reason what.
+Error namedError(const QString &what, const std::vector<std::string> &paths);
+
 // Copies a folder tree the way CopyFolder promises: the destination is
 // created or merged into, files of a folder before its subfolders in name
 // order, each file written under a temporary name and renamed into place,
@@ -71,10 +75,11 @@ private:
     bool sameTimeThere(const struct timespec &there, const struct timespec &source, int targetFd, dev_t device);
     void keepFolderAttributes(const struct stat &source, bool created);
     Result<void> copyFile(const PlannedFile &file, int sourceFd, int targetFd, FollowLink follow);
+    Result<bool> copyFileOnce(const PlannedFile &file, int sourceFd, int targetFd, FollowLink follow);
     Result<void> copyLink(const PlannedFile &file, int sourceFd, int targetFd);
-    Result<void> copyData(int in, int out, const struct stat &st, const std::string &name);
-    Result<void> copySpan(int in, int out, qint64 size, const std::string &name);
-    Result<void> copyDataByReading(int in, int out, qint64 remaining, const std::string &name);
+    Result<bool> copyData(int in, int out, const struct stat &st, const std::string &name);
+    Result<qint64> copySpan(int in, int out, qint64 size, const std::string &name);
+    Result<qint64> copyDataByReading(int in, int out, qint64 size, const std::string &name);
     ssize_t copyRange(int in, int out, size_t length, const std::string &name) const;
     int renameNoReplace(int dirFd, const std::string &from, const std::string &to, const std::string &path) const;
     template <typename Create>
@@ -122,5 +127,5 @@ private:
     quint64 m_temporaryCount = 0;
     bool m_kernelCopy = true; // false once the kernel refused copy_file_range here
     std::vector<char> m_buffer;     // for read/write copies and link targets
-    std::vector<std::string> m_leftOut; // entries whose names the destination refused or folds into another
+    std::vector<std::string> m_leftOut; // entries the source would not give steadily, or whose names the destination refused or folds into another
 };

@@ -73,6 +73,13 @@ inline bool readingRefused(int err)
     return err == EACCES || err == EPERM;
 }
 
+// An entry that is no longer what the tree said (gone, or now a link, a
+// file where a folder was, a socket) is skipped like one that vanished.
+inline bool changedKind(int err)
+{
+    return err == ENOENT || err == ELOOP || err == ENOTDIR || err == ENXIO;
+}
+
 // A copy writes each file under a temporary name in its folder first, and
 // makes folders ahead under such names: ".txtmp-" and 16 hex digits. Found
 // in a destination, they are what a killed copy left.

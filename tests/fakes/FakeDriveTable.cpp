@@ -80,8 +80,8 @@ QString FakeDriveTable::letterOf(const std::string &nativePath) const
 int FakeDriveTable::failure(Step step, const std::string &destinationPath) const
 {
     const QString letter = letterOf(destinationPath);
-    if (step == Step::RenameNoReplace && m_beforeRename)
-        m_beforeRename(QFile::decodeName(QByteArray::fromStdString(destinationPath)));
+    if (const auto before = m_before.constFind(step); before != m_before.cend() && *before)
+        (*before)(QFile::decodeName(QByteArray::fromStdString(destinationPath)));
     if (step == Step::CopyRange || step == Step::RenameNoReplace || step == Step::DirectRead
         || step == Step::ReadBack)
         return m_refused.value({letter, step}, 0);

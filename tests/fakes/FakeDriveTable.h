@@ -40,9 +40,10 @@ public:
     void setRefused(const QString &letter, Step step, int err) { m_refused[{letter.left(1).toUpper(), step}] = err; }
     // Making symbolic links on the drive fails with err, as on FAT (EPERM).
     void setLinkError(const QString &letter, int err) { m_linkError[letter.left(1).toUpper()] = err; }
-    // Runs action with a file's real path just before the copy renames the
-    // file into place, as another program writing there meanwhile would.
-    void setBeforeRename(std::function<void(const QString &)> action) { m_beforeRename = std::move(action); }
+    // Runs action with a file's real path just before the copy takes step
+    // on it (RenameNoReplace: renames it into place; WriteData: writes its
+    // data), as another program busy there meanwhile would.
+    void setBefore(Step step, std::function<void(const QString &)> action) { m_before[step] = std::move(action); }
     // The drive keeps only whole seconds of the times the copy sets.
     void setWholeSeconds(const QString &letter, bool whole) { m_wholeSeconds[letter.left(1).toUpper()] = whole; }
 
@@ -71,7 +72,7 @@ private:
     QMap<QString, int> m_writeError;
     QMap<std::pair<QString, Step>, int> m_refused;
     QMap<QString, int> m_linkError;
-    std::function<void(const QString &)> m_beforeRename;
+    QMap<Step, std::function<void(const QString &)>> m_before;
     QMap<QString, bool> m_wholeSeconds;
     QString m_current = QStringLiteral("C:");
 };

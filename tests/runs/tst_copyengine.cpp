@@ -268,6 +268,8 @@ private slots:
     void treeNeedsFewDescriptors();
     void linksBecomeFilesWhereTheDestinationHoldsNone_data();
     void linksBecomeFilesWhereTheDestinationHoldsNone();
+    void sourceChangingWhileCopiedIsCopiedAgainOrLeftOut_data();
+    void sourceChangingWhileCopiedIsCopiedAgainOrLeftOut();
     void readingRefusedOnTheSourceIs75_data();
     void readingRefusedOnTheSourceIs75();
     void fileAppearingJustBeforeTheRenameIsKept();
@@ -1301,6 +1303,62 @@ void TstCopyEngine::linksBecomeFilesWhereTheDestinationHoldsNone()
     QCOMPARE(linked.st_mtim.tv_nsec, 5000);
 }
 
+void TstCopyEngine::sourceChangingWhileCopiedIsCopiedAgainOrLeftOut_data()
+{
+    QTest::addColumn<QString>("change"); // made to b.txt after it was opened, before its data is copied
+    QTest::addColumn<int>("times");      // on that many tries
+    QTest::addColumn<bool>("overwrite"); // over an earlier copy
+    for (const char *change : {"cut short", "grown", "rewritten, its time put back"}) {
+        QTest::addRow("%s once", change) << change << 1 << false;
+        QTest::addRow("%s on every try", change) << change << 2 << false;
+    }
+    QTest::newRow("rewritten on every try, over an earlier copy") << "rewritten, its time put back" << 9 << true;
+}
+
+// Copied again once; where it changes again it is left out and named, no
+// copy of it in place, an earlier copy kept as it was.
+void TstCopyEngine::sourceChangingWhileCopiedIsCopiedAgainOrLeftOut()
+{
+    QFETCH(QString, change);
+    QFETCH(int, times);
+    QFETCH(bool, overwrite);
+    const QString source = m_c + QStringLiteral("Docs"), target = m_d + QStringLiteral("Docs");
+    const QString changing = source + QStringLiteral("/b.txt");
+    writeFile(source + QStringLiteral("/a.txt"), "a");
+    writeFile(changing, patterned(300 * 1024));
+    setTimes(changing, 1'000'000'000, 5);
+    if (overwrite)
+        writeFile(target + QStringLiteral("/b.txt"), "earlier");
+    int changes = 0;
+    m_drives->setBefore(WriteFaults::Step::WriteData, [&](const QString &path) {
+        if (!path.endsWith(QStringLiteral("/b.txt")) || changes++ == times)
+            return;
+        QByteArray content = readFile(changing);
+        if (change == QLatin1String("cut short"))
+            content.chop(1000);
+        else if (change == QLatin1String("grown"))
+            content += "more";
+        else
+            content[1000] = char(changes);
+        writeFile(changing, content);
+        setTimes(changing, 1'000'000'000, 5);
+    });
+
+    const Result<void> copied = copy(source, target, overwrite);
+
+    QCOMPARE(copied.ok(), times == 1);
+    QCOMPARE(readFile(target + QStringLiteral("/a.txt")), QByteArray("a"));
+    if (times == 1) {
+        QCOMPARE(listing(target), listing(source));
+    } else {
+        QCOMPARE(copied.error().number, 75);
+        QVERIFY2(copied.error().description.contains(changing), qPrintable(copied.error().description));
+        QCOMPARE(readFile(target + QStringLiteral("/b.txt")), overwrite ? QByteArray("earlier") : Missing.toUtf8());
+        QCOMPARE(changes, 2);
+    }
+    QVERIFY(temporaries(m_d).isEmpty());
+}
+
 void TstCopyEngine::readingRefusedOnTheSourceIs75_data()
 {
     QTest::addColumn<QString>("unreadable");
@@ -1346,7 +1404,7 @@ void TstCopyEngine::fileAppearingJustBeforeTheRenameIsKept()
     const QString source = m_c + QStringLiteral("Docs");
     writeFile(source + QStringLiteral("/a.txt"), "new");
     makeFolder(m_d + QStringLiteral("Docs"));
-    m_drives->setBeforeRename([](const QString &path) { writeFile(path, "another program's"); });
+    m_drives->setBefore(WriteFaults::Step::RenameNoReplace, [](const QString &path) { writeFile(path, "another program's"); });
 
     const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), false);
 
