@@ -881,10 +881,17 @@ Result<std::string> CopyEngine::createTemporary(WriteFaults::Step step, const st
 }
 
 // Renames temporary to name; true where it took the name, false where it
-// failed (done then holds why) or the destination refused the name.
+// failed (done then holds why), the destination refused the name, or the
+// folder is no longer where the copy put it.
 bool CopyEngine::placedInPlace(Result<void> &done, int targetFd, const std::string &temporary,
                                const std::string &name)
 {
+    // A folder moved away meanwhile takes nothing more: what lands there
+    // would be outside the destination.
+    if (m_target.stillInPlace(m_targetPath) != 0) {
+        done = folderMoved();
+        return false;
+    }
     const size_t leftOut = m_leftOut.size();
     done = putInPlace(targetFd, temporary, name);
     return done && m_leftOut.size() == leftOut;

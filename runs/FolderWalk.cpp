@@ -33,6 +33,22 @@ int FolderWalk::leave(const std::string &name)
     return ::fstatat(fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && FolderId::of(st) == left ? 0 : ESTALE;
 }
 
+int FolderWalk::stillInPlace(std::string_view path) const
+{
+    for (size_t level = m_levels.size(); level-- > 0;) {
+        const int parent = level == 0 ? m_root : m_levels[level - 1].fd.get();
+        const size_t slash = path.rfind('/');
+        if (parent < 0 || slash == std::string_view::npos)
+            return 0; // further up, the way back proves each folder
+        const std::string name(path.substr(slash + 1));
+        path = path.substr(0, slash);
+        struct stat st;
+        if (::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || FolderId::of(st) != m_levels[level].id)
+            return ESTALE;
+    }
+    return 0;
+}
+
 int FolderWalk::leave()
 {
     const size_t depth = m_levels.size();

@@ -3,6 +3,7 @@
 #include "core/PosixIo.h"
 
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <vector>
 
@@ -32,6 +33,11 @@ public:
     // As leave(), and ESTALE too where the parent no longer holds the folder
     // left as name: it was moved or renamed meanwhile.
     int leave(const std::string &name);
+    // 0 where each folder the walk holds open still stands under its own
+    // name in the open folder above it, else ESTALE: the walk's folder was
+    // moved or renamed meanwhile. path is the walk's path, its last part
+    // the current folder's name.
+    int stillInPlace(std::string_view path) const;
 
 private:
     struct Level {

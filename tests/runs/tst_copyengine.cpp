@@ -1427,8 +1427,8 @@ void TstCopyEngine::destinationFolderMovedDuringTheCopyFails()
     QFETCH(QString, moved);
     QFETCH(QString, to);
     const QString source = m_c + QStringLiteral("Docs");
-    writeFile(source + QStringLiteral("/sub/b.txt"), "b");
-    writeFile(source + QStringLiteral("/sub/c.txt"), "c");
+    for (const char *name : {"b.txt", "c.txt", "d.txt"})
+        writeFile(source + QStringLiteral("/sub/") + QLatin1String(name), "x");
     RecordingObserver observer;
     observer.beforeFile = [&](const QString &path) {
         if (path.endsWith(QStringLiteral("/b.txt")))
@@ -1439,6 +1439,9 @@ void TstCopyEngine::destinationFolderMovedDuringTheCopyFails()
 
     QVERIFY(!copied.ok());
     QCOMPARE(copied.error().number, 75);
+    // Nothing landed where the folder went, nor anything half-written.
+    QCOMPARE(filesOf(listing(m_d + QStringLiteral("../") + to)), QStringList());
+    QCOMPARE(temporaries(m_d + QStringLiteral("..")), QStringList());
 }
 
 void TstCopyEngine::readOnlyFoldersTakeChangesInRepeats_data()
