@@ -214,6 +214,16 @@ private:
     Chunked m_read;
 };
 
+// Where the data of the file fd continues at or after from, on a block
+// boundary; size where only a hole follows, from where it cannot be told.
+qint64 dataFrom(int fd, qint64 from, qint64 size)
+{
+    const off_t data = ::lseek(fd, off_t(from), SEEK_DATA);
+    if (data < 0)
+        return errno == ENXIO ? size : from;
+    return qint64(data) / qint64(DirectAlign) * qint64(DirectAlign);
+}
+
 // Where an entry lies on both sides: a folder open, and the name in it.
 struct Where {
     int sourceDir = AT_FDCWD;
@@ -415,12 +425,22 @@ private:
         (void)::posix_fadvise(sourceFile.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
         if (const int err = m_faults ? m_faults->failure(WriteFaults::Step::ReadBack, destination()) : 0)
             return errorFromErrno(err, destination());
+        // Ranges that are holes on both sides read as zeros on both: a
+        // sparse file is read only where it holds data.
+        const bool sparse = qint64(here.st_blocks) * 512 < entry.size || qint64(there.st_blocks) * 512 < entry.size;
+        auto nextData = [&](qint64 from) {
+            return sparse ? std::max(from, std::min(dataFrom(sourceFile.get(), from, entry.size),
+                                                    dataFrom(copy.fd(), from, entry.size)))
+                          : from;
+        };
+        qint64 offset = nextData(0);
+        done(offset);
         // A file of one chunk is read in line: handing it over would cost
         // more than it overlaps.
         const ChunkReader::Outstanding outstanding(m_reader);
-        const bool ahead = entry.size > qint64(Chunk) && m_reader.start(copy, m_copy[0].get(), Chunk, 0);
+        const bool ahead = entry.size - offset > qint64(Chunk) && m_reader.start(copy, m_copy[0].get(), Chunk, offset);
         size_t current = 0;
-        for (qint64 offset = 0; offset < entry.size; current ^= 1) {
+        for (; offset < entry.size; current ^= 1) {
             const size_t want = size_t(std::min<qint64>(qint64(Chunk), entry.size - offset));
             const Chunked fromSource = readFull(sourceFile.get(), m_source.get(), want, offset);
             const Chunked fromCopy = ahead ? m_reader.result() : copy.read(m_copy[current].get(), want, offset);
@@ -428,7 +448,7 @@ private:
                 return failedAtSource(fromSource.error);
             if (fromCopy.got < 0)
                 return errorFromErrno(fromCopy.error, destination());
-            const qint64 next = offset + qint64(want);
+            const qint64 next = nextData(offset + qint64(want));
             if (ahead && next < entry.size)
                 (void)m_reader.start(copy, m_copy[current ^ 1].get(),
                                      size_t(std::min<qint64>(qint64(Chunk), entry.size - next)), next);
@@ -447,8 +467,8 @@ private:
                                QStringLiteral("Read back differs from the source at byte %1").arg(offset + qint64(at)),
                                destination());
             }
+            done(next - offset);
             offset = next;
-            done(qint64(want));
             if (offset < entry.size && m_observer && m_observer->stopRequested())
                 return Stopped;
         }

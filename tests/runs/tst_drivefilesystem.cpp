@@ -216,17 +216,21 @@ void TstDriveFileSystem::readBackFindsWhatDiffers_data()
 {
     QTest::addColumn<QString>("change");  // made to the copy or its source before the read-back
     QTest::addColumn<QString>("failure"); // in the error's description; empty: it reads back well
-    QTest::newRow("as copied") << "" << "";
-    QTest::newRow("one flipped byte") << "flip" << "differs from the source at byte 9437000: ";
-    QTest::newRow("killed before the read-back") << "flip, no read-back" << "";
-    QTest::newRow("short copy") << "truncate" << "is 1000 bytes, not 9438184: ";
-    QTest::newRow("read error") << "read error" << "Input/output error: ";
-    QTest::newRow("other link target") << "relink" << "link differs: ";
-    QTest::newRow("folder swapped for a link") << "swap" << "Not a directory: ";
+    QTest::addColumn<bool>("holes");      // the large file holds data only at its ends
+    QTest::newRow("as copied") << "" << "" << false;
+    QTest::newRow("one flipped byte") << "flip" << "differs from the source at byte 9437000: " << false;
+    QTest::newRow("killed before the read-back") << "flip, no read-back" << "" << false;
+    QTest::newRow("short copy") << "truncate" << "is 1000 bytes, not 9438184: " << false;
+    QTest::newRow("read error") << "read error" << "Input/output error: " << false;
+    QTest::newRow("other link target") << "relink" << "link differs: " << false;
+    QTest::newRow("folder swapped for a link") << "swap" << "Not a directory: " << false;
     // Not the device's fault: named, and copied again by the next run.
-    QTest::newRow("source changed since") << "source" << "changed since it was copied";
-    QTest::newRow("source rewritten, its time put back") << "source, time kept" << "changed since it was copied";
-    QTest::newRow("source deleted") << "source deleted" << "changed since it was copied";
+    QTest::newRow("source changed since") << "source" << "changed since it was copied" << false;
+    QTest::newRow("source rewritten, its time put back") << "source, time kept" << "changed since it was copied" << false;
+    QTest::newRow("source deleted") << "source deleted" << "changed since it was copied" << false;
+    QTest::newRow("with holes, as copied") << "" << "" << true;
+    QTest::newRow("with holes, a byte flipped past one") << "flip" << "differs from the source at byte 9437000: " << true;
+    QTest::newRow("with holes, a byte put into one") << "fill" << "differs from the source at byte 5000000: " << true;
 }
 
 // The copy is changed behind the program's back, its time kept, as by a
@@ -235,10 +239,15 @@ void TstDriveFileSystem::readBackFindsWhatDiffers()
 {
     QFETCH(QString, change);
     QFETCH(QString, failure);
+    QFETCH(bool, holes);
     const QString source = onDrive(QStringLiteral("C/Data")), copy = onDrive(QStringLiteral("D/Data"));
     writeFile(source + QStringLiteral("/a.txt"), "small");
     // Three chunks of the read-back, the last one short of a whole block.
-    writeFile(source + QStringLiteral("/sub/big.bin"), QByteArray(9 * 1024 * 1024 + 1000, 'x'));
+    writeFile(source + QStringLiteral("/sub/big.bin"), QByteArray(holes ? 4096 : 9 * 1024 * 1024 + 1000, 'x'));
+    if (holes) {
+        QFile sparse(source + QStringLiteral("/sub/big.bin"));
+        QVERIFY(sparse.open(QIODevice::ReadWrite) && sparse.seek(9437000) && sparse.write(QByteArray(1184, 'x')) == 1184);
+    }
     makeLink(QStringLiteral("a.txt"), source + QStringLiteral("/link"));
     WrittenRecorder recorder(nullptr);
     QVERIFY(m_fs->CopyFolder(source, copy, false, &recorder).ok());
@@ -251,6 +260,8 @@ void TstDriveFileSystem::readBackFindsWhatDiffers()
     QFile file(QString::fromLocal8Bit(big));
     if (change.startsWith(QLatin1String("flip")))
         QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(9437000) && file.putChar('y'));
+    if (change == QLatin1String("fill"))
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(5000000) && file.putChar('y'));
     file.close();
     if (change == QLatin1String("truncate"))
         QVERIFY(file.resize(1000));
