@@ -106,3 +106,12 @@ void raiseDescriptorLimit()
         (void)::setrlimit(RLIMIT_NOFILE, &limit);
     }
 }
+
+int setModifiedTime(int fd, const struct timespec &modified)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return errno;
+    const struct timespec times[2] = {st.st_atim, modified};
+    return ::futimens(fd, times) == 0 ? 0 : errno;
+}

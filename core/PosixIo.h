@@ -79,6 +79,11 @@ inline bool sameInstant(const struct timespec &a, const struct timespec &b)
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
+// Gives the open file fd the modified time modified, its access time kept;
+// 0, or an errno. The access time is passed, not left out: exfat-fuse
+// ignores a change that leaves it out (UTIME_OMIT) and still returns 0.
+int setModifiedTime(int fd, const struct timespec &modified);
+
 // Writes all size bytes of data to fd, however many calls that takes;
 // 0, or the errno of the write that failed.
 int writeAll(int fd, const char *data, size_t size);

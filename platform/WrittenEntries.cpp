@@ -156,3 +156,20 @@ WrittenEntries::Files WrittenEntries::files() const
         }
     return files;
 }
+
+void WrittenEntries::readThroughCache(const std::string &device, const std::string &path) const
+{
+    if (m_throughCache.empty() || m_throughCache.back().device != device)
+        m_throughCache.push_back({device, path, 0});
+    ++m_throughCache.back().files;
+}
+
+std::string WrittenEntries::throughCache() const
+{
+    std::string notes;
+    for (const Cached &cached : m_throughCache)
+        notes += (notes.empty() ? "" : "; ") + std::to_string(cached.files)
+                 + " files read back through the system's cache of " + cached.device
+                 + ", not from the device: the first " + cached.first;
+    return notes;
+}

@@ -69,6 +69,15 @@ public:
     Files files() const;
     bool empty() const { return m_entries.empty(); }
 
+    // A file the read-back read through the system's cache of device, as
+    // it could not reach the device (a FUSE file system over a device this
+    // user cannot open); the run log tells which files. Noted on the
+    // record the read-back reads, for the run that made it.
+    void readThroughCache(const std::string &device, const std::string &path) const;
+    // "N files read back through the system's cache of DEVICE, not from the
+    // device: the first PATH" for each such device; empty where none was.
+    std::string throughCache() const;
+
     class const_iterator {
     public:
         using iterator_category = std::input_iterator_tag;
@@ -129,4 +138,10 @@ private:
     std::string m_chainDestination;
     std::vector<Entry> m_entries;
     std::unordered_map<size_t, std::string> m_linkTargets; // by entry, for the few links
+    struct Cached {
+        std::string device;
+        std::string first; // the first file read through its cache
+        qint64 files = 0;
+    };
+    mutable std::vector<Cached> m_throughCache;
 };

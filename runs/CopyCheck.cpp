@@ -4,7 +4,10 @@
 #include "runs/CopyEngine.h"
 #include "runs/FolderWalk.h"
 
+#include <QFile>
+
 #include <array>
+#include <map>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
@@ -17,6 +20,7 @@
 #include <thread>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -224,6 +228,61 @@ qint64 dataFrom(int fd, qint64 from, qint64 size)
     return qint64(data) / qint64(DirectAlign) * qint64(DirectAlign);
 }
 
+// A file system in a FUSE daemon over a block device (exfat-fuse, ntfs-3g,
+// fuse2fs) takes a direct open, but the daemon reads the device through
+// the system's cache, which still holds what it wrote. Its clean pages can
+// be dropped by whoever can open the device; otherwise the read-back is
+// only as good as the cache, and the run log says so. Once per device.
+class DeviceCaches {
+public:
+    // True where reads of files on device reach the device; deviceName
+    // receives the device the cache of which stays between.
+    bool passed(dev_t device, std::string &deviceName)
+    {
+        const auto known = m_devices.find(device);
+        if (known != m_devices.end()) {
+            deviceName = known->second;
+            return deviceName.empty();
+        }
+        deviceName = fuseDevice(device);
+        if (!deviceName.empty()) {
+            const Fd opened(::open(deviceName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+            // The flush left its pages clean; dropped, they come from the device.
+            if (opened.valid() && ::fdatasync(opened.get()) == 0
+                && ::posix_fadvise(opened.get(), 0, 0, POSIX_FADV_DONTNEED) == 0)
+                deviceName.clear();
+        }
+        m_devices.emplace(device, deviceName);
+        return deviceName.empty();
+    }
+
+private:
+    // The block device a FUSE file system on device reads, from the
+    // system's mount table; empty for any other file system.
+    static std::string fuseDevice(dev_t device)
+    {
+        QFile table(QStringLiteral("/proc/self/mountinfo"));
+        if (!table.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray number = QByteArray::number(major(device)) + ':' + QByteArray::number(minor(device));
+        for (const QByteArray &line : table.readAll().split('\n')) {
+            // "id parent major:minor root point options [tags] - type source options"
+            const QList<QByteArray> fields = line.split(' ');
+            const qsizetype dash = fields.indexOf("-");
+            if (fields.size() < 3 || fields[2] != number || dash < 0 || dash + 2 >= fields.size()
+                || !fields[dash + 1].startsWith("fuse"))
+                continue;
+            const std::string source = fields[dash + 2].toStdString();
+            struct stat st;
+            if (::stat(source.c_str(), &st) == 0 && S_ISBLK(st.st_mode))
+                return source;
+        }
+        return {};
+    }
+
+    std::map<dev_t, std::string> m_devices; // and the device whose cache stays between, if any
+};
+
 // Where an entry lies on both sides: a folder open, and the name in it.
 struct Where {
     int sourceDir = AT_FDCWD;
@@ -393,9 +452,8 @@ private:
         // Read back right: from now on a repeat may take it as current.
         // The time goes on the very file that was read.
         if (compared && asCopied) {
-            const struct timespec times[2] = {{0, UTIME_OMIT}, entry.modified};
-            if (::futimens(copy.fd(), times) != 0)
-                return failedHere(errno);
+            if (const int err = setModifiedTime(copy.fd(), entry.modified))
+                return failedHere(err);
         }
         return compared;
     }
@@ -408,6 +466,9 @@ private:
             return failedHere(errno);
         if (!S_ISREG(there.st_mode))
             return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back is no file"), destination());
+        std::string deviceName;
+        if (!m_caches.passed(there.st_dev, deviceName))
+            m_written.readThroughCache(deviceName, destination());
         const int follow = entry.sourceIsLink ? 0 : O_NOFOLLOW;
         Fd sourceFile(::openat(m_where.sourceDir, m_where.sourceName, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | follow));
         if (!sourceFile.valid() && changedKind(errno))
@@ -516,6 +577,7 @@ private:
     Buffer m_source;
     std::array<Buffer, 2> m_copy;
     ChunkReader m_reader;
+    DeviceCaches m_caches;
 };
 
 } // namespace

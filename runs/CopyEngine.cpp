@@ -604,8 +604,7 @@ bool CopyEngine::shiftedButSame(const PlannedFile &file, int sourceFd, int targe
             return false;
         at += n;
     }
-    const struct timespec times[2] = {{0, UTIME_OMIT}, file.modified};
-    return ::futimens(copy.get(), times) == 0;
+    return setModifiedTime(copy.get(), file.modified) == 0;
 }
 
 // A file larger than the destination can hold (FAT: 4 GiB - 1) would only

@@ -149,15 +149,23 @@ Result<void> CopyRun::CopyFolder()
     FileSystemService &fileSystem = m_context.platform.fileSystem;
     const QString source = m_source;
     const QString destination = m_destination;
+    std::string throughCache;
     // Off the user-interface thread: only the file system is touched here.
-    return m_context.platform.copyProgress.run(
+    const Result<void> settled = m_context.platform.copyProgress.run(
         m_kind.progressCaption, [&](CopyProgressObserver &observer) -> Result<void> {
             if (m_kind.comparesFreeSpace)
                 m_destinationBefore = DestinationBytes();
             WrittenRecorder recorder(&observer);
             const Result<void> copied = fileSystem.CopyFolder(source, destination, overwrite, &recorder);
-            return settleCopy(fileSystem, destination, copied, recorder.written, &observer);
+            const Result<void> checked = settleCopy(fileSystem, destination, copied, recorder.written, &observer);
+            throughCache = recorder.written.throughCache();
+            return checked;
         });
+    // Whatever came of the run: what it claims to have read from the
+    // device is on record.
+    if (!throughCache.empty())
+        AppendToLog(0, QString::fromStdString(throughCache));
+    return settled;
 }
 
 Result<bool> CopyRun::EnoughFreeSpace(qint64 freeBefore)
@@ -249,13 +257,19 @@ void CopyRun::ReportUnexpectedError(const Error &error)
 void CopyRun::Log(const Error &error)
 {
     const Platform &platform = m_context.platform;
+    AppendToLog(error.number, error.description);
+    if (m_context.gate.byTimer())
+        platform.notifications.notify(AppInfo::Title, TimerRunFailed.arg(m_kind.logName, error.description));
+}
+
+void CopyRun::AppendToLog(int number, const QString &description)
+{
+    const Platform &platform = m_context.platform;
     RunLog::Append(platform.dataDirectory.stateDirectory(),
                    QStringLiteral("%1 %2 %3 %4 %5")
                        .arg(platform.clock.dateText(), platform.clock.timeText(), m_kind.logName)
-                       .arg(error.number)
-                       .arg(error.description));
-    if (m_context.gate.byTimer())
-        platform.notifications.notify(AppInfo::Title, TimerRunFailed.arg(m_kind.logName, error.description));
+                       .arg(number)
+                       .arg(description));
 }
 
 QString CopyRun::NotFoundName()

@@ -66,6 +66,7 @@ private:
     void Complete();
     void OnError(const Error &error);
     void Log(const Error &error);
+    void AppendToLog(int number, const QString &description);
     void ReportUnexpectedError(const Error &error);
     QString NotFoundName();
     void SetBusy(bool busy) { m_context.platform.busyPointer.setBusy(busy); }

@@ -76,6 +76,8 @@ int main(int argc, char *argv[])
         copied = settleCopy(fileSystem, args[1], copied, recorder.written, progress ? &observer : nullptr);
         if (progress && copied)
             observer.report("read back");
+        if (const std::string throughCache = recorder.written.throughCache(); !throughCache.empty())
+            std::fprintf(stderr, "txcopy: %s\n", throughCache.c_str());
     }
     if (copied)
         return 0;

@@ -32,7 +32,7 @@ Ext4Image::Ext4Image(const QString &folder, Device device, Format format)
     const QStringList options = device == Device::Plain ? QStringList{}
                                    : QStringList{QStringLiteral("-b4096"), QStringLiteral("-O^has_journal")};
     const bool plain = device == Device::Plain;
-    const bool exfat = format == Format::ExfatFuse && plain;
+    const bool exfat = format == Format::ExfatFuse;
     const bool vfat = format == Format::Vfat && plain;
     // FAT32 needs 65,525 clusters: 40 MiB at the 512 bytes mkfs.vfat picks.
     const QString mkfs = exfat ? QStringLiteral("mkfs.exfat") : vfat ? QStringLiteral("mkfs.vfat") : QStringLiteral("mkfs.ext4");

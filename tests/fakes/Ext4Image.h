@@ -17,8 +17,8 @@ public:
     // altered.
     enum class Device { Plain, Honest, Lying };
 
-    // ExfatFuse: exFAT, mounted through exfat-fuse; Vfat: FAT32 mounted
-    // with the options a desktop gives a stick. Both on a Plain device.
+    // ExfatFuse: exFAT, mounted through exfat-fuse, on any device; Vfat:
+    // FAT32 mounted with the options a desktop gives a stick, on a Plain one.
     enum class Format { Ext4, ExfatFuse, Vfat };
 
     // Makes the image and its mount point inside folder.
