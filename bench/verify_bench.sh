@@ -14,11 +14,19 @@
 # Then the repeat onto the unchanged copy, with and without --verify, both
 # told to an observer as the program's are: it writes nothing, so it has
 # nothing to read back (target: ratio ~1).
+# Beside it, rsync -a onto the same unchanged copy (target for the repeat
+# with --verify: <= 0.5x rsync).
+# A sparse file of 10 GiB holding 4 KiB of data: copy, and copy with the
+# read-back (target: verify / copy <= 2).
+# Peak memory (RSS) of a copy of $RSS_FILES empty files (default 200,000)
+# in 1,000 folders, with and without --verify (target: <= 2x).
 # Needs root (mount, drop_caches). The image lives in $BENCH_DIR (default /tmp).
 #
 #   bench/verify_bench.sh [path/to/txcopy]      (default: build/tools/txcopy)
 #   ROUNDS=5 LARGE=0 bench/verify_bench.sh      (LARGE=0 skips the 1 GiB file,
-#                                                SMALL=0 the small files)
+#                                                SMALL=0 the small files,
+#                                                SPARSE=0 the sparse file,
+#                                                RSS_FILES=0 the memory)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/bench_lib.sh
@@ -27,7 +35,10 @@ need_txcopy "$@"
 rounds=${ROUNDS:-3}
 small=${SMALL:-1}
 large=${LARGE:-1}
+sparse=${SPARSE:-1}
+rss_files=${RSS_FILES:-200000}
 need_root "it mounts an image and drops caches"
+need_rsync
 
 work=$(mktemp -d "${BENCH_DIR:-/tmp}/verify_bench.XXXXXX")
 disk=$work/disk
@@ -66,6 +77,7 @@ time_one() {
         cat)            find "$target" -type f -print0 | xargs -0 cat > /dev/null ;;
         repeat)         "$txcopy" "$source" "$target" --overwrite --progress 2>/dev/null && sync -f "$disk" ;;
         repeat-verify)  "$txcopy" "$source" "$target" --overwrite --progress --verify 2>/dev/null ;;
+        rsync)          rsync -a "$source/" "$target/" && sync -f "$disk" ;;
     esac
     end=$(date +%s%N)
     seconds $((end - start))
@@ -91,9 +103,40 @@ if [ "$small" -ne 0 ]; then
     make_small_tree
     bench "20,000 files of 4 KiB in 200 folders" "$work/small" "$rounds" copy verify cat
     report
-    bench "repeat onto the unchanged copy" "$work/small" "$rounds" repeat repeat-verify
+    bench "repeat onto the unchanged copy" "$work/small" "$rounds" repeat repeat-verify rsync
     ratio "with/without read-back" "${med[repeat-verify]}" "${med[repeat]}"
+    ratio "with read-back/rsync" "${med[repeat-verify]}" "${med[rsync]}"
     rm -rf "$work/small" "$disk/target"
+fi
+if [ "$sparse" -ne 0 ]; then
+    mkdir -p "$work/sparse"
+    head -c 4096 /dev/urandom > "$work/sparse/sparse.bin"
+    truncate -s 10G "$work/sparse/sparse.bin"
+    bench "a sparse file of 10 GiB with 4 KiB of data" "$work/sparse" "$rounds" copy verify
+    ratio "copy and check/copy" "${med[verify]}" "${med[copy]}"
+    rm -rf "$work/sparse" "$disk/target" "$work/readback"
+fi
+if [ "$rss_files" -ne 0 ]; then
+    per=$((rss_files / 1000))
+    for d in $(seq 1 1000); do
+        mkdir -p "$work/many/d$d"
+        (cd "$work/many/d$d" && seq 1 "$per" | xargs touch)
+    done
+    declare -A peak=()
+    for round in $(seq 1 "$rounds"); do
+        for how in copy verify; do
+            rm -rf "$disk/target"
+            flag=; [ "$how" = copy ] || flag=--verify
+            peak[$how]+="$(/usr/bin/time -f %M "$txcopy" "$work/many" "$disk/target" $flag 2>&1 >/dev/null | tail -1) "
+        done
+    done
+    echo "== peak RSS of a copy of $rss_files files ($rounds rounds, KiB)"
+    for how in copy verify; do
+        med[rss-$how]=$(median <<<"${peak[$how]}")
+        printf '  %-15s median %8d KiB (%s)\n' "$how" "${med[rss-$how]}" "${peak[$how]% }"
+    done
+    ratio "with/without read-back" "${med[rss-verify]}" "${med[rss-copy]}"
+    rm -rf "$work/many" "$disk/target"
 fi
 [ "$large" -ne 0 ] || exit 0
 make_large_tree

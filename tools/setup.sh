@@ -8,7 +8,7 @@ packages=(cmake g++ make ccache qt6-base-dev qt6-base-dev-tools libgl-dev fonts-
           xvfb xdotool x11-utils imagemagick rsync desktop-file-utils dpkg-dev file appstream lintian
           pkg-config libfuse3-dev fuse3 exfat-fuse exfatprogs dex
           sshfs openssh-server
-          user-mode-linux kmod dosfstools)
+          user-mode-linux kmod dosfstools time)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
