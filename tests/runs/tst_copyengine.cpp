@@ -1324,38 +1324,29 @@ void TstCopyEngine::sourceChangingWhileCopiedIsCopiedAgainOrLeftOut()
     QFETCH(bool, overwrite);
     const QString source = m_c + QStringLiteral("Docs"), target = m_d + QStringLiteral("Docs");
     const QString changing = source + QStringLiteral("/b.txt");
-    writeFile(source + QStringLiteral("/a.txt"), "a");
     writeFile(changing, patterned(300 * 1024));
-    setTimes(changing, 1'000'000'000, 5);
     if (overwrite)
         writeFile(target + QStringLiteral("/b.txt"), "earlier");
     int changes = 0;
-    m_drives->setBefore(WriteFaults::Step::WriteData, [&](const QString &path) {
-        if (!path.endsWith(QStringLiteral("/b.txt")) || changes++ == times)
+    m_drives->setBefore(WriteFaults::Step::WriteData, [&](const QString &) {
+        if (changes++ == times)
             return;
         QByteArray content = readFile(changing);
         if (change == QLatin1String("cut short"))
             content.chop(1000);
-        else if (change == QLatin1String("grown"))
-            content += "more";
         else
-            content[1000] = char(changes);
+            change == QLatin1String("grown") ? void(content += "more") : void(content[1000] = char(changes));
         writeFile(changing, content);
-        setTimes(changing, 1'000'000'000, 5);
+        setTimes(changing, 1'000'000'000, 5); // as before every change
     });
+    setTimes(changing, 1'000'000'000, 5);
 
     const Result<void> copied = copy(source, target, overwrite);
 
     QCOMPARE(copied.ok(), times == 1);
-    QCOMPARE(readFile(target + QStringLiteral("/a.txt")), QByteArray("a"));
-    if (times == 1) {
-        QCOMPARE(listing(target), listing(source));
-    } else {
-        QCOMPARE(copied.error().number, 75);
-        QVERIFY2(copied.error().description.contains(changing), qPrintable(copied.error().description));
-        QCOMPARE(readFile(target + QStringLiteral("/b.txt")), overwrite ? QByteArray("earlier") : Missing.toUtf8());
-        QCOMPARE(changes, 2);
-    }
+    QCOMPARE(listing(target), times == 1 ? listing(source) : overwrite ? QStringList{"f b.txt = earlier"} : QStringList());
+    QCOMPARE(changes, 2);
+    QVERIFY(copied || (copied.error().number == 75 && copied.error().description.endsWith(changing)));
     QVERIFY(temporaries(m_d).isEmpty());
 }
 
