@@ -43,10 +43,25 @@ public:
     // True where what is written is read back after the copy: a file then
     // carries uncheckedTime() of its source's time until it passes.
     virtual bool checksWritten() const { return false; }
+    // The copy is done and what it wrote goes to the device now.
+    virtual void flushStarted() {}
     // What was written is read back now: from here on fileStarted and
     // bytesCopied count the files and bytes checked.
     virtual void checkStarted(qint64 files, qint64 bytes) { (void)files; (void)bytes; }
 };
+
+// How a copy goes.
+struct CopyOptions {
+    // What the destination holds is replaced; else an existing file stops
+    // the copy with 58.
+    bool overwrite = false;
+    // What the copy wrote is flushed to the device and read back: 57 naming
+    // the first file that differs, is short or cannot be read; only a file
+    // that reads back right takes its source's time, the others keep the
+    // unchecked time they were written with. Also after a failed copy.
+    bool check = false;
+};
+
 
 // The drive table: which drive letters exist, which folders they name,
 // whether they can be read now and how much room they have.
@@ -89,17 +104,9 @@ public:
     virtual Result<qint64> FreeSpace(const DriveEntry &drive) = 0;
     // Makes destination a copy of source, merging into what is there.
     virtual Result<void> CopyFolder(const QString &source, const QString &destination,
-                                    bool overwrite, CopyObserver *observer = nullptr) = 0;
+                                    const CopyOptions &options, CopyObserver *observer = nullptr) = 0;
     // 76 when the folder does not exist.
     virtual Result<Folder> GetFolder(const QString &path) = 0;
     // Total bytes of the files of the folder and its subfolders.
     virtual Result<qint64> Size(const Folder &folder) = 0;
-    // Puts everything written to the file system holding path on the device.
-    virtual Result<void> FlushToDevice(const QString &path) = 0;
-    // Reads back from the device what a copy wrote, after FlushToDevice,
-    // and compares it with the source: 57 naming the first file that
-    // differs, is short or cannot be read; 18 when observer asks to stop.
-    // Only a file that reads back right takes its source's time: the others
-    // keep the unchecked time they were written with.
-    virtual Result<void> ReadBack(const WrittenEntries &written, CopyObserver *observer = nullptr) = 0;
 };

@@ -210,8 +210,8 @@ Result<void> walkFolders(PlannedFolder &top, Down down, Up up)
 
 } // namespace
 
-CopyEngine::CopyEngine(bool overwrite, CopyObserver *observer, const WriteFaults *faults)
-    : m_overwrite(overwrite), m_observer(observer), m_faults(faults),
+CopyEngine::CopyEngine(const CopyOptions &options, CopyObserver *observer, const WriteFaults *faults)
+    : m_overwrite(options.overwrite), m_observer(observer), m_faults(faults),
       m_umask(currentUmask()), m_temporaryBase(QRandomGenerator::global()->generate64())
 {
 }

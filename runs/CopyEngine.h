@@ -38,7 +38,7 @@ public:
 // is left in place.
 class CopyEngine {
 public:
-    CopyEngine(bool overwrite, CopyObserver *observer, const WriteFaults *faults);
+    CopyEngine(const CopyOptions &options, CopyObserver *observer, const WriteFaults *faults);
 
     Result<void> copyFolder(const QString &source, const QString &destination);
 

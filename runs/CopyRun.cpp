@@ -2,7 +2,6 @@
 
 #include "core/AppInfo.h"
 #include "core/PathRules.h"
-#include "runs/CopyCheck.h"
 #include "runs/RunLog.h"
 
 namespace {
@@ -145,7 +144,9 @@ Result<void> CopyRun::CopyFolder()
 {
     if (Result<void> mounted = RootsStillMounted(); !mounted)
         return mounted;
-    const bool overwrite = isOn(m_context.options.chkUwa());
+    // Every run reads back what it wrote: a fake or worn stick takes writes
+    // it cannot return.
+    const CopyOptions options{.overwrite = isOn(m_context.options.chkUwa()), .check = true};
     FileSystemService &fileSystem = m_context.platform.fileSystem;
     const QString source = m_source;
     const QString destination = m_destination;
@@ -154,9 +155,7 @@ Result<void> CopyRun::CopyFolder()
         m_kind.progressCaption, [&](CopyProgressObserver &observer) -> Result<void> {
             if (m_kind.comparesFreeSpace)
                 m_destinationBefore = DestinationBytes();
-            WrittenRecorder recorder(&observer);
-            const Result<void> copied = fileSystem.CopyFolder(source, destination, overwrite, &recorder);
-            return settleCopy(fileSystem, destination, copied, recorder.written, &observer);
+            return fileSystem.CopyFolder(source, destination, options, &observer);
         });
 }
 

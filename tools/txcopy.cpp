@@ -8,7 +8,6 @@
 
 #include "core/PosixIo.h"
 #include "platform/LinuxDriveTable.h"
-#include "runs/CopyCheck.h"
 #include "runs/DriveFileSystem.h"
 
 #include <QCoreApplication>
@@ -19,14 +18,19 @@
 
 namespace {
 
-class CountingObserver final : public CopyProgressObserver {
+class CountingObserver final : public CopyObserver {
 public:
     void copyPlanned(qint64 files, qint64 bytes) override
     {
         std::fprintf(stderr, "txcopy: %lld files, %lld bytes to copy\n", files, bytes);
     }
     void fileStarted(const QString &) override { ++m_files; }
-    void flushStarted() override {}
+    // A checked copy is copied once its flush begins.
+    void flushStarted() override
+    {
+        report("copied");
+        m_flushed = true;
+    }
     void bytesCopied(qint64 bytes) override { m_bytes += bytes; }
     void checkStarted(qint64 files, qint64 bytes) override
     {
@@ -34,6 +38,7 @@ public:
         m_files = m_bytes = 0;
         m_clock.start();
     }
+    bool flushed() const { return m_flushed; }
     void report(const char *what) const
     {
         std::fprintf(stderr, "txcopy: %lld files, %lld bytes %s", m_files, m_bytes, what);
@@ -45,6 +50,7 @@ public:
 private:
     qint64 m_files = 0;
     qint64 m_bytes = 0;
+    bool m_flushed = false;
     QElapsedTimer m_clock; // of the read-back
 };
 
@@ -66,17 +72,12 @@ int main(int argc, char *argv[])
     LinuxDriveTable drives;
     DriveFileSystem fileSystem(drives);
     CountingObserver observer;
-    // Keeps what was written only where it is to be read back.
-    WrittenRecorder recorder(progress ? &observer : nullptr);
-    CopyObserver *told = verify ? static_cast<CopyObserver *>(&recorder) : progress ? &observer : nullptr;
-    Result<void> copied = fileSystem.CopyFolder(args[0], args[1], overwrite, told);
-    if (progress)
+    const CopyOptions options{.overwrite = overwrite, .check = verify};
+    const Result<void> copied = fileSystem.CopyFolder(args[0], args[1], options, progress ? &observer : nullptr);
+    if (progress && !observer.flushed())
         observer.report("copied");
-    if (verify) {
-        copied = settleCopy(fileSystem, args[1], copied, recorder.written, progress ? &observer : nullptr);
-        if (progress && copied)
-            observer.report("read back");
-    }
+    else if (progress && copied)
+        observer.report("read back");
     if (copied)
         return 0;
     std::fprintf(stderr, "txcopy: error %d: %s\n", copied.error().number,

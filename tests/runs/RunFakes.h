@@ -20,7 +20,7 @@ public:
     struct CopyCall {
         QString source;
         QString destination;
-        bool overwrite;
+        CopyOptions options;
     };
 
     // Script. Every CopyFolder takes the next result; none left means success.
@@ -30,6 +30,7 @@ public:
     // When set, the size of each folder (and whether GetFolder finds it),
     // before the first copy and after it; else every folder is sourceSize.
     std::function<Result<qint64>(const QString &path, bool copied)> folderSize;
+    // What a checked copy's flush and read-back give.
     Result<void> flushResult;
     Result<void> readBackResult;
     // Told to the observer by each copy, as an engine would.
@@ -44,14 +45,17 @@ public:
     Result<DriveEntry> GetDrive(const QString &driveName) override;
     bool IsReady(const DriveEntry &) override { return true; }
     Result<qint64> FreeSpace(const DriveEntry &drive) override;
-    Result<void> CopyFolder(const QString &source, const QString &destination, bool overwrite,
+    Result<void> CopyFolder(const QString &source, const QString &destination, const CopyOptions &options,
                             CopyObserver *observer) override;
     Result<Folder> GetFolder(const QString &path) override;
     Result<qint64> Size(const Folder &folder) override;
-    Result<void> FlushToDevice(const QString &path) override;
-    Result<void> ReadBack(const WrittenEntries &written, CopyObserver *observer) override;
 
 private:
+    // Logs the flush and the read-back of what a checked copy wrote, as
+    // the real component does them after the copy.
+    Result<void> settle(const QString &destination, const Result<void> &copied, const QStringList &written,
+                        CopyObserver *observer);
+
     QStringList &m_log;
 };
 

@@ -117,7 +117,7 @@ void tst_CopyRuns::successRecordsFlushedCopyThenCompletes()
     QVERIFY(!world.run(run));
 
     QCOMPARE(world.fileSystem.copies.size(), 1);
-    QVERIFY(world.fileSystem.copies[0].overwrite);
+    QVERIFY(world.fileSystem.copies[0].options.overwrite);
     const QString destination = world.fileSystem.copies[0].destination;
     QVERIFY(world.log.contains(QStringLiteral("FlushToDevice ") + destination));
     // The copy went through the progress window with the run's caption,
@@ -216,8 +216,8 @@ void tst_CopyRuns::overwriteQuestionYesRepeatsOnce()
     // chkUwa switched on before the repeat, which copies with overwriting.
     QCOMPARE(world.options.uwa, 1);
     QCOMPARE(world.fileSystem.copies.size(), 2);
-    QVERIFY(!world.fileSystem.copies[0].overwrite);
-    QVERIFY(world.fileSystem.copies[1].overwrite);
+    QVERIFY(!world.fileSystem.copies[0].options.overwrite);
+    QVERIFY(world.fileSystem.copies[1].options.overwrite);
     QVERIFY(world.log.indexOf(QStringLiteral("setChkUwa 1")) < world.log.lastIndexOf(QStringLiteral("Dir2")));
     QCOMPARE(world.history.text.count(QStringLiteral("/home/u/Data")), 1);
     QCOMPARE(world.historyFile().count(QStringLiteral("/home/u/Data")), 1);

@@ -67,7 +67,7 @@ void tst_CopyRunsDisk::initTestCase()
 {
     DiskWorld world;
     const Result<void> probe = world.fakes.fileSystem.CopyFolder(
-        world.c + QStringLiteral("Data"), world.d + QStringLiteral("Probe"), false);
+        world.c + QStringLiteral("Data"), world.d + QStringLiteral("Probe"), {});
     if (!probe && probe.error().description == QLatin1String("not built yet"))
         QSKIP("The copy engine is still a placeholder");
 }

@@ -238,7 +238,7 @@ void TstDriveFileSystem::readBackFindsWhatDiffers()
     writeFile(source + QStringLiteral("/sub/big.bin"), QByteArray(9 * 1024 * 1024 + 1000, 'x'));
     makeLink(QStringLiteral("a.txt"), source + QStringLiteral("/link"));
     WrittenRecorder recorder(nullptr);
-    QVERIFY(m_fs->CopyFolder(source, copy, false, &recorder).ok());
+    QVERIFY(m_fs->CopyFolder(source, copy, {}, &recorder).ok());
     QCOMPARE(recorder.written.size(), size_t(4)); // a.txt, link, big.bin, sub
 
     const QByteArray big = QFile::encodeName(copy + QStringLiteral("/sub/big.bin"));
@@ -277,7 +277,7 @@ void TstDriveFileSystem::readBackFindsWhatDiffers()
     // Whatever failed is copied again by the next repeat, even a file whose
     // size and time still look current.
     m_drives->setRefused(QStringLiteral("D"), WriteFaults::Step::ReadBack, 0);
-    QVERIFY(m_fs->CopyFolder(source, copy, true).ok());
+    QVERIFY(m_fs->CopyFolder(source, copy, {.overwrite = true}).ok());
     QCOMPARE(listing(copy), listing(source));
 }
 
