@@ -62,6 +62,13 @@ struct CopyOptions {
     bool check = false;
 };
 
+// What a copy did to its destination, told once it ends.
+struct CopyCounts {
+    // Bytes of file data the destination holds more than before the copy:
+    // what was written less what was replaced or removed.
+    qint64 bytesAdded = 0;
+};
+
 
 // The drive table: which drive letters exist, which folders they name,
 // whether they can be read now and how much room they have.
@@ -102,9 +109,11 @@ public:
     virtual bool IsReady(const DriveEntry &drive) = 0;
     // Bytes available to the user; 71 when the drive is not ready.
     virtual Result<qint64> FreeSpace(const DriveEntry &drive) = 0;
-    // Makes destination a copy of source, merging into what is there.
+    // Makes destination a copy of source, merging into what is there; counts,
+    // when given, takes what the copy did.
     virtual Result<void> CopyFolder(const QString &source, const QString &destination,
-                                    const CopyOptions &options, CopyObserver *observer = nullptr) = 0;
+                                    const CopyOptions &options, CopyObserver *observer = nullptr,
+                                    CopyCounts *counts = nullptr) = 0;
     // 76 when the folder does not exist.
     virtual Result<Folder> GetFolder(const QString &path) = 0;
     // Total bytes of the files of the folder and its subfolders.

@@ -700,7 +700,7 @@ Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int tar
         if (const int err = out.close())
             done = errorFromErrno(err, targetPathOf(file.name));
     }
-    const bool placed = done && placedInPlace(done, targetFd, *temporary, file.name);
+    const bool placed = done && placedInPlace(done, targetFd, *temporary, file, st.st_size);
     if (!done)
         (void)::unlinkat(targetFd, temporary->c_str(), 0);
     else if (placed && m_observer)
@@ -736,7 +736,7 @@ Result<void> CopyEngine::copyLink(const PlannedFile &file, int sourceFd, int tar
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     (void)::utimensat(targetFd, temporary->c_str(), times, AT_SYMLINK_NOFOLLOW);
     Result<void> done;
-    const bool placed = placedInPlace(done, targetFd, *temporary, file.name);
+    const bool placed = placedInPlace(done, targetFd, *temporary, file, 0);
     if (!done)
         (void)::unlinkat(targetFd, temporary->c_str(), 0);
     else if (placed && m_observer)
@@ -851,21 +851,28 @@ Result<std::string> CopyEngine::createTemporary(WriteFaults::Step step, const st
 // Renames temporary to name; true where it took the name, false where it
 // failed (done then holds why) or the destination refused the name.
 bool CopyEngine::placedInPlace(Result<void> &done, int targetFd, const std::string &temporary,
-                               const std::string &name)
+                               const PlannedFile &file, qint64 bytes)
 {
     const size_t leftOut = m_leftOut.size();
-    done = putInPlace(targetFd, temporary, name);
-    return done && m_leftOut.size() == leftOut;
+    done = putInPlace(targetFd, temporary, file);
+    const bool placed = done && m_leftOut.size() == leftOut;
+    if (placed)
+        m_bytesWritten += bytes;
+    return placed;
 }
 
-Result<void> CopyEngine::putInPlace(int targetFd, const std::string &temporary, const std::string &name)
+Result<void> CopyEngine::putInPlace(int targetFd, const std::string &temporary, const PlannedFile &file)
 {
+    const std::string &name = file.name;
     // The rename replaces a link that stands there, never what it points to.
     auto rename = [&] { return ::renameat(targetFd, temporary.c_str(), targetFd, name.c_str()) == 0 ? 0 : errno; };
+    const DestinationEntry &there = file.atDestination;
+    if (m_overwrite && there.exists && !S_ISDIR(there.mode))
+        (void)clearWay(targetFd, name, targetPathOf(name), Way::Replace, S_ISREG(there.mode) ? there.size : 0);
     int err = m_overwrite ? rename() : renameNoReplace(targetFd, temporary, name, targetPathOf(name));
     // A folder where the source now has a file is this program's copy of
     // what the source held; the rename never meets a link's target.
-    if (err == EISDIR && m_overwrite && removeTree(name) == 0)
+    if (err == EISDIR && m_overwrite && clearWay(targetFd, name, targetPathOf(name), Way::RemoveFolder, 0) == 0)
         err = rename();
     if (err == 0)
         return {};
@@ -1014,48 +1021,11 @@ void CopyEngine::removeTemporaries(const PlannedFolder &folder)
 }
 
 // Removes the folder name, in the destination folder the walk stands in,
-// with all it holds, never following a link. A level at a time, so a deep
-// tree costs no stack; 0, or the errno of what could not be removed.
-int CopyEngine::removeTree(const std::string &name)
+// with all it holds; 0, or the errno of what could not be removed. bytes,
+// when given, grows by the sizes of the files removed.
+int CopyEngine::removeTree(const std::string &name, qint64 *bytes)
 {
-    struct stat st;
-    int err = m_target.enter(name, st);
-    if (err)
-        return err;
-    std::vector<std::string> names{name}; // the folders entered, the deepest last
-    alignas(struct dirent64) char buffer[16 * 1024];
-    while (err == 0 && !names.empty()) {
-        // Removes all but folders; stops at the first folder, to go into it.
-        std::string inner;
-        int failed = 0;
-        const int dirFd = m_target.fd();
-        (void)::lseek(dirFd, 0, SEEK_SET);
-        err = forEachEntry(dirFd, buffer, sizeof buffer, [&](const struct dirent64 &entry) {
-            if (isDotEntry(entry.d_name) || ::unlinkat(dirFd, entry.d_name, 0) == 0)
-                return true;
-            if (errno == EISDIR)
-                inner = entry.d_name;
-            else
-                failed = errno;
-            return false;
-        });
-        if (err == 0)
-            err = failed;
-        if (err == 0 && !inner.empty()) {
-            err = m_target.enter(inner, st);
-            if (err == 0)
-                names.push_back(std::move(inner));
-        } else if (err == 0) {
-            const std::string emptied = std::move(names.back());
-            names.pop_back();
-            err = m_target.leave();
-            if (err == 0 && ::unlinkat(m_target.fd(), emptied.c_str(), AT_REMOVEDIR) != 0)
-                err = errno;
-        }
-    }
-    for (size_t level = 0; level < names.size(); ++level)
-        (void)m_target.leave();
-    return err;
+    return ::removeTree(m_target, name, bytes);
 }
 
 // In overwrite mode a regular file standing where the source now has a
@@ -1065,9 +1035,32 @@ int CopyEngine::removeTree(const std::string &name)
 bool CopyEngine::removedFileInTheWay(int err, const std::string &name)
 {
     struct stat st;
+    // The walk has stepped down to the folder's path already.
     return m_overwrite && (err == ENOTDIR || err == ELOOP) && !m_target.atStart()
            && ::fstatat(m_target.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
-           && ::unlinkat(m_target.fd(), name.c_str(), 0) == 0;
+           && clearWay(m_target.fd(), name, m_targetPath, Way::RemoveFile, st.st_size) == 0;
+}
+
+// The one place where the copy destroys what the destination holds: the
+// entry name of the folder dirFd, at path, in the way of the copy's own.
+// It is removed now, or (Replace) left for the rename that follows to
+// replace; a folder is the destination walk's, in the folder it stands in.
+// 0, or the errno of what could not be removed.
+int CopyEngine::clearWay(int dirFd, const std::string &name, const std::string &path, Way way, qint64 bytes)
+{
+    (void)path;
+    switch (way) {
+    case Way::Replace:
+        break;
+    case Way::RemoveFile:
+        if (::unlinkat(dirFd, name.c_str(), 0) != 0)
+            return errno;
+        break;
+    case Way::RemoveFolder:
+        return removeTree(name, &m_bytesRemoved);
+    }
+    m_bytesRemoved += bytes;
+    return 0;
 }
 
 // The two calls below fail as a test asks, as they would on a file system

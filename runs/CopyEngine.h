@@ -41,6 +41,8 @@ public:
     CopyEngine(const CopyOptions &options, CopyObserver *observer, const WriteFaults *faults);
 
     Result<void> copyFolder(const QString &source, const QString &destination);
+    // What the copy has done to its destination so far.
+    CopyCounts counts() const { return {m_bytesWritten - m_bytesRemoved}; }
 
 private:
     enum class FollowLink { No, Yes };
@@ -79,16 +81,20 @@ private:
     int renameNoReplace(int dirFd, const std::string &from, const std::string &to, const std::string &path) const;
     template <typename Create>
     Result<std::string> createTemporary(WriteFaults::Step step, const std::string &target, Create create);
-    bool placedInPlace(Result<void> &done, int targetFd, const std::string &temporary, const std::string &name);
-    Result<void> putInPlace(int targetFd, const std::string &temporary, const std::string &name);
+    // bytes: the size of what was written, counted once it is in place.
+    bool placedInPlace(Result<void> &done, int targetFd, const std::string &temporary, const PlannedFile &file,
+                       qint64 bytes);
+    Result<void> putInPlace(int targetFd, const std::string &temporary, const PlannedFile &file);
     bool leftOutIfRefused(int err, int dirFd, const char *temporary, const std::string &path);
     void leaveOutCaseTwins(PlannedFolder &top);
     Result<void> leftOutError() const;
     Error folderMoved() const;
     void tidy(PlannedFolder &top);
     void removeTemporaries(const PlannedFolder &folder);
-    int removeTree(const std::string &name);
+    int removeTree(const std::string &name, qint64 *bytes = nullptr);
     bool removedFileInTheWay(int err, const std::string &name);
+    enum class Way { Replace, RemoveFile, RemoveFolder };
+    int clearWay(int dirFd, const std::string &name, const std::string &path, Way way, qint64 bytes);
     void setTimes(int fd, struct timespec accessed, struct timespec modified, const std::string &name) const;
 
     // What a destination file system keeps of the times and bits given to
@@ -123,4 +129,6 @@ private:
     bool m_kernelCopy = true; // false once the kernel refused copy_file_range here
     std::vector<char> m_buffer;     // for read/write copies and link targets
     std::vector<std::string> m_leftOut; // entries whose names the destination refused or folds into another
+    qint64 m_bytesWritten = 0; // of the files put in place
+    qint64 m_bytesRemoved = 0; // of the files replaced or removed
 };

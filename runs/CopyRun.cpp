@@ -65,15 +65,12 @@ Result<void> CopyRun::Steps()
     SetBusy(true);
     if (Result<void> copied = CopyFolder(); !copied)
         return copied;
-    if (m_kind.comparesFreeSpace) {
-        const Result<bool> enough = EnoughFreeSpace(*freeBefore);
-        if (!enough)
-            return enough.error();
-        if (!*enough) {
-            SetBusy(false);
-            MsgBox(ShortOfSpace);
-            return {};
-        }
+    // Only what the copy added took free space: a repeat replaces the copy
+    // the drive holds already.
+    if (m_kind.comparesFreeSpace && *freeBefore - m_counts.bytesAdded < 0) {
+        SetBusy(false);
+        MsgBox(ShortOfSpace);
+        return {};
     }
     if (const Result<void> added = AddHistoryEntry(); !added) {
         // The entry stays in txtRireki; the failure concerns the history
@@ -132,14 +129,6 @@ Result<void> CopyRun::RootsStillMounted()
     return {};
 }
 
-std::optional<qint64> CopyRun::DestinationBytes()
-{
-    FileSystemService &fileSystem = m_context.platform.fileSystem;
-    const Result<Folder> folder = fileSystem.GetFolder(m_destination);
-    const Result<qint64> size = folder ? fileSystem.Size(*folder) : Result<qint64>(folder.error());
-    return size ? std::optional<qint64>(*size) : std::nullopt;
-}
-
 Result<void> CopyRun::CopyFolder()
 {
     if (Result<void> mounted = RootsStillMounted(); !mounted)
@@ -153,31 +142,8 @@ Result<void> CopyRun::CopyFolder()
     // Off the user-interface thread: only the file system is touched here.
     return m_context.platform.copyProgress.run(
         m_kind.progressCaption, [&](CopyProgressObserver &observer) -> Result<void> {
-            if (m_kind.comparesFreeSpace)
-                m_destinationBefore = DestinationBytes();
-            return fileSystem.CopyFolder(source, destination, options, &observer);
+            return fileSystem.CopyFolder(source, destination, options, &observer, &m_counts);
         });
-}
-
-Result<bool> CopyRun::EnoughFreeSpace(qint64 freeBefore)
-{
-    // A repeat replaces the copy the drive holds already: only what the
-    // copy added beyond it took free space, and the source need not be
-    // walked for a size nobody uses.
-    if (m_destinationBefore) {
-        const std::optional<qint64> after = DestinationBytes();
-        if (!after)
-            return Error{ErrorNumber::PathFileAccess, QStringLiteral("Path/File access error: ") + m_destination};
-        return freeBefore - (*after - *m_destinationBefore) >= 0;
-    }
-    FileSystemService &fileSystem = m_context.platform.fileSystem;
-    const Result<Folder> folder = fileSystem.GetFolder(m_source);
-    if (!folder)
-        return folder.error();
-    const Result<qint64> size = fileSystem.Size(*folder);
-    if (!size)
-        return size.error();
-    return freeBefore - *size >= 0;
 }
 
 Result<void> CopyRun::AddHistoryEntry()

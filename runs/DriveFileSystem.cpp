@@ -65,13 +65,15 @@ Result<qint64> DriveFileSystem::FreeSpace(const DriveEntry &drive)
 }
 
 Result<void> DriveFileSystem::CopyFolder(const QString &source, const QString &destination,
-                                         const CopyOptions &options, CopyObserver *observer)
+                                         const CopyOptions &options, CopyObserver *observer, CopyCounts *counts)
 {
     return guarded([&]() -> Result<void> {
         // Keeps what was written only where it is to be read back.
         WrittenRecorder recorder(observer);
         CopyEngine engine(options, options.check ? &recorder : observer, m_faults);
         const Result<void> copied = engine.copyFolder(source, destination);
+        if (counts)
+            *counts = engine.counts();
         return options.check ? settleCopy(destination, copied, recorder.written, observer) : copied;
     });
 }

@@ -21,7 +21,7 @@ public:
     bool IsReady(const DriveEntry &drive) override;
     Result<qint64> FreeSpace(const DriveEntry &drive) override;
     Result<void> CopyFolder(const QString &source, const QString &destination, const CopyOptions &options,
-                            CopyObserver *observer = nullptr) override;
+                            CopyObserver *observer = nullptr, CopyCounts *counts = nullptr) override;
     Result<Folder> GetFolder(const QString &path) override;
     Result<qint64> Size(const Folder &folder) override;
     // Puts everything written to the file system holding path on the device.

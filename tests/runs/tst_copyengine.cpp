@@ -376,7 +376,10 @@ void TstCopyEngine::overwriteReplacesFilesAndKeepsTheRest()
     writeFile(m_d + QStringLiteral("Docs/sub/b.txt"), "old b");
     writeFile(m_d + QStringLiteral("Docs/sub/keep.txt"), "keep");
 
-    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), true).ok());
+    CopyCounts counts;
+    QVERIFY(m_fs->CopyFolder(source, m_d + QStringLiteral("Docs"), {.overwrite = true}, nullptr, &counts).ok());
+    // What was written, less the two files it replaced.
+    QCOMPARE(counts.bytesAdded, qint64(5 + 5 - 30 - 5));
 
     QCOMPARE(listing(m_d + QStringLiteral("Docs")),
              QStringList({QStringLiteral("d sub"), QStringLiteral("f a.txt = new a"),
@@ -496,10 +499,13 @@ void TstCopyEngine::somethingInTheWayIs75()
     writeFile(inTheWay, "keep");
     makeLink(QStringLiteral("keep"), inTheWay + QStringLiteral(" link"));
 
-    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), overwrite);
+    CopyCounts counts;
+    const Result<void> copied = m_fs->CopyFolder(source, m_d + QStringLiteral("Docs"), {.overwrite = overwrite},
+                                                 nullptr, &counts);
 
     if (overwrite) {
         QVERIFY2(copied.ok(), qPrintable(copied.error().description));
+        QCOMPARE(counts.bytesAdded, qint64(5 + 5 - 4)); // the two files, less the file "keep" in the way
         QCOMPARE(listing(m_d + QStringLiteral("Docs")),
                  listing(source) + (folderInTheWay ? QStringList() : QStringList{"l b link -> keep"}));
     } else {
