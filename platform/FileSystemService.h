@@ -5,6 +5,7 @@
 #include "platform/WrittenEntries.h"
 
 #include <QList>
+#include <QStringList>
 #include <QString>
 
 #include <ctime>
@@ -60,6 +61,12 @@ struct CopyOptions {
     // that reads back right takes its source's time, the others keep the
     // unchecked time they were written with. Also after a failed copy.
     bool check = false;
+    // When overwriting, what the copy would destroy in the destination is
+    // moved into the versions folder beside it, under versionsStamp ("YYYY-MM-DD
+    // HHMMSS"), and the versions of all but the last keepVersions runs are
+    // removed; the oldest make room when the destination is full. 0 keeps none.
+    int keepVersions = 0;
+    QString versionsStamp = QString();
 };
 
 // What a copy did to its destination, told once it ends.
@@ -67,6 +74,9 @@ struct CopyCounts {
     // Bytes of file data the destination holds more than before the copy:
     // what was written less what was replaced or removed.
     qint64 bytesAdded = 0;
+    // The entries replaced or removed whose old version could not be kept,
+    // each with why.
+    QStringList notKept;
 };
 
 

@@ -12,6 +12,7 @@
 #include <tuple>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -211,7 +212,8 @@ Result<void> walkFolders(PlannedFolder &top, Down down, Up up)
 } // namespace
 
 CopyEngine::CopyEngine(const CopyOptions &options, CopyObserver *observer, const WriteFaults *faults)
-    : m_overwrite(options.overwrite), m_observer(observer), m_faults(faults),
+    : m_overwrite(options.overwrite), m_keepVersions(options.keepVersions),
+      m_versionsStamp(options.versionsStamp.toStdString()), m_observer(observer), m_faults(faults),
       m_umask(currentUmask()), m_temporaryBase(QRandomGenerator::global()->generate64())
 {
 }
@@ -240,6 +242,12 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
         return errorFromErrno(errno, *sourcePath, Side::Source);
     if (auto refused = refuseOwnSubtree(FolderId::of(sourceStat), parentFd.get(), name, *targetPath); !refused)
         return refused;
+    m_copyPath = *targetPath;
+    // Only an overwriting copy destroys anything.
+    if (m_overwrite && m_keepVersions > 0) {
+        m_versions.emplace(parentFd.get(), name, m_versionsStamp, m_keepVersions);
+        m_versions->removeOld();
+    }
 
     // A repeat run's look at what the destination holds goes along with
     // the reading of the source.
@@ -549,7 +557,22 @@ Result<void> CopyEngine::copyEntry(const PlannedFile &file, int sourceFd, int ta
         return {};
     if (leftOutAsTooLarge(file, targetFd))
         return {};
-    return file.isLink ? copyLink(file, sourceFd, targetFd) : copyFile(file, sourceFd, targetFd, FollowLink::No);
+    Result<void> copied;
+    do
+        copied = file.isLink ? copyLink(file, sourceFd, targetFd) : copyFile(file, sourceFd, targetFd, FollowLink::No);
+    while (madeRoom(copied, file, targetFd));
+    return copied;
+}
+
+// Versions never make a copy fail for space: where the file found the
+// destination full, the oldest versions go, and it is written again. A
+// file too large for the destination (EFBIG, which fails alike) finds it
+// with room: no version goes for it.
+bool CopyEngine::madeRoom(const Result<void> &copied, const PlannedFile &file, int targetFd)
+{
+    struct statvfs room;
+    return !copied && copied.error().number == ErrorNumber::DiskFull && m_versions && ::fstatvfs(targetFd, &room) == 0
+           && qint64(room.f_bavail) * qint64(room.f_frsize) <= file.size && m_versions->removeOldest();
 }
 
 // A repeat run finds most entries as the last run left them. Rewriting
@@ -1043,12 +1066,20 @@ bool CopyEngine::removedFileInTheWay(int err, const std::string &name)
 
 // The one place where the copy destroys what the destination holds: the
 // entry name of the folder dirFd, at path, in the way of the copy's own.
-// It is removed now, or (Replace) left for the rename that follows to
-// replace; a folder is the destination walk's, in the folder it stands in.
+// Kept as a version where versions are kept; else (or where it cannot be)
+// removed now, or (Replace) left for the rename that follows to replace. A
+// folder is the destination walk's, in the folder it stands in.
 // 0, or the errno of what could not be removed.
 int CopyEngine::clearWay(int dirFd, const std::string &name, const std::string &path, Way way, qint64 bytes)
 {
-    (void)path;
+    if (m_versions) {
+        const int err = m_versions->keep(dirFd, name, path.substr(m_copyPath.size() + 1));
+        if (err == 0)
+            return 0;
+        if (err != ENOENT) // ENOENT: gone meanwhile, nothing to keep
+            m_notKept << displayPath(path) + QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(err))
+                             + QLatin1Char(')');
+    }
     switch (way) {
     case Way::Replace:
         break;
@@ -1061,6 +1092,12 @@ int CopyEngine::clearWay(int dirFd, const std::string &name, const std::string &
     }
     m_bytesRemoved += bytes;
     return 0;
+}
+
+CopyCounts CopyEngine::counts() const
+{
+    const qint64 versionsRemoved = m_versions ? m_versions->bytesRemoved() : 0;
+    return {m_bytesWritten - m_bytesRemoved - versionsRemoved, m_notKept};
 }
 
 // The two calls below fail as a test asks, as they would on a file system

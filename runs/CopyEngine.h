@@ -3,9 +3,11 @@
 #include "platform/FileSystemService.h"
 #include "runs/FolderPlan.h"
 #include "runs/FolderWalk.h"
+#include "runs/KeptVersions.h"
 
 #include <limits>
 #include <map>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -35,14 +37,15 @@ public:
 // own names when reached; a stop leaves none of them behind, and a run
 // removes the temporaries a killed one left in the folders it enters.
 // When overwriting, an entry the destination already holds as it should be
-// is left in place.
+// is left in place, and what the copy replaces or removes is kept as a
+// version where the options ask for it (KeptVersions).
 class CopyEngine {
 public:
     CopyEngine(const CopyOptions &options, CopyObserver *observer, const WriteFaults *faults);
 
     Result<void> copyFolder(const QString &source, const QString &destination);
     // What the copy has done to its destination so far.
-    CopyCounts counts() const { return {m_bytesWritten - m_bytesRemoved}; }
+    CopyCounts counts() const;
 
 private:
     enum class FollowLink { No, Yes };
@@ -68,6 +71,7 @@ private:
     Result<void> copyEntry(const PlannedFile &file, int sourceFd, int targetFd, bool targetIsNew);
     bool leftInPlace(const PlannedFile &file, int sourceFd, int targetFd);
     bool leftOutAsTooLarge(const PlannedFile &file, int targetFd);
+    bool madeRoom(const Result<void> &copied, const PlannedFile &file, int targetFd);
     bool shiftedButSame(const PlannedFile &file, int sourceFd, int targetFd);
     bool sameLinkTarget(const PlannedFile &file, int sourceFd, int targetFd);
     bool sameTimeThere(const struct timespec &there, const struct timespec &source, int targetFd, dev_t device);
@@ -114,6 +118,8 @@ private:
     std::string targetPathOf(const std::string &name) const { return m_targetPath + '/' + name; }
 
     const bool m_overwrite;
+    const int m_keepVersions;
+    const std::string m_versionsStamp;
     CopyObserver *const m_observer;
     const WriteFaults *const m_faults;
     const mode_t m_umask;
@@ -131,4 +137,7 @@ private:
     std::vector<std::string> m_leftOut; // entries whose names the destination refused or folds into another
     qint64 m_bytesWritten = 0; // of the files put in place
     qint64 m_bytesRemoved = 0; // of the files replaced or removed
+    std::optional<KeptVersions> m_versions; // where versions are kept
+    std::string m_copyPath; // the destination folder, where the paths inside the copy start
+    QStringList m_notKept;
 };

@@ -4,6 +4,9 @@
 #include "core/PathRules.h"
 #include "runs/RunLog.h"
 
+#include <QSettings>
+#include <QTime>
+
 namespace {
 const QString EndingWords = QStringLiteral("正常終了します。");
 const QString AskForFolderName = QStringLiteral("フォルダ名を正しく入力してください。");
@@ -17,6 +20,28 @@ const QString PermissionDenied =
 const QString UnexpectedError = QStringLiteral(
     "エラーが発生しました。原因がわかる場合は､解決し､わからない場合は､作者に連絡ください。");
 const QString TimerRunFailed = QStringLiteral("タイマーによる%1が失敗しました: %2");
+
+// How many runs' old versions stay where nothing else is said.
+constexpr int DefaultKeptVersions = 10;
+
+// versions= in tandemix.conf beside the data files, which the program only
+// reads: how many runs' old versions stay, 0 for none.
+int keptVersions(const DataDirectory &data)
+{
+    const QSettings conf(data.filePath(QStringLiteral("tandemix.conf")), QSettings::IniFormat);
+    bool ok = false;
+    const int keep = conf.value(QStringLiteral("versions")).toInt(&ok);
+    return ok && keep >= 0 ? keep : DefaultKeptVersions;
+}
+
+// The run's start as its versions are filed: "YYYY-MM-DD HHMMSS", no
+// colons, which FAT refuses.
+QString versionsStamp(const Clock &clock)
+{
+    const QTime time = QTime::fromString(clock.timeText(), QStringLiteral("H:mm:ss"));
+    return QString(clock.dateText()).replace(QLatin1Char('/'), QLatin1Char('-')) + QLatin1Char(' ')
+           + time.toString(QStringLiteral("HHmmss"));
+}
 
 // True only for a check box left clear. A greyed one (2, which a settings
 // file may hold) is not on, so the paths use the folder name; yet the
@@ -133,17 +158,29 @@ Result<void> CopyRun::CopyFolder()
 {
     if (Result<void> mounted = RootsStillMounted(); !mounted)
         return mounted;
+    const Platform &platform = m_context.platform;
     // Every run reads back what it wrote: a fake or worn stick takes writes
     // it cannot return.
-    const CopyOptions options{.overwrite = isOn(m_context.options.chkUwa()), .check = true};
+    const CopyOptions options{.overwrite = isOn(m_context.options.chkUwa()),
+                              .check = true,
+                              .keepVersions = keptVersions(platform.dataDirectory),
+                              .versionsStamp = versionsStamp(platform.clock)};
     FileSystemService &fileSystem = m_context.platform.fileSystem;
     const QString source = m_source;
     const QString destination = m_destination;
     // Off the user-interface thread: only the file system is touched here.
-    return m_context.platform.copyProgress.run(
+    Result<void> copied = m_context.platform.copyProgress.run(
         m_kind.progressCaption, [&](CopyProgressObserver &observer) -> Result<void> {
             return fileSystem.CopyFolder(source, destination, options, &observer, &m_counts);
         });
+    // A restore into a folder whose parent the user cannot write would name
+    // every file: the log names the first ones and counts the rest.
+    constexpr qsizetype Named = 100;
+    for (const QString &entry : m_counts.notKept.mid(0, Named))
+        LogLine(QStringLiteral("old version not kept, replaced: ") + entry);
+    if (m_counts.notKept.size() > Named)
+        LogLine(QStringLiteral("old versions not kept, replaced: %1 more").arg(m_counts.notKept.size() - Named));
+    return copied;
 }
 
 Result<void> CopyRun::AddHistoryEntry()
@@ -214,13 +251,17 @@ void CopyRun::ReportUnexpectedError(const Error &error)
 void CopyRun::Log(const Error &error)
 {
     const Platform &platform = m_context.platform;
-    RunLog::Append(platform.dataDirectory.stateDirectory(),
-                   QStringLiteral("%1 %2 %3 %4 %5")
-                       .arg(platform.clock.dateText(), platform.clock.timeText(), m_kind.logName)
-                       .arg(error.number)
-                       .arg(error.description));
+    LogLine(QStringLiteral("%1 %2").arg(error.number).arg(error.description));
     if (m_context.gate.byTimer())
         platform.notifications.notify(AppInfo::Title, TimerRunFailed.arg(m_kind.logName, error.description));
+}
+
+void CopyRun::LogLine(const QString &what)
+{
+    const Platform &platform = m_context.platform;
+    RunLog::Append(platform.dataDirectory.stateDirectory(),
+                   QStringLiteral("%1 %2 %3 %4")
+                       .arg(platform.clock.dateText(), platform.clock.timeText(), m_kind.logName, what));
 }
 
 QString CopyRun::NotFoundName()

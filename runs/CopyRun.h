@@ -59,6 +59,8 @@ private:
     void Complete();
     void OnError(const Error &error);
     void Log(const Error &error);
+    // A line of the run log: its time, the run, then what.
+    void LogLine(const QString &what);
     void ReportUnexpectedError(const Error &error);
     QString NotFoundName();
     void SetBusy(bool busy) { m_context.platform.busyPointer.setBusy(busy); }

@@ -1,16 +1,21 @@
-// txcopy SRC DST [--overwrite] [--progress] [--verify]: copies the folder SRC
-// to DST as the program does. Exits 0 on success, else with the error number
-// (58, 70, 76, ...) after printing the error to standard error. --progress
-// counts what the copy reports, as the progress window does, and prints the
-// totals (and how long the read-back took). --verify flushes the copy to the
-// device and reads back what it wrote, as every run does (57 when the device
-// hands back other bytes).
+// txcopy SRC DST [--overwrite] [--progress] [--verify] [--keep-versions N]:
+// copies the folder SRC to DST as the program does. Exits 0 on success, else
+// with the error number (58, 70, 76, ...) after printing the error to
+// standard error. --progress counts what the copy reports, as the progress
+// window does, and prints the totals (and how long the read-back took).
+// --verify flushes the copy to the device and reads back what it wrote, as
+// every run does (57 when the device hands back other bytes).
+// --keep-versions N keeps what an overwriting copy replaces or removes, as
+// the program's runs do, in DST's folder under .tandemix-versions, the last
+// N runs' of it (none without it); entries whose versions could not be kept
+// are printed.
 
 #include "core/PosixIo.h"
 #include "platform/LinuxDriveTable.h"
 #include "runs/DriveFileSystem.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QStringList>
 
@@ -64,16 +69,31 @@ int main(int argc, char *argv[])
     const bool overwrite = args.removeAll(QStringLiteral("--overwrite")) > 0;
     const bool progress = args.removeAll(QStringLiteral("--progress")) > 0;
     const bool verify = args.removeAll(QStringLiteral("--verify")) > 0;
+    int keepVersions = 0;
+    if (const qsizetype at = args.indexOf(QStringLiteral("--keep-versions")); at >= 0) {
+        bool number = false;
+        keepVersions = args.value(at + 1).toInt(&number);
+        args.remove(at, std::min<qsizetype>(2, args.size() - at));
+        if (!number || keepVersions < 0)
+            args.clear(); // shows the usage below
+    }
     if (args.size() != 2) {
-        std::fputs("usage: txcopy SRC DST [--overwrite] [--progress] [--verify]\n", stderr);
+        std::fputs("usage: txcopy SRC DST [--overwrite] [--progress] [--verify] [--keep-versions N]\n", stderr);
         return 2;
     }
 
     LinuxDriveTable drives;
     DriveFileSystem fileSystem(drives);
     CountingObserver observer;
-    const CopyOptions options{.overwrite = overwrite, .check = verify};
-    const Result<void> copied = fileSystem.CopyFolder(args[0], args[1], options, progress ? &observer : nullptr);
+    const CopyOptions options{
+        .overwrite = overwrite,
+        .check = verify,
+        .keepVersions = keepVersions,
+        .versionsStamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HHmmss"))};
+    CopyCounts counts;
+    const Result<void> copied = fileSystem.CopyFolder(args[0], args[1], options, progress ? &observer : nullptr, &counts);
+    for (const QString &entry : std::as_const(counts.notKept))
+        std::fprintf(stderr, "txcopy: old version not kept, replaced: %s\n", entry.toLocal8Bit().constData());
     if (progress && !observer.flushed())
         observer.report("copied");
     else if (progress && copied)

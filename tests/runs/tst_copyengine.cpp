@@ -482,16 +482,20 @@ void TstCopyEngine::somethingInTheWayIs75_data()
 {
     QTest::addColumn<bool>("folderInTheWay"); // else a file where the source has a folder
     QTest::addColumn<bool>("overwrite");      // which replaces the copy of what the source held
-    QTest::newRow("folder where a file goes, overwriting") << true << true;
-    QTest::newRow("file where a folder goes") << false << false;
-    QTest::newRow("file where a folder goes, overwriting") << false << true;
-    QTest::newRow("folder where a file goes") << true << false;
+    QTest::addColumn<bool>("versions");       // which keeps what stood in the way, beside the copy
+    QTest::newRow("folder where a file goes, overwriting") << true << true << false;
+    QTest::newRow("file where a folder goes") << false << false << false;
+    QTest::newRow("file where a folder goes, overwriting") << false << true << false;
+    QTest::newRow("folder where a file goes") << true << false << false;
+    QTest::newRow("folder where a file goes, keeping versions") << true << true << true;
+    QTest::newRow("file where a folder goes, keeping versions") << false << true << true;
 }
 
 void TstCopyEngine::somethingInTheWayIs75()
 {
     QFETCH(bool, folderInTheWay);
     QFETCH(bool, overwrite);
+    QFETCH(bool, versions);
     const QString source = m_c + QStringLiteral("Docs");
     writeFile(source + QStringLiteral("/a"), "new a");
     writeFile(source + QStringLiteral("/b/c"), "new c");
@@ -500,12 +504,21 @@ void TstCopyEngine::somethingInTheWayIs75()
     makeLink(QStringLiteral("keep"), inTheWay + QStringLiteral(" link"));
 
     CopyCounts counts;
-    const Result<void> copied = m_fs->CopyFolder(source, m_d + QStringLiteral("Docs"), {.overwrite = overwrite},
-                                                 nullptr, &counts);
+    const CopyOptions options{.overwrite = overwrite, .keepVersions = versions ? 10 : 0,
+                              .versionsStamp = QStringLiteral("2026-12-08 210000")};
+    const Result<void> copied = m_fs->CopyFolder(source, m_d + QStringLiteral("Docs"), options, nullptr, &counts);
 
+    // Kept beside the copy, at its path inside it.
+    QStringList kept;
+    if (versions && folderInTheWay)
+        kept = QStringList{"d a", "d a/deeper", "f a/deeper/keep = keep", "l a/deeper/keep link -> keep"};
+    else if (versions)
+        kept = QStringList{"f b = keep"};
+    QCOMPARE(listing(m_d + QStringLiteral(".tandemix-versions/Docs/2026-12-08 210000")), kept);
     if (overwrite) {
         QVERIFY2(copied.ok(), qPrintable(copied.error().description));
-        QCOMPARE(counts.bytesAdded, qint64(5 + 5 - 4)); // the two files, less the file "keep" in the way
+        // The two files, less the file "keep" in the way where it went.
+        QCOMPARE(counts.bytesAdded, qint64(5 + 5 - (versions ? 0 : 4)));
         QCOMPARE(listing(m_d + QStringLiteral("Docs")),
                  listing(source) + (folderInTheWay ? QStringList() : QStringList{"l b link -> keep"}));
     } else {
