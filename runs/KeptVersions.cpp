@@ -87,6 +87,7 @@ bool KeptVersions::removeOldest()
         return false;
     if (left.front() == m_stamp) {
         m_stampMade = false;
+        m_stampFd = Fd();
         m_lastInside.clear();
         m_lastFd = Fd();
     }
@@ -135,7 +136,11 @@ int KeptVersions::openInside(const std::string &inside, int &err)
             (void)removeStamp(old[i]);
         m_stampMade = true;
     }
-    Fd at = subfolder(m_ofCopy.get(), m_stamp.c_str(), true, err);
+    if (!m_stampFd.valid())
+        m_stampFd = subfolder(m_ofCopy.get(), m_stamp.c_str(), true, err);
+    if (!m_stampFd.valid())
+        return -1;
+    Fd at(::fcntl(m_stampFd.get(), F_DUPFD_CLOEXEC, 0));
     for (size_t from = 0; at.valid() && from < inside.size();) {
         const size_t to = std::min(inside.find('/', from), inside.size());
         at = subfolder(at.get(), inside.substr(from, to - from).c_str(), true, err);

@@ -52,6 +52,7 @@ private:
     const int m_keep;
     Fd m_ofCopy; // <parent>/.tandemix-versions/<copy name>, once there
     bool m_stampMade = false;
+    Fd m_stampFd; // this run's stamp folder, once made
     qint64 m_bytesRemoved = 0;
     std::string m_lastInside; // the folder m_lastFd holds, a run keeps many files of one folder
     Fd m_lastFd;
