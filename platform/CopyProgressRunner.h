@@ -7,10 +7,10 @@
 
 #include <functional>
 
-// Observer of a long copy that is also told when the final flush begins.
+// Observer of a long copy that must show when the final flush begins.
 class CopyProgressObserver : public CopyObserver {
 public:
-    virtual void flushStarted() = 0;
+    void flushStarted() override = 0;
 };
 
 // Runs a copy off the user-interface thread; when it lasts longer than a

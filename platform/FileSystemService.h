@@ -5,6 +5,7 @@
 #include "platform/WrittenEntries.h"
 
 #include <QList>
+#include <QStringList>
 #include <QString>
 
 #include <ctime>
@@ -43,10 +44,44 @@ public:
     // True where what is written is read back after the copy: a file then
     // carries uncheckedTime() of its source's time until it passes.
     virtual bool checksWritten() const { return false; }
+    // The copy is done and what it wrote goes to the device now.
+    virtual void flushStarted() {}
     // What was written is read back now: from here on fileStarted and
     // bytesCopied count the files and bytes checked.
     virtual void checkStarted(qint64 files, qint64 bytes) { (void)files; (void)bytes; }
 };
+
+// How a copy goes.
+struct CopyOptions {
+    // What the destination holds is replaced; else an existing file stops
+    // the copy with 58.
+    bool overwrite = false;
+    // What the copy wrote is flushed to the device and read back: 57 naming
+    // the first file that differs, is short or cannot be read; only a file
+    // that reads back right takes its source's time, the others keep the
+    // unchecked time they were written with. Also after a failed copy.
+    bool check = false;
+    // When overwriting, what the copy would destroy in the destination is
+    // moved into the versions folder beside it, under versionsStamp ("YYYY-MM-DD
+    // HHMMSS"), and the versions of all but the last keepVersions runs are
+    // removed; the oldest make room when the destination is full. 0 keeps none.
+    int keepVersions = 0;
+    QString versionsStamp = QString();
+};
+
+// What a copy did to its destination, told once it ends.
+struct CopyCounts {
+    // Bytes of file data the destination holds more than before the copy:
+    // what was written less what was replaced or removed.
+    qint64 bytesAdded = 0;
+    // The entries replaced or removed whose old version could not be kept,
+    // each with why.
+    QStringList notKept;
+    // Where the read-back could only read through the system's cache, the
+    // line that says so; else empty.
+    QString throughCache;
+};
+
 
 // The drive table: which drive letters exist, which folders they name,
 // whether they can be read now and how much room they have.
@@ -87,20 +122,13 @@ public:
     virtual bool IsReady(const DriveEntry &drive) = 0;
     // Bytes available to the user; 71 when the drive is not ready.
     virtual Result<qint64> FreeSpace(const DriveEntry &drive) = 0;
-    // Makes destination a copy of source, merging into what is there.
+    // Makes destination a copy of source, merging into what is there; counts,
+    // when given, takes what the copy did.
     virtual Result<void> CopyFolder(const QString &source, const QString &destination,
-                                    bool overwrite, CopyObserver *observer = nullptr) = 0;
+                                    const CopyOptions &options, CopyObserver *observer = nullptr,
+                                    CopyCounts *counts = nullptr) = 0;
     // 76 when the folder does not exist.
     virtual Result<Folder> GetFolder(const QString &path) = 0;
     // Total bytes of the files of the folder and its subfolders.
     virtual Result<qint64> Size(const Folder &folder) = 0;
-    // Puts everything written to the file system holding path on the device.
-    virtual Result<void> FlushToDevice(const QString &path) = 0;
-    // Reads back from the device what a copy wrote, after FlushToDevice,
-    // and compares it with the source: 57 naming the first file that
-    // differs, is short or cannot be read; else 75 naming the sources that
-    // changed since they were copied; 18 when observer asks to stop.
-    // Only a file that reads back right takes its source's time: the others
-    // keep the unchecked time they were written with.
-    virtual Result<void> ReadBack(const WrittenEntries &written, CopyObserver *observer = nullptr) = 0;
 };

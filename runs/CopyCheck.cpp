@@ -616,22 +616,3 @@ Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
         first->description += QStringLiteral(" (%1 entries failed the read-back)").arg(failed);
     return *first;
 }
-
-Result<void> settleCopy(FileSystemService &fileSystem, const QString &destination, const Result<void> &copied,
-                        const WrittenEntries &written, CopyProgressObserver *observer)
-{
-    if ((!copied && copied.error().number == ErrorNumber::UserInterrupt) || (!copied && written.empty()))
-        return copied;
-    // Done means on the device: the user may pull the stick out next.
-    if (observer)
-        observer->flushStarted();
-    Result<void> checked = fileSystem.FlushToDevice(destination);
-    // And what the device hands back is what was copied: a fake or worn
-    // stick takes writes it cannot return.
-    if (checked)
-        checked = fileSystem.ReadBack(written, observer);
-    // The times the files that passed took go on the device too.
-    if (checked)
-        checked = fileSystem.FlushToDevice(destination);
-    return copied ? checked : copied;
-}

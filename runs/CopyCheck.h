@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/CopyProgressRunner.h"
 #include "platform/FileSystemService.h"
 
 
@@ -62,12 +61,3 @@ private:
 // makes reading fail.
 Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
                           const WriteFaults *faults = nullptr);
-
-// What follows every copy before it may count as done: the flush, then the
-// read-back of what was written, also of what a failed copy wrote (or the
-// repeat after the overwrite question would take a bad file of it as
-// current), then a flush of the times the files that passed took. What a
-// stopped copy wrote, or anything past a failed flush, keeps its unchecked
-// time. The copy's own failure comes first.
-Result<void> settleCopy(FileSystemService &fileSystem, const QString &destination, const Result<void> &copied,
-                        const WrittenEntries &written, CopyProgressObserver *observer);

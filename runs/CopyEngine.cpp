@@ -12,6 +12,7 @@
 #include <tuple>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -203,8 +204,9 @@ Result<void> walkFolders(PlannedFolder &top, Down down, Up up)
 
 } // namespace
 
-CopyEngine::CopyEngine(bool overwrite, CopyObserver *observer, const WriteFaults *faults)
-    : m_overwrite(overwrite), m_observer(observer), m_faults(faults),
+CopyEngine::CopyEngine(const CopyOptions &options, CopyObserver *observer, const WriteFaults *faults)
+    : m_overwrite(options.overwrite), m_keepVersions(options.keepVersions),
+      m_versionsStamp(options.versionsStamp.toStdString()), m_observer(observer), m_faults(faults),
       m_umask(currentUmask()), m_temporaryBase(QRandomGenerator::global()->generate64())
 {
 }
@@ -233,6 +235,12 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
         return errorFromErrno(errno, *sourcePath, Side::Source);
     if (auto refused = refuseOwnSubtree(FolderId::of(sourceStat), parentFd.get(), name, *targetPath); !refused)
         return refused;
+    m_copyPath = *targetPath;
+    // Only an overwriting copy destroys anything.
+    if (m_overwrite && m_keepVersions > 0) {
+        m_versions.emplace(parentFd.get(), name, m_versionsStamp, m_keepVersions);
+        m_versions->removeOld();
+    }
 
     // A repeat run's look at what the destination holds goes along with
     // the reading of the source.
@@ -542,7 +550,22 @@ Result<void> CopyEngine::copyEntry(const PlannedFile &file, int sourceFd, int ta
         return {};
     if (leftOutAsTooLarge(file, targetFd))
         return {};
-    return file.isLink ? copyLink(file, sourceFd, targetFd) : copyFile(file, sourceFd, targetFd, FollowLink::No);
+    Result<void> copied;
+    do
+        copied = file.isLink ? copyLink(file, sourceFd, targetFd) : copyFile(file, sourceFd, targetFd, FollowLink::No);
+    while (madeRoom(copied, file, targetFd));
+    return copied;
+}
+
+// Versions never make a copy fail for space: where the file found the
+// destination full, the oldest versions go, and it is written again. A
+// file too large for the destination (EFBIG, which fails alike) finds it
+// with room: no version goes for it.
+bool CopyEngine::madeRoom(const Result<void> &copied, const PlannedFile &file, int targetFd)
+{
+    struct statvfs room;
+    return !copied && copied.error().number == ErrorNumber::DiskFull && m_versions && ::fstatvfs(targetFd, &room) == 0
+           && qint64(room.f_bavail) * qint64(room.f_frsize) <= file.size && m_versions->removeOldest();
 }
 
 // A repeat run finds most entries as the last run left them. Rewriting
@@ -716,7 +739,7 @@ Result<bool> CopyEngine::copyFileOnce(const PlannedFile &file, int sourceFd, int
         if (const int err = out.close())
             done = errorFromErrno(err, targetPathOf(file.name));
     }
-    const bool placed = done && steady && placedInPlace(done, targetFd, *temporary, file.name);
+    const bool placed = done && steady && placedInPlace(done, targetFd, *temporary, file, st.st_size);
     if (!done || !steady)
         (void)::unlinkat(targetFd, temporary->c_str(), 0);
     else if (placed && m_observer)
@@ -754,7 +777,7 @@ Result<void> CopyEngine::copyLink(const PlannedFile &file, int sourceFd, int tar
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     (void)::utimensat(targetFd, temporary->c_str(), times, AT_SYMLINK_NOFOLLOW);
     Result<void> done;
-    const bool placed = placedInPlace(done, targetFd, *temporary, file.name);
+    const bool placed = placedInPlace(done, targetFd, *temporary, file, 0);
     if (!done)
         (void)::unlinkat(targetFd, temporary->c_str(), 0);
     else if (placed && m_observer)
@@ -883,7 +906,7 @@ Result<std::string> CopyEngine::createTemporary(WriteFaults::Step step, const st
 // failed (done then holds why), the destination refused the name, or the
 // folder is no longer where the copy put it.
 bool CopyEngine::placedInPlace(Result<void> &done, int targetFd, const std::string &temporary,
-                               const std::string &name)
+                               const PlannedFile &file, qint64 bytes)
 {
     // A folder moved away meanwhile takes nothing more: what lands there
     // would be outside the destination.
@@ -892,18 +915,25 @@ bool CopyEngine::placedInPlace(Result<void> &done, int targetFd, const std::stri
         return false;
     }
     const size_t leftOut = m_leftOut.size();
-    done = putInPlace(targetFd, temporary, name);
-    return done && m_leftOut.size() == leftOut;
+    done = putInPlace(targetFd, temporary, file);
+    const bool placed = done && m_leftOut.size() == leftOut;
+    if (placed)
+        m_bytesWritten += bytes;
+    return placed;
 }
 
-Result<void> CopyEngine::putInPlace(int targetFd, const std::string &temporary, const std::string &name)
+Result<void> CopyEngine::putInPlace(int targetFd, const std::string &temporary, const PlannedFile &file)
 {
+    const std::string &name = file.name;
     // The rename replaces a link that stands there, never what it points to.
     auto rename = [&] { return ::renameat(targetFd, temporary.c_str(), targetFd, name.c_str()) == 0 ? 0 : errno; };
+    const DestinationEntry &there = file.atDestination;
+    if (m_overwrite && there.exists && !S_ISDIR(there.mode))
+        (void)clearWay(targetFd, name, targetPathOf(name), Way::Replace, S_ISREG(there.mode) ? there.size : 0);
     int err = m_overwrite ? rename() : renameNoReplace(targetFd, temporary, name, targetPathOf(name));
     // A folder where the source now has a file is this program's copy of
     // what the source held; the rename never meets a link's target.
-    if (err == EISDIR && m_overwrite && removeTree(name) == 0)
+    if (err == EISDIR && m_overwrite && clearWay(targetFd, name, targetPathOf(name), Way::RemoveFolder, 0) == 0)
         err = rename();
     if (err == 0)
         return {};
@@ -1057,48 +1087,11 @@ void CopyEngine::removeTemporaries(const PlannedFolder &folder)
 }
 
 // Removes the folder name, in the destination folder the walk stands in,
-// with all it holds, never following a link. A level at a time, so a deep
-// tree costs no stack; 0, or the errno of what could not be removed.
-int CopyEngine::removeTree(const std::string &name)
+// with all it holds; 0, or the errno of what could not be removed. bytes,
+// when given, grows by the sizes of the files removed.
+int CopyEngine::removeTree(const std::string &name, qint64 *bytes)
 {
-    struct stat st;
-    int err = m_target.enter(name, st);
-    if (err)
-        return err;
-    std::vector<std::string> names{name}; // the folders entered, the deepest last
-    alignas(struct dirent64) char buffer[16 * 1024];
-    while (err == 0 && !names.empty()) {
-        // Removes all but folders; stops at the first folder, to go into it.
-        std::string inner;
-        int failed = 0;
-        const int dirFd = m_target.fd();
-        (void)::lseek(dirFd, 0, SEEK_SET);
-        err = forEachEntry(dirFd, buffer, sizeof buffer, [&](const struct dirent64 &entry) {
-            if (isDotEntry(entry.d_name) || ::unlinkat(dirFd, entry.d_name, 0) == 0)
-                return true;
-            if (errno == EISDIR)
-                inner = entry.d_name;
-            else
-                failed = errno;
-            return false;
-        });
-        if (err == 0)
-            err = failed;
-        if (err == 0 && !inner.empty()) {
-            err = m_target.enter(inner, st);
-            if (err == 0)
-                names.push_back(std::move(inner));
-        } else if (err == 0) {
-            const std::string emptied = std::move(names.back());
-            names.pop_back();
-            err = m_target.leave();
-            if (err == 0 && ::unlinkat(m_target.fd(), emptied.c_str(), AT_REMOVEDIR) != 0)
-                err = errno;
-        }
-    }
-    for (size_t level = 0; level < names.size(); ++level)
-        (void)m_target.leave();
-    return err;
+    return ::removeTree(m_target, name, bytes);
 }
 
 // In overwrite mode a regular file standing where the source now has a
@@ -1108,9 +1101,46 @@ int CopyEngine::removeTree(const std::string &name)
 bool CopyEngine::removedFileInTheWay(int err, const std::string &name)
 {
     struct stat st;
+    // The walk has stepped down to the folder's path already.
     return m_overwrite && (err == ENOTDIR || err == ELOOP) && !m_target.atStart()
            && ::fstatat(m_target.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
-           && ::unlinkat(m_target.fd(), name.c_str(), 0) == 0;
+           && clearWay(m_target.fd(), name, m_targetPath, Way::RemoveFile, st.st_size) == 0;
+}
+
+// The one place where the copy destroys what the destination holds: the
+// entry name of the folder dirFd, at path, in the way of the copy's own.
+// Kept as a version where versions are kept; else (or where it cannot be)
+// removed now, or (Replace) left for the rename that follows to replace. A
+// folder is the destination walk's, in the folder it stands in.
+// 0, or the errno of what could not be removed.
+int CopyEngine::clearWay(int dirFd, const std::string &name, const std::string &path, Way way, qint64 bytes)
+{
+    if (m_versions) {
+        const int err = m_versions->keep(dirFd, name, path.substr(m_copyPath.size() + 1));
+        if (err == 0)
+            return 0;
+        if (err != ENOENT) // ENOENT: gone meanwhile, nothing to keep
+            m_notKept << displayPath(path) + QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(err))
+                             + QLatin1Char(')');
+    }
+    switch (way) {
+    case Way::Replace:
+        break;
+    case Way::RemoveFile:
+        if (::unlinkat(dirFd, name.c_str(), 0) != 0)
+            return errno;
+        break;
+    case Way::RemoveFolder:
+        return removeTree(name, &m_bytesRemoved);
+    }
+    m_bytesRemoved += bytes;
+    return 0;
+}
+
+CopyCounts CopyEngine::counts() const
+{
+    const qint64 versionsRemoved = m_versions ? m_versions->bytesRemoved() : 0;
+    return {.bytesAdded = m_bytesWritten - m_bytesRemoved - versionsRemoved, .notKept = m_notKept, .throughCache = {}};
 }
 
 // The two calls below fail as a test asks, as they would on a file system

@@ -3,9 +3,11 @@
 #include "platform/FileSystemService.h"
 #include "runs/FolderPlan.h"
 #include "runs/FolderWalk.h"
+#include "runs/KeptVersions.h"
 
 #include <limits>
 #include <map>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -39,12 +41,15 @@ Error namedError(const QString &what, const std::vector<std::string> &paths);
 // own names when reached; a stop leaves none of them behind, and a run
 // removes the temporaries a killed one left in the folders it enters.
 // When overwriting, an entry the destination already holds as it should be
-// is left in place.
+// is left in place, and what the copy replaces or removes is kept as a
+// version where the options ask for it (KeptVersions).
 class CopyEngine {
 public:
-    CopyEngine(bool overwrite, CopyObserver *observer, const WriteFaults *faults);
+    CopyEngine(const CopyOptions &options, CopyObserver *observer, const WriteFaults *faults);
 
     Result<void> copyFolder(const QString &source, const QString &destination);
+    // What the copy has done to its destination so far.
+    CopyCounts counts() const;
 
 private:
     enum class FollowLink { No, Yes };
@@ -70,6 +75,7 @@ private:
     Result<void> copyEntry(const PlannedFile &file, int sourceFd, int targetFd, bool targetIsNew);
     bool leftInPlace(const PlannedFile &file, int sourceFd, int targetFd);
     bool leftOutAsTooLarge(const PlannedFile &file, int targetFd);
+    bool madeRoom(const Result<void> &copied, const PlannedFile &file, int targetFd);
     bool shiftedButSame(const PlannedFile &file, int sourceFd, int targetFd);
     bool sameLinkTarget(const PlannedFile &file, int sourceFd, int targetFd);
     bool sameTimeThere(const struct timespec &there, const struct timespec &source, int targetFd, dev_t device);
@@ -84,16 +90,20 @@ private:
     int renameNoReplace(int dirFd, const std::string &from, const std::string &to, const std::string &path) const;
     template <typename Create>
     Result<std::string> createTemporary(WriteFaults::Step step, const std::string &target, Create create);
-    bool placedInPlace(Result<void> &done, int targetFd, const std::string &temporary, const std::string &name);
-    Result<void> putInPlace(int targetFd, const std::string &temporary, const std::string &name);
+    // bytes: the size of what was written, counted once it is in place.
+    bool placedInPlace(Result<void> &done, int targetFd, const std::string &temporary, const PlannedFile &file,
+                       qint64 bytes);
+    Result<void> putInPlace(int targetFd, const std::string &temporary, const PlannedFile &file);
     bool leftOutIfRefused(int err, int dirFd, const char *temporary, const std::string &path);
     void leaveOutCaseTwins(PlannedFolder &top);
     Result<void> leftOutError() const;
     Error folderMoved() const;
     void tidy(PlannedFolder &top);
     void removeTemporaries(const PlannedFolder &folder);
-    int removeTree(const std::string &name);
+    int removeTree(const std::string &name, qint64 *bytes = nullptr);
     bool removedFileInTheWay(int err, const std::string &name);
+    enum class Way { Replace, RemoveFile, RemoveFolder };
+    int clearWay(int dirFd, const std::string &name, const std::string &path, Way way, qint64 bytes);
     void setTimes(int fd, struct timespec accessed, struct timespec modified, const std::string &name) const;
 
     // What a destination file system keeps of the times and bits given to
@@ -113,6 +123,8 @@ private:
     std::string targetPathOf(const std::string &name) const { return m_targetPath + '/' + name; }
 
     const bool m_overwrite;
+    const int m_keepVersions;
+    const std::string m_versionsStamp;
     CopyObserver *const m_observer;
     const WriteFaults *const m_faults;
     const mode_t m_umask;
@@ -128,4 +140,9 @@ private:
     bool m_kernelCopy = true; // false once the kernel refused copy_file_range here
     std::vector<char> m_buffer;     // for read/write copies and link targets
     std::vector<std::string> m_leftOut; // entries the source would not give steadily, or whose names the destination refused or folds into another
+    qint64 m_bytesWritten = 0; // of the files put in place
+    qint64 m_bytesRemoved = 0; // of the files replaced or removed
+    std::optional<KeptVersions> m_versions; // where versions are kept
+    std::string m_copyPath; // the destination folder, where the paths inside the copy start
+    QStringList m_notKept;
 };

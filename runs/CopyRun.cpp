@@ -2,8 +2,10 @@
 
 #include "core/AppInfo.h"
 #include "core/PathRules.h"
-#include "runs/CopyCheck.h"
 #include "runs/RunLog.h"
+
+#include <QSettings>
+#include <QTime>
 
 namespace {
 const QString EndingWords = QStringLiteral("正常終了します。");
@@ -18,6 +20,28 @@ const QString PermissionDenied =
 const QString UnexpectedError = QStringLiteral(
     "エラーが発生しました。原因がわかる場合は､解決し､わからない場合は､作者に連絡ください。");
 const QString TimerRunFailed = QStringLiteral("タイマーによる%1が失敗しました: %2");
+
+// How many runs' old versions stay where nothing else is said.
+constexpr int DefaultKeptVersions = 10;
+
+// versions= in tandemix.conf beside the data files, which the program only
+// reads: how many runs' old versions stay, 0 for none.
+int keptVersions(const DataDirectory &data)
+{
+    const QSettings conf(data.filePath(QStringLiteral("tandemix.conf")), QSettings::IniFormat);
+    bool ok = false;
+    const int keep = conf.value(QStringLiteral("versions")).toInt(&ok);
+    return ok && keep >= 0 ? keep : DefaultKeptVersions;
+}
+
+// The run's start as its versions are filed: "YYYY-MM-DD HHMMSS", no
+// colons, which FAT refuses.
+QString versionsStamp(const Clock &clock)
+{
+    const QTime time = QTime::fromString(clock.timeText(), QStringLiteral("H:mm:ss"));
+    return QString(clock.dateText()).replace(QLatin1Char('/'), QLatin1Char('-')) + QLatin1Char(' ')
+           + time.toString(QStringLiteral("HHmmss"));
+}
 
 // True only for a check box left clear. A greyed one (2, which a settings
 // file may hold) is not on, so the paths use the folder name; yet the
@@ -66,15 +90,12 @@ Result<void> CopyRun::Steps()
     SetBusy(true);
     if (Result<void> copied = CopyFolder(); !copied)
         return copied;
-    if (m_kind.comparesFreeSpace) {
-        const Result<bool> enough = EnoughFreeSpace(*freeBefore);
-        if (!enough)
-            return enough.error();
-        if (!*enough) {
-            SetBusy(false);
-            MsgBox(ShortOfSpace);
-            return {};
-        }
+    // Only what the copy added took free space: a repeat replaces the copy
+    // the drive holds already.
+    if (m_kind.comparesFreeSpace && *freeBefore - m_counts.bytesAdded < 0) {
+        SetBusy(false);
+        MsgBox(ShortOfSpace);
+        return {};
     }
     if (const Result<void> added = AddHistoryEntry(); !added) {
         // The entry stays in txtRireki; the failure concerns the history
@@ -133,60 +154,37 @@ Result<void> CopyRun::RootsStillMounted()
     return {};
 }
 
-std::optional<qint64> CopyRun::DestinationBytes()
-{
-    FileSystemService &fileSystem = m_context.platform.fileSystem;
-    const Result<Folder> folder = fileSystem.GetFolder(m_destination);
-    const Result<qint64> size = folder ? fileSystem.Size(*folder) : Result<qint64>(folder.error());
-    return size ? std::optional<qint64>(*size) : std::nullopt;
-}
-
 Result<void> CopyRun::CopyFolder()
 {
     if (Result<void> mounted = RootsStillMounted(); !mounted)
         return mounted;
-    const bool overwrite = isOn(m_context.options.chkUwa());
+    const Platform &platform = m_context.platform;
+    // Every run reads back what it wrote: a fake or worn stick takes writes
+    // it cannot return.
+    const CopyOptions options{.overwrite = isOn(m_context.options.chkUwa()),
+                              .check = true,
+                              .keepVersions = keptVersions(platform.dataDirectory),
+                              .versionsStamp = versionsStamp(platform.clock)};
     FileSystemService &fileSystem = m_context.platform.fileSystem;
     const QString source = m_source;
     const QString destination = m_destination;
-    std::string throughCache;
     // Off the user-interface thread: only the file system is touched here.
-    const Result<void> settled = m_context.platform.copyProgress.run(
+    Result<void> copied = m_context.platform.copyProgress.run(
         m_kind.progressCaption, [&](CopyProgressObserver &observer) -> Result<void> {
-            if (m_kind.comparesFreeSpace)
-                m_destinationBefore = DestinationBytes();
-            WrittenRecorder recorder(&observer);
-            const Result<void> copied = fileSystem.CopyFolder(source, destination, overwrite, &recorder);
-            const Result<void> checked = settleCopy(fileSystem, destination, copied, recorder.written, &observer);
-            throughCache = recorder.written.throughCache();
-            return checked;
+            return fileSystem.CopyFolder(source, destination, options, &observer, &m_counts);
         });
+    // A restore into a folder whose parent the user cannot write would name
+    // every file: the log names the first ones and counts the rest.
+    constexpr qsizetype Named = 100;
+    for (const QString &entry : m_counts.notKept.mid(0, Named))
+        LogLine(QStringLiteral("old version not kept, replaced: ") + entry);
+    if (m_counts.notKept.size() > Named)
+        LogLine(QStringLiteral("old versions not kept, replaced: %1 more").arg(m_counts.notKept.size() - Named));
     // Whatever came of the run: what it claims to have read from the
     // device is on record.
-    if (!throughCache.empty())
-        AppendToLog(0, QString::fromStdString(throughCache));
-    return settled;
-}
-
-Result<bool> CopyRun::EnoughFreeSpace(qint64 freeBefore)
-{
-    // A repeat replaces the copy the drive holds already: only what the
-    // copy added beyond it took free space, and the source need not be
-    // walked for a size nobody uses.
-    if (m_destinationBefore) {
-        const std::optional<qint64> after = DestinationBytes();
-        if (!after)
-            return Error{ErrorNumber::PathFileAccess, QStringLiteral("Path/File access error: ") + m_destination};
-        return freeBefore - (*after - *m_destinationBefore) >= 0;
-    }
-    FileSystemService &fileSystem = m_context.platform.fileSystem;
-    const Result<Folder> folder = fileSystem.GetFolder(m_source);
-    if (!folder)
-        return folder.error();
-    const Result<qint64> size = fileSystem.Size(*folder);
-    if (!size)
-        return size.error();
-    return freeBefore - *size >= 0;
+    if (!m_counts.throughCache.isEmpty())
+        LogLine(m_counts.throughCache);
+    return copied;
 }
 
 Result<void> CopyRun::AddHistoryEntry()
@@ -257,19 +255,17 @@ void CopyRun::ReportUnexpectedError(const Error &error)
 void CopyRun::Log(const Error &error)
 {
     const Platform &platform = m_context.platform;
-    AppendToLog(error.number, error.description);
+    LogLine(QStringLiteral("%1 %2").arg(error.number).arg(error.description));
     if (m_context.gate.byTimer())
         platform.notifications.notify(AppInfo::Title, TimerRunFailed.arg(m_kind.logName, error.description));
 }
 
-void CopyRun::AppendToLog(int number, const QString &description)
+void CopyRun::LogLine(const QString &what)
 {
     const Platform &platform = m_context.platform;
     RunLog::Append(platform.dataDirectory.stateDirectory(),
-                   QStringLiteral("%1 %2 %3 %4 %5")
-                       .arg(platform.clock.dateText(), platform.clock.timeText(), m_kind.logName)
-                       .arg(number)
-                       .arg(description));
+                   QStringLiteral("%1 %2 %3 %4")
+                       .arg(platform.clock.dateText(), platform.clock.timeText(), m_kind.logName, what));
 }
 
 QString CopyRun::NotFoundName()

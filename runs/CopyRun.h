@@ -5,8 +5,6 @@
 
 #include <QString>
 
-#include <optional>
-
 // What a run has read when it forms its destination path.
 struct DestinationParts {
     QString dir2;                // destination drive's root, with its trailing '/'
@@ -29,9 +27,8 @@ struct CopyRunKind {
     // the run puts before the name, followed by the name.
     QString (*destinationDirectory)(const DestinationParts &parts);
     QString (*destinationName)(const DestinationParts &parts);
-    // After the copy, what it needed (the source's size, or on a repeat
-    // what the destination grew by) is compared with the free space the
-    // destination drive had before it.
+    // After the copy, what it added to the destination is compared with
+    // the free space the destination drive had before it.
     bool comparesFreeSpace;
     // 70 has a message of its own instead of the general report.
     bool reportsPermissionDenied;
@@ -58,15 +55,12 @@ private:
     // 71 when a root taken from Dir1 or Dir2 no longer lies on its mount.
     Result<void> RootsStillMounted();
     Result<void> CopyFolder();
-    // The bytes the destination folder holds; none when it cannot be read,
-    // as before a first copy.
-    std::optional<qint64> DestinationBytes();
-    Result<bool> EnoughFreeSpace(qint64 freeBefore);
     Result<void> AddHistoryEntry();
     void Complete();
     void OnError(const Error &error);
     void Log(const Error &error);
-    void AppendToLog(int number, const QString &description);
+    // A line of the run log: its time, the run, then what.
+    void LogLine(const QString &what);
     void ReportUnexpectedError(const Error &error);
     QString NotFoundName();
     void SetBusy(bool busy) { m_context.platform.busyPointer.setBusy(busy); }
@@ -80,5 +74,5 @@ private:
     QString m_baseName; // of m_source
     QString m_destination;
     QList<DriveEntry> m_roots; // the drives of Dir1 and Dir2 the paths start from
-    std::optional<qint64> m_destinationBefore; // what a backup's destination held before
+    CopyCounts m_counts; // what the copy did to the destination
 };

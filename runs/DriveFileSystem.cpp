@@ -65,11 +65,19 @@ Result<qint64> DriveFileSystem::FreeSpace(const DriveEntry &drive)
 }
 
 Result<void> DriveFileSystem::CopyFolder(const QString &source, const QString &destination,
-                                         bool overwrite, CopyObserver *observer)
+                                         const CopyOptions &options, CopyObserver *observer, CopyCounts *counts)
 {
     return guarded([&]() -> Result<void> {
-        CopyEngine engine(overwrite, observer, m_faults);
-        return engine.copyFolder(source, destination);
+        // Keeps what was written only where it is to be read back.
+        WrittenRecorder recorder(observer);
+        CopyEngine engine(options, options.check ? &recorder : observer, m_faults);
+        const Result<void> copied = engine.copyFolder(source, destination);
+        const Result<void> done = options.check ? settleCopy(destination, copied, recorder.written, observer) : copied;
+        if (counts) {
+            *counts = engine.counts();
+            counts->throughCache = QString::fromStdString(recorder.written.throughCache());
+        }
+        return done;
     });
 }
 
@@ -123,4 +131,29 @@ Result<void> DriveFileSystem::FlushToDevice(const QString &path)
 Result<void> DriveFileSystem::ReadBack(const WrittenEntries &written, CopyObserver *observer)
 {
     return guarded([&] { return checkWritten(written, observer, m_faults); });
+}
+
+// What follows every copy before it may count as done: the flush, then the
+// read-back of what was written, also of what a failed copy wrote (or the
+// repeat after the overwrite question would take a bad file of it as
+// current), then a flush of the times the files that passed took. What a
+// stopped copy wrote, or anything past a failed flush, keeps its unchecked
+// time. The copy's own failure comes first.
+Result<void> DriveFileSystem::settleCopy(const QString &destination, const Result<void> &copied,
+                                         const WrittenEntries &written, CopyObserver *observer)
+{
+    if ((!copied && copied.error().number == ErrorNumber::UserInterrupt) || (!copied && written.empty()))
+        return copied;
+    // Done means on the device: the user may pull the stick out next.
+    if (observer)
+        observer->flushStarted();
+    Result<void> checked = FlushToDevice(destination);
+    // And what the device hands back is what was copied: a fake or worn
+    // stick takes writes it cannot return.
+    if (checked)
+        checked = ReadBack(written, observer);
+    // The times the files that passed took go on the device too.
+    if (checked)
+        checked = FlushToDevice(destination);
+    return copied ? checked : copied;
 }

@@ -20,14 +20,22 @@ public:
     Result<DriveEntry> GetDrive(const QString &driveName) override;
     bool IsReady(const DriveEntry &drive) override;
     Result<qint64> FreeSpace(const DriveEntry &drive) override;
-    Result<void> CopyFolder(const QString &source, const QString &destination, bool overwrite,
-                            CopyObserver *observer = nullptr) override;
+    Result<void> CopyFolder(const QString &source, const QString &destination, const CopyOptions &options,
+                            CopyObserver *observer = nullptr, CopyCounts *counts = nullptr) override;
     Result<Folder> GetFolder(const QString &path) override;
     Result<qint64> Size(const Folder &folder) override;
-    Result<void> FlushToDevice(const QString &path) override;
-    Result<void> ReadBack(const WrittenEntries &written, CopyObserver *observer = nullptr) override;
+    // Puts everything written to the file system holding path on the device.
+    Result<void> FlushToDevice(const QString &path);
+    // Reads back from the device what a copy wrote, after FlushToDevice,
+    // and compares it with the source, as a checked copy does: 57 naming
+    // the first file that differs, else 75 naming the sources that changed
+    // since they were copied; 18 when observer asks to stop.
+    Result<void> ReadBack(const WrittenEntries &written, CopyObserver *observer = nullptr);
 
 private:
+    Result<void> settleCopy(const QString &destination, const Result<void> &copied, const WrittenEntries &written,
+                            CopyObserver *observer);
+
     DriveTable &m_drives;
     const WriteFaults *m_faults;
 };

@@ -1,5 +1,7 @@
 #include "runs/FolderWalk.h"
 
+#include "runs/PlannedTree.h"
+
 #include <cerrno>
 #include <fcntl.h>
 
@@ -68,4 +70,55 @@ int FolderWalk::reopen(Level &parent) const
         return ESTALE;
     parent.fd = std::move(up);
     return 0;
+}
+
+// With all it holds, a level at a time, so a deep tree costs no stack.
+int removeTree(FolderWalk &walk, const std::string &name, qint64 *bytes)
+{
+    struct stat st;
+    int err = walk.enter(name, st);
+    if (err)
+        return err;
+    std::vector<std::string> names{name}; // the folders entered, the deepest last
+    alignas(struct dirent64) char buffer[16 * 1024];
+    while (err == 0 && !names.empty()) {
+        // Removes all but folders; stops at the first folder, to go into it.
+        std::string inner;
+        int failed = 0;
+        const int dirFd = walk.fd();
+        (void)::lseek(dirFd, 0, SEEK_SET);
+        err = forEachEntry(dirFd, buffer, sizeof buffer, [&](const struct dirent64 &entry) {
+            if (isDotEntry(entry.d_name))
+                return true;
+            struct stat file;
+            const bool counted = bytes && entry.d_type != DT_DIR
+                                 && ::fstatat(dirFd, entry.d_name, &file, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(file.st_mode);
+            if (::unlinkat(dirFd, entry.d_name, 0) == 0) {
+                if (counted)
+                    *bytes += file.st_size;
+                return true;
+            }
+            if (errno == EISDIR)
+                inner = entry.d_name;
+            else
+                failed = errno;
+            return false;
+        });
+        if (err == 0)
+            err = failed;
+        if (err == 0 && !inner.empty()) {
+            err = walk.enter(inner, st);
+            if (err == 0)
+                names.push_back(std::move(inner));
+        } else if (err == 0) {
+            const std::string emptied = std::move(names.back());
+            names.pop_back();
+            err = walk.leave();
+            if (err == 0 && ::unlinkat(walk.fd(), emptied.c_str(), AT_REMOVEDIR) != 0)
+                err = errno;
+        }
+    }
+    for (size_t level = 0; level < names.size(); ++level)
+        (void)walk.leave();
+    return err;
 }

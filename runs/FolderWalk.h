@@ -49,3 +49,8 @@ private:
     int m_root = -1;
     std::vector<Level> m_levels; // below the root, the deepest last
 };
+
+// Removes the folder name, in the folder walk stands in, with all it holds,
+// never following a link; 0, or the errno of what could not be removed.
+// bytes, when given, grows by the sizes of the files removed.
+int removeTree(FolderWalk &walk, const std::string &name, qint64 *bytes = nullptr);

@@ -4,7 +4,8 @@
 
 // The run log: the general error boxes name no cause, so each failed run
 // leaves one line here, "date time run number description", the
-// description being the system's text and the path concerned.
+// description being the system's text and the path concerned. A run that
+// could not keep an old version of what it replaced names it here too.
 namespace RunLog {
 
 inline const QString FileName = QStringLiteral("tandemix.log");

@@ -291,7 +291,7 @@ private:
     Result<void> copy(const QString &source, const QString &destination, bool overwrite,
                       CopyObserver *observer = nullptr)
     {
-        return m_fs->CopyFolder(source, destination, overwrite, observer);
+        return m_fs->CopyFolder(source, destination, {.overwrite = overwrite}, observer);
     }
 
     std::unique_ptr<FakeDriveTable> m_drives;
@@ -378,7 +378,10 @@ void TstCopyEngine::overwriteReplacesFilesAndKeepsTheRest()
     writeFile(m_d + QStringLiteral("Docs/sub/b.txt"), "old b");
     writeFile(m_d + QStringLiteral("Docs/sub/keep.txt"), "keep");
 
-    QVERIFY(copy(source, m_d + QStringLiteral("Docs"), true).ok());
+    CopyCounts counts;
+    QVERIFY(m_fs->CopyFolder(source, m_d + QStringLiteral("Docs"), {.overwrite = true}, nullptr, &counts).ok());
+    // What was written, less the two files it replaced.
+    QCOMPARE(counts.bytesAdded, qint64(5 + 5 - 30 - 5));
 
     QCOMPARE(listing(m_d + QStringLiteral("Docs")),
              QStringList({QStringLiteral("d sub"), QStringLiteral("f a.txt = new a"),
@@ -481,16 +484,20 @@ void TstCopyEngine::somethingInTheWayIs75_data()
 {
     QTest::addColumn<bool>("folderInTheWay"); // else a file where the source has a folder
     QTest::addColumn<bool>("overwrite");      // which replaces the copy of what the source held
-    QTest::newRow("folder where a file goes, overwriting") << true << true;
-    QTest::newRow("file where a folder goes") << false << false;
-    QTest::newRow("file where a folder goes, overwriting") << false << true;
-    QTest::newRow("folder where a file goes") << true << false;
+    QTest::addColumn<bool>("versions");       // which keeps what stood in the way, beside the copy
+    QTest::newRow("folder where a file goes, overwriting") << true << true << false;
+    QTest::newRow("file where a folder goes") << false << false << false;
+    QTest::newRow("file where a folder goes, overwriting") << false << true << false;
+    QTest::newRow("folder where a file goes") << true << false << false;
+    QTest::newRow("folder where a file goes, keeping versions") << true << true << true;
+    QTest::newRow("file where a folder goes, keeping versions") << false << true << true;
 }
 
 void TstCopyEngine::somethingInTheWayIs75()
 {
     QFETCH(bool, folderInTheWay);
     QFETCH(bool, overwrite);
+    QFETCH(bool, versions);
     const QString source = m_c + QStringLiteral("Docs");
     writeFile(source + QStringLiteral("/a"), "new a");
     writeFile(source + QStringLiteral("/b/c"), "new c");
@@ -498,10 +505,22 @@ void TstCopyEngine::somethingInTheWayIs75()
     writeFile(inTheWay, "keep");
     makeLink(QStringLiteral("keep"), inTheWay + QStringLiteral(" link"));
 
-    const Result<void> copied = copy(source, m_d + QStringLiteral("Docs"), overwrite);
+    CopyCounts counts;
+    const CopyOptions options{.overwrite = overwrite, .keepVersions = versions ? 10 : 0,
+                              .versionsStamp = QStringLiteral("2026-12-08 210000")};
+    const Result<void> copied = m_fs->CopyFolder(source, m_d + QStringLiteral("Docs"), options, nullptr, &counts);
 
+    // Kept beside the copy, at its path inside it.
+    QStringList kept;
+    if (versions && folderInTheWay)
+        kept = QStringList{"d a", "d a/deeper", "f a/deeper/keep = keep", "l a/deeper/keep link -> keep"};
+    else if (versions)
+        kept = QStringList{"f b = keep"};
+    QCOMPARE(listing(m_d + QStringLiteral(".tandemix-versions/Docs/2026-12-08 210000")), kept);
     if (overwrite) {
         QVERIFY2(copied.ok(), qPrintable(copied.error().description));
+        // The two files, less the file "keep" in the way where it went.
+        QCOMPARE(counts.bytesAdded, qint64(5 + 5 - (versions ? 0 : 4)));
         QCOMPARE(listing(m_d + QStringLiteral("Docs")),
                  listing(source) + (folderInTheWay ? QStringList() : QStringList{"l b link -> keep"}));
     } else {
@@ -1573,13 +1592,10 @@ void TstCopyEngine::deepTreeIsCopiedOrTidiedWithoutRecursion()
     if (failing) // at the bottom file, after every level was made
         observer.beforeFile = [&](const QString &) { m_drives->setWriteError(QStringLiteral("D"), ENOSPC); };
 
-    WrittenRecorder recorder(&observer);
-    const Result<void> copied = readBack ? settleCopy(*m_fs, target, copy(source, target, false, &recorder),
-                                                      recorder.written, nullptr)
-                                         : copy(source, target, false, &observer);
+    const Result<void> copied = m_fs->CopyFolder(source, target, {.check = readBack}, &observer);
 
     QVERIFY2(copied.ok() != failing, copied ? "" : qPrintable(copied.error().description));
-    QCOMPARE(observer.events.size(), 2); // the plan, the bottom file
+    QCOMPARE(observer.events.size(), readBack ? 3 : 2); // the plan, the bottom file (and its read-back)
     if (failing)
         QVERIFY(!QFileInfo::exists(target));
     else

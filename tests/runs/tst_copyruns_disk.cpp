@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QStorageInfo>
 #include <QtTest>
 
 namespace {
@@ -61,13 +62,15 @@ private slots:
     void readsBackFromTheDevice();
     void driveLeftAfterItWasChosen_data();
     void driveLeftAfterItWasChosen();
+    void repeatsKeepWhatTheyReplace_data();
+    void repeatsKeepWhatTheyReplace();
 };
 
 void tst_CopyRunsDisk::initTestCase()
 {
     DiskWorld world;
     const Result<void> probe = world.fakes.fileSystem.CopyFolder(
-        world.c + QStringLiteral("Data"), world.d + QStringLiteral("Probe"), false);
+        world.c + QStringLiteral("Data"), world.d + QStringLiteral("Probe"), {});
     if (!probe && probe.error().description == QLatin1String("not built yet"))
         QSKIP("The copy engine is still a placeholder");
 }
@@ -316,6 +319,90 @@ void tst_CopyRunsDisk::readsBackFromTheDevice()
 
 using RunProcedure = void (*)(RunContext &);
 Q_DECLARE_METATYPE(RunProcedure)
+
+void tst_CopyRunsDisk::repeatsKeepWhatTheyReplace_data()
+{
+    QTest::addColumn<bool>("restore");
+    QTest::addColumn<QString>("conf");   // tandemix.conf
+    QTest::addColumn<QString>("changed"); // in Data, before every repeat: new bytes of the next letter
+    QTest::addColumn<int>("size");        // its bytes
+    QTest::addColumn<QString>("mounted"); // a tmpfs ("size=..."): the destination's parent, or at Data/sub
+    QTest::addColumn<int>("repeats");     // at 22:01, 22:02, ...
+    QTest::addColumn<QList<int>>("kept"); // the runs whose stamp folders stay, with the file of the run before
+    const QList<int> lastTen{3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    QTest::newRow("backup") << false << "" << "2.txt" << 10 << "" << 1 << QList<int>{1};
+    QTest::newRow("restore") << true << "" << "sub/deep.txt" << 10 << "" << 2 << QList<int>{1, 2};
+    QTest::newRow("the last 10 runs") << false << "" << "2.txt" << 10 << "" << 12 << lastTen;
+    QTest::newRow("versions=2") << false << "versions=2\n" << "2.txt" << 10 << "" << 4 << QList<int>{3, 4};
+    QTest::newRow("versions=0") << true << "[General]\nversions=0\n" << "2.txt" << 10 << "" << 2 << QList<int>{};
+    // The second repeat finds no room for the new file beside the old one
+    // and its version: the older versions go.
+    QTest::newRow("a small stick that fills") << false << "" << "2.txt" << 100 * 1024 << "size=256k" << 3 << QList<int>{3};
+    QTest::newRow("another file system in the copy") << false << "" << "sub/deep.txt" << 10 << "sub" << 2 << QList<int>{};
+}
+
+// What a repeat replaces moves beside the copy, into a folder of the run's
+// start; only the last runs' stay.
+void tst_CopyRunsDisk::repeatsKeepWhatTheyReplace()
+{
+    QFETCH(bool, restore);
+    QFETCH(QString, conf);
+    QFETCH(QString, changed);
+    QFETCH(int, size);
+    QFETCH(QString, mounted);
+    QFETCH(int, repeats);
+    QFETCH(QList<int>, kept);
+    DiskWorld world;
+    world.options.uwa = 1;
+    if (restore)
+        std::swap(world.mainWindow.dir1, world.mainWindow.dir2); // back from D: to C:
+    const QString source = (restore ? world.d : world.c) + QStringLiteral("Data/");
+    QString parent = restore ? world.c : world.d; // of the copy
+    QVERIFY(QDir(parent + QStringLiteral("Data")).removeRecursively()); // the first run copies it all
+    std::optional<TmpfsMount> mount;
+    if (mounted.startsWith(QLatin1String("size="))) {
+        parent = world.d + QStringLiteral("stick/");
+        world.options.folder2 = 1;
+        world.options.folderPath2 = parent.chopped(1);
+        mount.emplace(parent, qPrintable(mounted));
+    } else if (!mounted.isEmpty()) {
+        mount.emplace(parent + QStringLiteral("Data/") + mounted, "size=1m");
+    }
+    if (mount && !mount->mounted())
+        QSKIP("mounting a tmpfs is not permitted here");
+    if (!conf.isEmpty())
+        writeFile(world.fakes.dataDirectory.filePath(QStringLiteral("tandemix.conf")), conf.toUtf8());
+    auto bytesOf = [&](int run) { return QByteArray(size, char('a' + run)); };
+    writeFile(source + QStringLiteral("1.txt"), "one");
+    writeFile(source + QStringLiteral("sub/deep.txt"), "deep");
+    writeFile(source + changed, bytesOf(0));
+    world.fakes.clock.time = QStringLiteral("22:00:00");
+    QVERIFY(!world.run(restore ? RunHukyuu : RunBackup));
+
+    for (int run = 1; run <= repeats; ++run) {
+        writeFile(source + changed, bytesOf(run));
+        world.fakes.clock.time = QStringLiteral("22:%1:00").arg(run, 2, 10, QLatin1Char('0'));
+        // The drive's free space before the run, for the check after it.
+        world.fakes.drives.setFreeSpace(QStringLiteral("D"), QStorageInfo(parent).bytesAvailable());
+        world.fakes.messageBoxes.boxes.clear();
+        QVERIFY(!world.run(restore ? RunHukyuu : RunBackup));
+        QCOMPARE(world.boxTexts(), QStringList{restore ? QStringLiteral("復旧が完了しました。")
+                                                       : QStringLiteral("バックアップが完了しました。")});
+    }
+    QCOMPARE(readFile(parent + QStringLiteral("Data/") + changed), bytesOf(repeats));
+    const QString versions = parent + QStringLiteral(".tandemix-versions/Data/");
+    QStringList expected;
+    for (const int run : kept) {
+        const QString stamp = QStringLiteral("2001-05-20 22%1000").arg(run, 2, 10, QLatin1Char('0'));
+        expected << stamp;
+        QCOMPARE(readFile(versions + stamp + QLatin1Char('/') + changed), bytesOf(run - 1));
+    }
+    QCOMPARE(QDir(versions).entryList(QDir::Dirs | QDir::NoDotAndDotDot), expected);
+    // Where the rename was refused the run log says so.
+    const QByteArray log = readFile(world.fakes.dataDirectory.stateDirectory() + QStringLiteral("/tandemix.log"));
+    QCOMPARE(log.contains("old version not kept, replaced: " + QFile::encodeName(parent + QStringLiteral("Data/") + changed)),
+             !mounted.isEmpty() && !mounted.startsWith(QLatin1String("size=")));
+}
 
 void tst_CopyRunsDisk::driveLeftAfterItWasChosen_data()
 {

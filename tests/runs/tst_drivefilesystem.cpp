@@ -250,7 +250,7 @@ void TstDriveFileSystem::readBackFindsWhatDiffers()
     }
     makeLink(QStringLiteral("a.txt"), source + QStringLiteral("/link"));
     WrittenRecorder recorder(nullptr);
-    QVERIFY(m_fs->CopyFolder(source, copy, false, &recorder).ok());
+    QVERIFY(m_fs->CopyFolder(source, copy, {}, &recorder).ok());
     QCOMPARE(recorder.written.size(), size_t(4)); // a.txt, link, big.bin, sub
 
     const QByteArray big = QFile::encodeName(copy + QStringLiteral("/sub/big.bin"));
@@ -300,7 +300,7 @@ void TstDriveFileSystem::readBackFindsWhatDiffers()
     // Whatever failed is copied again by the next repeat, even a file whose
     // size and time still look current.
     m_drives->setRefused(QStringLiteral("D"), WriteFaults::Step::ReadBack, 0);
-    QVERIFY(m_fs->CopyFolder(source, copy, true).ok());
+    QVERIFY(m_fs->CopyFolder(source, copy, {.overwrite = true}).ok());
     if (change != QLatin1String("source deleted"))
         QCOMPARE(listing(copy), listing(source));
 }

@@ -36,14 +36,14 @@ void tst_Hukyuu::paths_data()
 
 void tst_Hukyuu::paths()
 {
-    verifyPathsRow(RunHukyuu, HistoryLog::RestoreLabels, /*measuresTheDestination=*/false);
+    verifyPathsRow(RunHukyuu, HistoryLog::RestoreLabels);
 }
 
 void tst_Hukyuu::neverComparesFreeSpace()
 {
     RunWorld world;
     world.fileSystem.freeSpace = qint64(0);
-    world.fileSystem.sourceSize = qint64(1) << 40;
+    world.fileSystem.bytesAdded = qint64(1) << 40;
     world.options.end = 0;
     QVERIFY(!world.run(RunHukyuu));
     QVERIFY(world.log.contains(QStringLiteral("FreeSpace E:")));
