@@ -66,6 +66,8 @@ private:
     Result<void> copyEntry(const PlannedFile &file, int sourceFd, int targetFd, bool targetIsNew);
     bool leftInPlace(const PlannedFile &file, int sourceFd, int targetFd);
     bool leftOutAsTooLarge(const PlannedFile &file, int targetFd);
+    mode_t bitsToGive(mode_t mode) const;
+    void giveUsualBits(PlannedFolder &top);
     bool shiftedButSame(const PlannedFile &file, int sourceFd, int targetFd);
     bool sameLinkTarget(const PlannedFile &file, int sourceFd, int targetFd);
     bool sameTimeThere(const struct timespec &there, const struct timespec &source, int targetFd, dev_t device);
@@ -111,11 +113,14 @@ private:
     CopyObserver *const m_observer;
     const WriteFaults *const m_faults;
     const mode_t m_umask;
+    bool m_sourceKeepsBits = true;
     std::set<FolderId> m_sourceFolders;
     FolderWalk m_source; // where the copy stands in the source tree
     FolderWalk m_target; // and in the destination
     bool m_madeAhead = false;
     std::map<dev_t, Keeping> m_keeping; // learned once per destination file system
+    Fd m_top; // the copied folder in the destination, open
+    dev_t m_topDevice = 0;
     std::string m_sourcePath; // the folder being copied, for errors and the observer
     std::string m_targetPath;
     quint64 m_temporaryBase = 0;

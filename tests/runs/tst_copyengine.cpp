@@ -1555,6 +1555,7 @@ void addColumns()
 
 constexpr qint64 Year2001 = 1'000'000'000;
 const QStringList Twins{"Photos/a.txt", "Report.txt", "b.txt", "photos", "report.txt"};
+const QStringList Nested{"a/b/x.txt", "a/y.txt", "c/z.txt"};
 
 } // namespace Stick
 
@@ -1580,6 +1581,7 @@ void TstCopyEngine::onKernelFat_data()
     QTest::newRow("before 1970, which FAT cannot hold: copied again") << a << QStringList() << qint64(-86'400 * 400 - 1) << 0L << 0 << false << QStringList() << a << false;
     QTest::newRow("names that fold together: the first kept") << Twins << QStringList() << Year2001 << 0L << 0 << false << QStringList{"photos", "report.txt"} << QStringList() << false;
     QTest::newRow("4 GiB: left out, the rest copied") << QStringList{"a.txt", "big.bin", "z.txt"} << QStringList{"big.bin"} << Year2001 << 0L << 0 << false << QStringList{"big.bin"} << QStringList() << false;
+    QTest::newRow("folders alone: left as they are") << Nested << QStringList() << Year2001 << 0L << 0 << false << QStringList() << QStringList() << false;
 }
 
 void TstCopyEngine::onKernelFat()
@@ -1598,6 +1600,7 @@ void TstCopyEngine::onExfatFuse_data()
     using namespace Stick;
     addColumns();
     QTest::newRow("names that fold together: the first kept") << Twins << QStringList() << Year2001 << 0L << 0 << false << QStringList{"photos", "report.txt"} << QStringList() << false;
+    QTest::newRow("folders alone: left as they are") << Nested << QStringList() << Year2001 << 0L << 0 << false << QStringList() << QStringList() << false;
 }
 
 void TstCopyEngine::onExfatFuse()
@@ -1609,7 +1612,7 @@ void TstCopyEngine::onExfatFuse()
 }
 
 // Copies the row's files onto the stick, changes the copies there, and
-// copies them again in overwrite mode.
+// copies them again in overwrite mode; then restores them from the stick.
 void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
 {
     QFETCH(QStringList, files);
@@ -1629,6 +1632,12 @@ void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
             QFAIL("cannot grow the source file");
         setTimes(source + QLatin1Char('/') + file, seconds, nanoseconds);
     }
+    // The folders bear a time of their own, far from the run's.
+    QStringList folders{QString()};
+    for (QDirIterator it(source, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories); it.hasNext();)
+        folders << it.next().mid(source.size());
+    for (const QString &folder : folders)
+        setTimes(source + folder, Stick::Year2001, 0);
     auto copyNaming = [&](bool overwrite, CopyObserver *observer) {
         const Result<void> copied = copy(source, target, overwrite, observer);
         QCOMPARE(copied.ok(), leftOut.isEmpty());
@@ -1657,7 +1666,21 @@ void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
             const bool fresh = sameBytes || rewritten.contains(file);
             expected << QStringLiteral("f %1 = %2").arg(file, fresh ? file : QString(file.size(), QLatin1Char('#')));
         }
+    // Setting bits or times, even the same again, is an attribute change.
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0);
+    for (const QString &folder : folders.mid(1))
+        QVERIFY(::inotify_add_watch(watch, QFile::encodeName(target + folder).constData(), IN_ATTRIB | IN_ONLYDIR) >= 0);
     copyNaming(true, nullptr);
+    alignas(struct inotify_event) char events[4096];
+    const ssize_t heard = ::read(watch, events, sizeof events);
+    ::close(watch);
+    for (ssize_t at = 0; at < heard;) {
+        const auto *event = reinterpret_cast<const struct inotify_event *>(events + at);
+        QVERIFY2(event->len > 0, "a folder below was touched on the repeat");
+        at += ssize_t(sizeof *event + event->len);
+    }
+    QVERIFY(std::abs(statOf(target).st_mtim.tv_sec - Stick::Year2001) <= 2);
 
     QCOMPARE(filesOf(listing(target)), expected);
     for (auto it = before.cbegin(); sameBytes && it != before.cend(); ++it) {
@@ -1666,6 +1689,20 @@ void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
         QVERIFY(sameInstant(now.st_mtim, it->st_mtim));
     }
     QVERIFY(temporaries(stick.mountPoint()).isEmpty());
+
+    // The stick says 0755 or 0777 of everything: a restore gives the bits
+    // of new files and folders instead.
+    const mode_t umask = ::umask(022);
+    ::umask(umask);
+    const QString restored = m_d + QStringLiteral("Restored");
+    QVERIFY(copy(target, restored, false).ok());
+    QStringList restoredEntries{restored};
+    for (QDirIterator it(restored, QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories); it.hasNext();)
+        restoredEntries << it.next();
+    for (const QString &path : restoredEntries) {
+        const mode_t mode = statOf(path).st_mode;
+        QCOMPARE(mode & 07777, (S_ISDIR(mode) ? 0777 : 0666) & ~umask);
+    }
 }
 
 QTEST_GUILESS_MAIN(TstCopyEngine)
