@@ -295,9 +295,6 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
         return plan.error();
     m_sourceFolders = std::move(plan.value().folderIds);
     m_leftOut = std::move(plan.value().unreadable);
-    if (m_observer)
-        m_observer->copyPlanned(plan->files, plan->bytes);
-
     PlannedFolder &root = plan.value().root;
     m_sourceKeepsBits = !keepsNoBits(sourceFd->get());
     if (!m_sourceKeepsBits) {
@@ -322,7 +319,9 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     m_top = Fd(::fcntl(m_target.fd(), F_DUPFD_CLOEXEC, 0));
     if (struct stat st; ::fstat(m_target.fd(), &st) == 0)
         m_topDevice = st.st_dev;
-    leaveOutCaseTwins(root);
+    leaveOutCaseTwins(plan.value());
+    if (m_observer)
+        m_observer->copyPlanned(plan->files, plan->bytes);
     if (made)
         keepBitsWritable(m_target.fd(), root.mode);
     // ext4 places a folder's files far better (two to three times faster
@@ -690,7 +689,16 @@ bool CopyEngine::leftOutAsTooLarge(const PlannedFile &file, int targetFd)
     if (file.size <= FatLargest || ::fstat(targetFd, &st) != 0 || file.size <= keepingOf(targetFd, st.st_dev).largestFile)
         return false;
     m_leftOut.push_back(targetPathOf(file.name));
+    passOver(file);
     return true;
+}
+
+// A file counted in the totals and then not copied is done with: the
+// progress still reaches its end.
+void CopyEngine::passOver(const PlannedFile &file)
+{
+    if (m_observer && file.size > 0)
+        m_observer->bytesCopied(file.size);
 }
 
 // A source that keeps no bits says 0777 or 0755 of every entry: what is
@@ -767,8 +775,10 @@ Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int tar
         return in.error();
     if (refused) // left out and named, like a name the destination refuses
         m_leftOut.push_back(sourcePathOf(file.name));
-    if (!in->valid())
+    if (!in->valid()) {
+        passOver(file);
         return {}; // gone, or replaced by something that is not copied
+    }
     st.st_mode = bitsToGive(st.st_mode);
 
     Fd out;
@@ -991,9 +1001,21 @@ bool CopyEngine::leftOutIfRefused(int err, int dirFd, const char *temporary, con
 // together would land on one entry, the later replacing or taking for its
 // own copy the earlier: the first in name order is copied, the others are
 // left out and named like refused names. The destination is asked only
-// once a source holds such names. The walk stands in top's destination.
-void CopyEngine::leaveOutCaseTwins(PlannedFolder &top)
+// once a source holds such names. The walk stands in the top folder's
+// destination. The plan's totals lose what is left out.
+void CopyEngine::leaveOutCaseTwins(FolderPlan &plan)
 {
+    PlannedFolder &top = plan.root;
+    auto uncount = [&](const PlannedFile &file) {
+        --plan.files;
+        plan.bytes -= file.size;
+    };
+    auto uncountFolder = [&](PlannedFolder &folder) {
+        forEachFolder(folder, [&](const PlannedFolder &sub) {
+            for (const PlannedFile &file : sub.files)
+                uncount(file);
+        });
+    };
     std::string path = m_targetPath;
     std::optional<bool> folds;
     std::vector<std::tuple<std::string, const std::string *, bool, size_t>> keys; // folded, name, folder, index
@@ -1020,7 +1042,12 @@ void CopyEngine::leaveOutCaseTwins(PlannedFolder &top)
                 }
                 if (!*folds)
                     return false;
-                (std::get<2>(keys[i]) ? twinFolders : twinFiles)[std::get<3>(keys[i])] = true;
+                const size_t at = std::get<3>(keys[i]);
+                if (std::get<2>(keys[i]))
+                    uncountFolder(folder.folders[at]);
+                else
+                    uncount(folder.files[at]);
+                (std::get<2>(keys[i]) ? twinFolders : twinFiles)[at] = true;
                 m_leftOut.push_back(path + '/' + *std::get<1>(keys[i]));
             }
         size_t at = 0;

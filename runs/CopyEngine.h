@@ -66,6 +66,7 @@ private:
     Result<void> copyEntry(const PlannedFile &file, int sourceFd, int targetFd, bool targetIsNew);
     bool leftInPlace(const PlannedFile &file, int sourceFd, int targetFd);
     bool leftOutAsTooLarge(const PlannedFile &file, int targetFd);
+    void passOver(const PlannedFile &file);
     mode_t bitsToGive(mode_t mode) const;
     void giveUsualBits(PlannedFolder &top);
     bool shiftedButSame(const PlannedFile &file, int sourceFd, int targetFd);
@@ -84,7 +85,7 @@ private:
     bool placedInPlace(Result<void> &done, int targetFd, const std::string &temporary, const std::string &name);
     Result<void> putInPlace(int targetFd, const std::string &temporary, const std::string &name);
     bool leftOutIfRefused(int err, int dirFd, const char *temporary, const std::string &path);
-    void leaveOutCaseTwins(PlannedFolder &top);
+    void leaveOutCaseTwins(FolderPlan &plan);
     Result<void> leftOutError() const;
     Error folderMoved() const;
     void tidy(PlannedFolder &top);

@@ -1329,13 +1329,15 @@ void TstCopyEngine::readingRefusedOnTheSourceIs75()
     setMode(source + QLatin1Char('/') + unreadable, mode);
     const auto readable = qScopeGuard([&] { setMode(source + QLatin1Char('/') + unreadable, 0755); });
 
+    RecordingObserver progress;
     const Result<void> done = [&] {
         const PermissionBitsCount asAUser;
-        return copy(source, m_d + QStringLiteral("Docs"), false);
+        return copy(source, m_d + QStringLiteral("Docs"), false, &progress);
     }();
 
     QVERIFY(!done.ok());
     QCOMPARE(done.error().number, 75);
+    QCOMPARE(progress.bytes, progress.plannedBytes); // what was left out counts as done
     for (const QString &name : leftOut)
         QVERIFY2(done.error().description.contains(source + QLatin1Char('/') + name), qPrintable(done.error().description));
     QCOMPARE(filesOf(listing(m_d + QStringLiteral("Docs"))), copied);
@@ -1646,10 +1648,14 @@ void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
     };
     // A copy to be read back bears its unchecked time until the read-back
     // passes: never read back, it stays as a failed one leaves it.
-    WrittenRecorder recorder(nullptr);
-    copyNaming(false, readBackFailed ? &recorder : nullptr);
+    RecordingObserver progress;
+    WrittenRecorder recorder(&progress);
+    copyNaming(false, readBackFailed ? &recorder : static_cast<CopyObserver *>(&progress));
     if (QTest::currentTestFailed())
         return;
+    // What is left out is not counted, or counts as done: the progress ends full.
+    QCOMPARE(progress.events.value(0), QStringLiteral("plan %1").arg(progress.events.size() - 1));
+    QCOMPARE(progress.bytes, progress.plannedBytes);
     // Other bytes of the same size under the same time: only a copy puts
     // the source's back.
     // With the same bytes, a copy shows by its new entry; one left in place
