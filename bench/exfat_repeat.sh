@@ -3,11 +3,13 @@
 # through exfat-fuse (which keeps whole seconds), txcopy against
 # rsync -a --modify-window=1, the way a user of rsync backs up to such a
 # stick. Each round clears the target, times the first copy, then the
-# repeat onto it. Needs root (loop device, mount); installs exfat-fuse and
-# exfatprogs when they are missing. Not part of CI.
+# repeat onto it. Then counts, with strace -c, the calls that set bits or
+# times in a repeat of txcopy over $ATTR_FOLDERS (1,000) unchanged folders.
+# Needs root (loop device, mount); installs exfat-fuse, exfatprogs and
+# strace when they are missing. Not part of CI.
 #
 #   sudo bench/exfat_repeat.sh [path/to/txcopy]    (default: build/tools/txcopy)
-#   FOLDERS=200 FILES_PER_FOLDER=100 ROUNDS=3 sudo bench/exfat_repeat.sh
+#   FOLDERS=200 FILES_PER_FOLDER=100 ROUNDS=3 ATTR_FOLDERS=1000 sudo bench/exfat_repeat.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/bench_lib.sh
@@ -18,10 +20,11 @@ files_per_folder=${FILES_PER_FOLDER:-100}
 rounds=${ROUNDS:-3}
 need_root "it attaches a loop device and mounts it"
 need_rsync
-if ! command -v mount.exfat-fuse >/dev/null || ! command -v mkfs.exfat >/dev/null; then
+if ! command -v mount.exfat-fuse >/dev/null || ! command -v mkfs.exfat >/dev/null || ! command -v strace >/dev/null; then
     apt-get update
-    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends exfat-fuse exfatprogs
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends exfat-fuse exfatprogs strace
 fi
+attr_folders=${ATTR_FOLDERS:-1000}
 
 work=$(mktemp -d "${BENCH_DIR:-/tmp}/exfat_repeat.XXXXXX")
 loop=
@@ -41,8 +44,8 @@ make_tree() {
     done
 }
 
-# Room for every file in its own cluster, and some to spare.
-image_mib=$((folders * files_per_folder * 64 / 1024 + 64))
+# Room for every file and folder in its own cluster, and some to spare.
+image_mib=$(((folders * files_per_folder + 2 * attr_folders) * 64 / 1024 + 64))
 truncate -s "${image_mib}M" "$work/stick.img"
 loop=$(losetup --find --show "$work/stick.img")
 mkfs.exfat -L BENCH "$loop" >/dev/null
@@ -90,3 +93,10 @@ done
 awk -v a="$(median <<<"${first[txcopy]}")" -v b="$(median <<<"${first[rsync]}")" \
     -v c="$(median <<<"${repeat[txcopy]}")" -v d="$(median <<<"${repeat[rsync]}")" \
     'BEGIN { printf "  first copy txcopy/rsync  %.3f\n  repeat txcopy/rsync      %.3f\n", a / b, c / d }'
+
+# A repeat over folders that are all as the source has them.
+for d in $(seq -w 1 "$attr_folders"); do mkdir -p "$work/folders/f$d"; done
+"$txcopy" "$work/folders" "$work/stick/folders" 2>/dev/null
+calls=$(strace -f -c -o /dev/stdout -e trace=chmod,fchmod,fchmodat,utimensat,futimesat,utimes,utime \
+    "$txcopy" "$work/folders" "$work/stick/folders" --overwrite 2>/dev/null | awk '$NF ~ /^(chmod|fchmod|fchmodat|utimensat|futimesat|utimes|utime)$/ { n += $4 } END { print n + 0 }')
+echo "  repeat over $attr_folders unchanged folders: $calls calls that set bits or times"

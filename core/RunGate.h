@@ -1,11 +1,14 @@
 #pragma once
 
-// Whether a run, or a question of the timer, is in progress. The timer
-// starts nothing while it is: a long copy runs an event loop for its
-// progress window, and ticks must not start a second run inside it.
+#include "core/AnswerWithin.h"
+
+// Whether a run, or a question of the timer, is in progress, or the window
+// waits for a drive. The timer starts nothing while it is: a long copy runs
+// an event loop for its progress window, so does a wait for a slow drive,
+// and ticks must not start a run inside either.
 class RunGate {
 public:
-    bool busy() const { return m_depth > 0; }
+    bool busy() const { return m_depth > 0 || waitingForADrive(); }
     // True while the timer holds the gate: what runs now nobody started by hand.
     bool byTimer() const { return m_timerDepth > 0; }
 

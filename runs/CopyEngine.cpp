@@ -11,8 +11,11 @@
 #include <optional>
 #include <tuple>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -56,6 +59,39 @@ mode_t currentUmask()
                     return mode_t(mask);
             }
     return 07777;
+}
+
+// The file system type mountinfo gives the mount of the open folder fd.
+QByteArray mountTypeOf(int fd)
+{
+    struct stat st;
+    QFile mounts(QStringLiteral("/proc/self/mountinfo"));
+    if (::fstat(fd, &st) != 0 || !mounts.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray device = QByteArray::number(major(st.st_dev)) + ':' + QByteArray::number(minor(st.st_dev));
+    for (const QByteArray &line : mounts.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        const qsizetype separator = fields.indexOf("-");
+        if (fields.size() > 2 && fields[2] == device && separator > 0 && separator + 1 < fields.size())
+            return fields[separator + 1];
+    }
+    return {};
+}
+
+// FAT, exFAT and NTFS through ntfs-3g (or the old read-only driver) keep
+// no permission bits: they report one mode, often 0777, for everything.
+// Known by the kind of file system, since learning it by a probe would
+// write on the source. A "fuseblk" mount is exFAT or NTFS through FUSE;
+// ntfs-3g keeps bits only with an option desktops do not set.
+bool keepsNoBits(int fd)
+{
+    constexpr decltype(statfs::f_type) NtfsMagic = 0x5346544e;
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    if (fs.f_type == MSDOS_SUPER_MAGIC || fs.f_type == EXFAT_SUPER_MAGIC || fs.f_type == NtfsMagic)
+        return true;
+    return fs.f_type == FUSE_SUPER_MAGIC && mountTypeOf(fd) == "fuseblk";
 }
 
 // copy_file_range is refused across some file systems and on old kernels;
@@ -202,6 +238,16 @@ Result<void> walkFolders(PlannedFolder &top, Down down, Up up)
     }
 }
 
+// Calls visit(folder) for top and every folder below it.
+template <typename Visit>
+void forEachFolder(PlannedFolder &top, Visit visit)
+{
+    visit(top);
+    (void)walkFolders(
+        top, [&](PlannedFolder &sub) { visit(sub); return Result<bool>(true); },
+        [](PlannedFolder &) { return Result<void>(); }); // neither step fails
+}
+
 } // namespace
 
 CopyEngine::CopyEngine(const CopyOptions &options, CopyObserver *observer, const WriteFaults *faults)
@@ -250,10 +296,13 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
         return plan.error();
     m_sourceFolders = std::move(plan.value().folderIds);
     m_leftOut = std::move(plan.value().unreadable);
-    if (m_observer)
-        m_observer->copyPlanned(plan->files, plan->bytes);
-
     PlannedFolder &root = plan.value().root;
+    m_sourceKeepsBits = !keepsNoBits(sourceFd->get());
+    if (!m_sourceKeepsBits) {
+        sourceStat.st_mode = bitsToGive(sourceStat.st_mode);
+        giveUsualBits(root);
+    }
+
     root.name = name;
     m_sourcePath = *sourcePath == "/" ? std::string() : *sourcePath;
     m_targetPath = *targetPath;
@@ -268,7 +317,12 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
         return leftOutError();
     const bool made = *entered == Entered::Made;
     root.created = made;
-    leaveOutCaseTwins(root);
+    m_top = Fd(::fcntl(m_target.fd(), F_DUPFD_CLOEXEC, 0));
+    if (struct stat st; ::fstat(m_target.fd(), &st) == 0)
+        m_topDevice = st.st_dev;
+    leaveOutCaseTwins(plan.value());
+    if (m_observer)
+        m_observer->copyPlanned(plan->files, plan->bytes);
     if (made)
         keepBitsWritable(m_target.fd(), root.mode);
     // ext4 places a folder's files far better (two to three times faster
@@ -286,10 +340,20 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     }
     // A destination that was already there (a drive root, an earlier
     // backup) is the user's own folder: its permissions stay as they are.
-    if (made)
+    // Its time is the source's, as a folder made would have it; writing
+    // into it, or the probe of what the drive keeps, moved it.
+    if (made) {
         keepAttributes(m_target.fd(), sourceStat);
-    else if (root.foundBits)
-        (void)::fchmod(m_target.fd(), *root.foundBits);
+    } else {
+        if (root.foundBits)
+            (void)::fchmod(m_target.fd(), *root.foundBits);
+        struct stat there;
+        if (::fstat(m_target.fd(), &there) == 0
+            && !sameTimeThere(there.st_mtim, sourceStat.st_mtim, m_target.fd(), there.st_dev)) {
+            const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
+            (void)::futimens(m_target.fd(), times);
+        }
+    }
     if (const int err = m_target.leave(name))
         return err == ESTALE ? folderMoved() : errorFromErrno(err, m_targetPath);
     return leftOutError();
@@ -488,6 +552,7 @@ Result<bool> CopyEngine::enterFolder(PlannedFolder &sub, struct stat &st)
         tidy(sub); // no longer a folder to copy: nothing made for it may stay
         return false;
     }
+    st.st_mode = bitsToGive(st.st_mode);
     const Result<Entered> entered = sub.aheadName.empty() ? enterTarget(sub, st.st_mode, !m_madeAhead)
                                                           : placeAhead(sub);
     if (!entered)
@@ -639,7 +704,36 @@ bool CopyEngine::leftOutAsTooLarge(const PlannedFile &file, int targetFd)
     if (file.size <= FatLargest || ::fstat(targetFd, &st) != 0 || file.size <= keepingOf(targetFd, st.st_dev).largestFile)
         return false;
     m_leftOut.push_back(targetPathOf(file.name));
+    passOver(file);
     return true;
+}
+
+// A file counted in the totals and then not copied is done with: the
+// progress still reaches its end.
+void CopyEngine::passOver(const PlannedFile &file)
+{
+    if (m_observer && file.size > 0)
+        m_observer->bytesCopied(file.size);
+}
+
+// A source that keeps no bits says 0777 or 0755 of every entry: what is
+// copied from it gets the bits of a new file or folder under the user's
+// umask instead, as an editor saving it would give, never executable data.
+mode_t CopyEngine::bitsToGive(mode_t mode) const
+{
+    if (m_sourceKeepsBits)
+        return mode;
+    const mode_t mask = m_umask == 07777 ? 022 : m_umask; // unread: the usual one
+    return (mode & S_IFMT) | ((S_ISDIR(mode) ? 0777 : 0666) & ~mask);
+}
+
+void CopyEngine::giveUsualBits(PlannedFolder &top)
+{
+    forEachFolder(top, [&](PlannedFolder &folder) {
+        folder.mode = bitsToGive(folder.mode);
+        for (PlannedFile &file : folder.files)
+            file.mode = bitsToGive(file.mode);
+    });
 }
 
 // Whether a time the destination holds is the source's time as this
@@ -665,11 +759,16 @@ bool CopyEngine::sameTimeThere(const struct timespec &there, const struct timesp
 // A folder found as the source has it (nothing written into it, its time
 // and bits as they were) is left alone: setting them again would only give
 // it a new change time, a journal write and a stick wear for nothing.
+// The bits count only where the destination keeps them: FAT reports 0755
+// for every folder, whatever it was given. What it keeps is learned here at
+// the latest, so a probe made in this folder is seen in its time.
 void CopyEngine::keepFolderAttributes(const struct stat &source, bool created)
 {
     struct stat there;
     const bool current = !created && ::fstat(m_target.fd(), &there) == 0
-                         && (there.st_mode & 07777) == (source.st_mode & 07777)
+                         && (!keepingOf(m_target.fd(), there.st_dev).bits
+                             || (there.st_mode & 07777) == (source.st_mode & 07777))
+                         && ::fstat(m_target.fd(), &there) == 0
                          && sameTimeThere(there.st_mtim, source.st_mtim, m_target.fd(), there.st_dev);
     if (!current)
         keepAttributes(m_target.fd(), source);
@@ -710,8 +809,11 @@ Result<bool> CopyEngine::copyFileOnce(const PlannedFile &file, int sourceFd, int
         return in.error();
     if (refused) // left out and named, like a name the destination refuses
         m_leftOut.push_back(sourcePathOf(file.name));
-    if (!in->valid())
+    if (!in->valid()) {
+        passOver(file);
         return true; // gone, or replaced by something that is not copied
+    }
+    st.st_mode = bitsToGive(st.st_mode);
 
     Fd out;
     const Result<std::string> temporary =
@@ -967,9 +1069,21 @@ bool CopyEngine::leftOutIfRefused(int err, int dirFd, const char *temporary, con
 // together would land on one entry, the later replacing or taking for its
 // own copy the earlier: the first in name order is copied, the others are
 // left out and named like refused names. The destination is asked only
-// once a source holds such names. The walk stands in top's destination.
-void CopyEngine::leaveOutCaseTwins(PlannedFolder &top)
+// once a source holds such names. The walk stands in the top folder's
+// destination. The plan's totals lose what is left out.
+void CopyEngine::leaveOutCaseTwins(FolderPlan &plan)
 {
+    PlannedFolder &top = plan.root;
+    auto uncount = [&](const PlannedFile &file) {
+        --plan.files;
+        plan.bytes -= file.size;
+    };
+    auto uncountFolder = [&](PlannedFolder &folder) {
+        forEachFolder(folder, [&](const PlannedFolder &sub) {
+            for (const PlannedFile &file : sub.files)
+                uncount(file);
+        });
+    };
     std::string path = m_targetPath;
     std::optional<bool> folds;
     std::vector<std::tuple<std::string, const std::string *, bool, size_t>> keys; // folded, name, folder, index
@@ -996,7 +1110,12 @@ void CopyEngine::leaveOutCaseTwins(PlannedFolder &top)
                 }
                 if (!*folds)
                     return false;
-                (std::get<2>(keys[i]) ? twinFolders : twinFiles)[std::get<3>(keys[i])] = true;
+                const size_t at = std::get<3>(keys[i]);
+                if (std::get<2>(keys[i]))
+                    uncountFolder(folder.folders[at]);
+                else
+                    uncount(folder.files[at]);
+                (std::get<2>(keys[i]) ? twinFolders : twinFiles)[at] = true;
                 m_leftOut.push_back(path + '/' + *std::get<1>(keys[i]));
             }
         size_t at = 0;
@@ -1180,8 +1299,10 @@ void CopyEngine::setTimes(int fd, struct timespec accessed, struct timespec modi
 const CopyEngine::Keeping &CopyEngine::keepingOf(int targetFd, dev_t device)
 {
     auto known = m_keeping.find(device);
+    // Probed in the copied folder where it is on that drive, whose time is
+    // put back at the end: the folders below stay as they were.
     if (known == m_keeping.end())
-        known = m_keeping.emplace(device, learnKeeping(targetFd)).first;
+        known = m_keeping.emplace(device, learnKeeping(device == m_topDevice && m_top.valid() ? m_top.get() : targetFd)).first;
     return known->second;
 }
 

@@ -76,6 +76,9 @@ private:
     bool leftInPlace(const PlannedFile &file, int sourceFd, int targetFd);
     bool leftOutAsTooLarge(const PlannedFile &file, int targetFd);
     bool madeRoom(const Result<void> &copied, const PlannedFile &file, int targetFd);
+    void passOver(const PlannedFile &file);
+    mode_t bitsToGive(mode_t mode) const;
+    void giveUsualBits(PlannedFolder &top);
     bool shiftedButSame(const PlannedFile &file, int sourceFd, int targetFd);
     bool sameLinkTarget(const PlannedFile &file, int sourceFd, int targetFd);
     bool sameTimeThere(const struct timespec &there, const struct timespec &source, int targetFd, dev_t device);
@@ -95,7 +98,7 @@ private:
                        qint64 bytes);
     Result<void> putInPlace(int targetFd, const std::string &temporary, const PlannedFile &file);
     bool leftOutIfRefused(int err, int dirFd, const char *temporary, const std::string &path);
-    void leaveOutCaseTwins(PlannedFolder &top);
+    void leaveOutCaseTwins(FolderPlan &plan);
     Result<void> leftOutError() const;
     Error folderMoved() const;
     void tidy(PlannedFolder &top);
@@ -128,11 +131,14 @@ private:
     CopyObserver *const m_observer;
     const WriteFaults *const m_faults;
     const mode_t m_umask;
+    bool m_sourceKeepsBits = true;
     std::set<FolderId> m_sourceFolders;
     FolderWalk m_source; // where the copy stands in the source tree
     FolderWalk m_target; // and in the destination
     bool m_madeAhead = false;
     std::map<dev_t, Keeping> m_keeping; // learned once per destination file system
+    Fd m_top; // the copied folder in the destination, open
+    dev_t m_topDevice = 0;
     std::string m_sourcePath; // the folder being copied, for errors and the observer
     std::string m_targetPath;
     quint64 m_temporaryBase = 0;

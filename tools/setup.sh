@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(cmake g++ make ccache qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
           xvfb xdotool x11-utils imagemagick rsync desktop-file-utils dpkg-dev file appstream lintian
           pkg-config libfuse3-dev fuse3 exfat-fuse exfatprogs dex
-          sshfs openssh-server
+          sshfs openssh-server dbus-daemon
           user-mode-linux kmod dosfstools time)
 missing=()
 for p in "${packages[@]}"; do

@@ -97,6 +97,15 @@ private:
     qint64 m_bytes = 0;
 };
 
+// The paths below root, of the kinds filters names.
+QStringList pathsBelow(const QString &root, QDir::Filters filters)
+{
+    QStringList paths;
+    for (QDirIterator it(root, filters | QDir::NoDotAndDotDot, QDirIterator::Subdirectories); it.hasNext();)
+        paths << it.next();
+    return paths;
+}
+
 // The files and links of a listing, without its folders.
 QStringList filesOf(const QStringList &listing)
 {
@@ -1397,13 +1406,15 @@ void TstCopyEngine::readingRefusedOnTheSourceIs75()
     setMode(source + QLatin1Char('/') + unreadable, mode);
     const auto readable = qScopeGuard([&] { setMode(source + QLatin1Char('/') + unreadable, 0755); });
 
+    RecordingObserver progress;
     const Result<void> done = [&] {
         const PermissionBitsCount asAUser;
-        return copy(source, m_d + QStringLiteral("Docs"), false);
+        return copy(source, m_d + QStringLiteral("Docs"), false, &progress);
     }();
 
     QVERIFY(!done.ok());
     QCOMPARE(done.error().number, 75);
+    QCOMPARE(progress.bytes, progress.plannedBytes); // what was left out counts as done
     for (const QString &name : leftOut)
         QVERIFY2(done.error().description.contains(source + QLatin1Char('/') + name), qPrintable(done.error().description));
     QCOMPARE(filesOf(listing(m_d + QStringLiteral("Docs"))), copied);
@@ -1623,6 +1634,7 @@ void addColumns()
 
 constexpr qint64 Year2001 = 1'000'000'000;
 const QStringList Twins{"Photos/a.txt", "Report.txt", "b.txt", "photos", "report.txt"};
+const QStringList Nested{"a/b/x.txt", "a/y.txt", "c/z.txt"};
 
 } // namespace Stick
 
@@ -1648,6 +1660,7 @@ void TstCopyEngine::onKernelFat_data()
     QTest::newRow("before 1970, which FAT cannot hold: copied again") << a << QStringList() << qint64(-86'400 * 400 - 1) << 0L << 0 << false << QStringList() << a << false;
     QTest::newRow("names that fold together: the first kept") << Twins << QStringList() << Year2001 << 0L << 0 << false << QStringList{"photos", "report.txt"} << QStringList() << false;
     QTest::newRow("4 GiB: left out, the rest copied") << QStringList{"a.txt", "big.bin", "z.txt"} << QStringList{"big.bin"} << Year2001 << 0L << 0 << false << QStringList{"big.bin"} << QStringList() << false;
+    QTest::newRow("folders alone: left as they are") << Nested << QStringList() << Year2001 << 0L << 0 << false << QStringList() << QStringList() << false;
 }
 
 void TstCopyEngine::onKernelFat()
@@ -1666,6 +1679,7 @@ void TstCopyEngine::onExfatFuse_data()
     using namespace Stick;
     addColumns();
     QTest::newRow("names that fold together: the first kept") << Twins << QStringList() << Year2001 << 0L << 0 << false << QStringList{"photos", "report.txt"} << QStringList() << false;
+    QTest::newRow("folders alone: left as they are") << Nested << QStringList() << Year2001 << 0L << 0 << false << QStringList() << QStringList() << false;
 }
 
 void TstCopyEngine::onExfatFuse()
@@ -1677,7 +1691,7 @@ void TstCopyEngine::onExfatFuse()
 }
 
 // Copies the row's files onto the stick, changes the copies there, and
-// copies them again in overwrite mode.
+// copies them again in overwrite mode; then restores them from the stick.
 void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
 {
     QFETCH(QStringList, files);
@@ -1697,6 +1711,9 @@ void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
             QFAIL("cannot grow the source file");
         setTimes(source + QLatin1Char('/') + file, seconds, nanoseconds);
     }
+    const QStringList folders = pathsBelow(source, QDir::Dirs);
+    for (const QString &folder : folders + QStringList{source}) // a time of their own, far from the run's
+        setTimes(folder, Stick::Year2001, 0);
     auto copyNaming = [&](bool overwrite, CopyObserver *observer) {
         const Result<void> copied = copy(source, target, overwrite, observer);
         QCOMPARE(copied.ok(), leftOut.isEmpty());
@@ -1705,10 +1722,13 @@ void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
     };
     // A copy to be read back bears its unchecked time until the read-back
     // passes: never read back, it stays as a failed one leaves it.
-    WrittenRecorder recorder(nullptr);
-    copyNaming(false, readBackFailed ? &recorder : nullptr);
+    RecordingObserver progress;
+    WrittenRecorder recorder(&progress);
+    copyNaming(false, readBackFailed ? &recorder : static_cast<CopyObserver *>(&progress));
     if (QTest::currentTestFailed())
         return;
+    // What is left out is not counted, or counts as done: the progress ends full.
+    QVERIFY(progress.events.value(0) == QStringLiteral("plan %1").arg(progress.events.size() - 1) && progress.bytes == progress.plannedBytes);
     // Other bytes of the same size under the same time: only a copy puts
     // the source's back.
     // With the same bytes, a copy shows by its new entry; one left in place
@@ -1725,7 +1745,19 @@ void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
             const bool fresh = sameBytes || rewritten.contains(file);
             expected << QStringLiteral("f %1 = %2").arg(file, fresh ? file : QString(file.size(), QLatin1Char('#')));
         }
+    // Setting bits or times, even the same again, is an attribute change.
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0);
+    for (const QString &folder : folders)
+        QVERIFY(::inotify_add_watch(watch, QFile::encodeName(target + folder.mid(source.size())).constData(), IN_ATTRIB) >= 0);
     copyNaming(true, nullptr);
+    alignas(struct inotify_event) char events[4096];
+    const ssize_t heard = ::read(watch, events, sizeof events);
+    ::close(watch);
+    auto event = [&](ssize_t at) { return reinterpret_cast<const struct inotify_event *>(events + at); };
+    for (ssize_t at = 0; at < heard; at += ssize_t(sizeof(struct inotify_event) + event(at)->len))
+        QVERIFY2(event(at)->len > 0, "a folder below was touched on the repeat"); // not a file in it
+    QVERIFY(std::abs(statOf(target).st_mtim.tv_sec - Stick::Year2001) <= 2);
 
     QCOMPARE(filesOf(listing(target)), expected);
     for (auto it = before.cbegin(); sameBytes && it != before.cend(); ++it) {
@@ -1734,6 +1766,17 @@ void TstCopyEngine::copyTwiceOnto(const Ext4Image &stick)
         QVERIFY(sameInstant(now.st_mtim, it->st_mtim));
     }
     QVERIFY(temporaries(stick.mountPoint()).isEmpty());
+
+    // The stick says 0755 or 0777 of everything: a restore gives the bits
+    // of new files and folders instead.
+    const mode_t umask = ::umask(022);
+    ::umask(umask);
+    const QString restored = m_d + QStringLiteral("Restored");
+    QVERIFY(copy(target, restored, false).ok());
+    for (const QString &path : pathsBelow(restored, QDir::AllEntries) + QStringList{restored}) {
+        const mode_t mode = statOf(path).st_mode;
+        QCOMPARE(mode & 07777, (S_ISDIR(mode) ? 0777 : 0666) & ~umask);
+    }
 }
 
 QTEST_GUILESS_MAIN(TstCopyEngine)
