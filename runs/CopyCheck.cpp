@@ -6,7 +6,9 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <array>
+#include <deque>
 #include <map>
 #include <cerrno>
 #include <condition_variable>
@@ -32,15 +34,20 @@ constexpr size_t Chunk = 4 * 1024 * 1024;
 // size, which is at most this on the devices a copy goes to.
 constexpr size_t DirectAlign = 4096;
 constexpr size_t HugePage = 2 * 1024 * 1024;
+// Files below this size are read back several at a time where the device
+// serves several requests at once; a larger one keeps the device busy alone.
+constexpr qint64 SmallFile = 1024 * 1024;
+// As many in flight as a solid-state device needs to serve them side by side.
+constexpr size_t ParallelWidth = 16;
 
 using Buffer = std::unique_ptr<char, decltype(&std::free)>;
 // On huge pages a direct read goes to the device in a few large requests
 // instead of one per 4 KiB page, which is what lets it keep up with the
 // kernel's own read-ahead.
-Buffer chunkBuffer()
+Buffer chunkBuffer(size_t size)
 {
-    char *data = static_cast<char *>(std::aligned_alloc(HugePage, Chunk));
-    if (data)
+    char *data = static_cast<char *>(std::aligned_alloc(size == Chunk ? HugePage : DirectAlign, size));
+    if (data && size == Chunk)
         (void)::madvise(data, Chunk, MADV_HUGEPAGE);
     return Buffer(data, &std::free);
 }
@@ -239,6 +246,7 @@ public:
     // receives the device the cache of which stays between.
     bool passed(dev_t device, std::string &deviceName)
     {
+        const std::lock_guard lock(m_mutex);
         const auto known = m_devices.find(device);
         if (known != m_devices.end()) {
             deviceName = known->second;
@@ -280,6 +288,7 @@ private:
         return {};
     }
 
+    std::mutex m_mutex; // files are checked on several threads
     std::map<dev_t, std::string> m_devices; // and the device whose cache stays between, if any
 };
 
@@ -380,65 +389,55 @@ private:
     std::vector<std::uint32_t> m_chain; // the folders open, from the root down
 };
 
-class ReadBack {
+// The entry being read back, and its paths for the messages, built when needed.
+class AtEntry {
+protected:
+    explicit AtEntry(const WrittenEntries &written) : m_written(written) {}
+
+    std::string source() const { return m_written[m_at].source; }
+    std::string destination() const { return m_written[m_at].destination; }
+    Error failedHere(int err) const { return errorFromErrno(err, destination()); }
+    Error failedAtSource(int err) const { return errorFromErrno(err, source(), Side::Source); }
+
+    const WrittenEntries &m_written;
+    size_t m_at = 0;
+};
+
+// What checking a file found besides its result, for the walking thread
+// to pass on where the file was checked on another.
+struct Checked {
+    Result<void> result;
+    qint64 bytes = 0; // read, and not told to the observer yet
+    bool sourceChanged = false;
+    std::string cacheDevice; // whose cache the copy was read through, if any
+};
+
+// Checks written files one at a time against their sources: on the walking
+// thread, telling the observer as it goes, or without an observer on a
+// thread of its own, keeping in the Checked what it would have told.
+class FileCheck : AtEntry {
 public:
-    ReadBack(const WrittenEntries &written, CopyObserver *observer, const WriteFaults *faults)
-        : m_written(written), m_folders(written), m_observer(observer), m_faults(faults), m_source(chunkBuffer()),
-          m_copy{chunkBuffer(), chunkBuffer()}
+    // chunk: how much of a file is read at a time, and held three times.
+    FileCheck(const WrittenEntries &written, const WriteFaults *faults, DeviceCaches &caches, size_t chunk,
+              CopyObserver *observer)
+        : AtEntry(written), m_faults(faults), m_caches(caches), m_chunk(chunk), m_observer(observer),
+          m_source(chunkBuffer(chunk)), m_copy{chunkBuffer(chunk), chunkBuffer(chunk)}
     {
         if (!m_source || !m_copy[0] || !m_copy[1])
             throw std::bad_alloc();
     }
 
-    // The sources that changed after they were copied.
-    std::vector<std::string> changedSources;
-
-    Result<void> entry(size_t at)
+    // The file entry at at, found by its names in the folders of where.
+    Checked check(size_t at, const Where &where, const WrittenEntry &entry)
     {
         m_at = at;
-        const WrittenEntry entry = m_written.withoutPaths(at);
-        const std::string &name = m_written.nameOf(at);
-        if (name.empty()) {
-            // Found by its whole paths, which the record keeps in its folder.
-            m_wholePaths = m_written[at];
-            m_where = {AT_FDCWD, AT_FDCWD, m_wholePaths.source.c_str(), m_wholePaths.destination.c_str()};
-        } else {
-            bool onSource = false;
-            if (const int err = m_folders.reach(m_written.folderOf(at), onSource)) {
-                if (onSource && changedKind(err))
-                    return sourceChanged(entry.size);
-                return onSource ? errorFromErrno(err, source(), Side::Source) : errorFromErrno(err, destination());
-            }
-            m_where = {m_folders.sourceFd(), m_folders.destinationFd(), name.c_str(), name.c_str()};
-        }
-        switch (entry.kind) {
-        case WrittenEntry::Kind::File:
-            return file(entry);
-        case WrittenEntry::Kind::Link:
-            return link(entry);
-        case WrittenEntry::Kind::Folder:
-            break;
-        }
-        struct stat st;
-        if (::fstatat(m_where.destinationDir, m_where.destinationName, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return failedHere(errno);
-        if (!S_ISDIR(st.st_mode))
-            return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back is no folder"), destination());
-        return {};
+        m_where = where;
+        m_checked = Checked{};
+        m_checked.result = file(entry);
+        return std::move(m_checked);
     }
 
 private:
-    Result<void> link(const WrittenEntry &entry)
-    {
-        std::vector<char> target(entry.linkTarget.size() + 1);
-        const ssize_t n = ::readlinkat(m_where.destinationDir, m_where.destinationName, target.data(), target.size());
-        if (n < 0)
-            return failedHere(errno);
-        if (std::string(target.data(), size_t(n)) != entry.linkTarget)
-            return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back link differs"), destination());
-        return {};
-    }
-
     Result<void> file(const WrittenEntry &entry)
     {
         const std::string path = destination();
@@ -468,7 +467,7 @@ private:
             return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back is no file"), destination());
         std::string deviceName;
         if (!m_caches.passed(there.st_dev, deviceName))
-            m_written.readThroughCache(deviceName, destination());
+            m_checked.cacheDevice = deviceName;
         const int follow = entry.sourceIsLink ? 0 : O_NOFOLLOW;
         Fd sourceFile(::openat(m_where.sourceDir, m_where.sourceName, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | follow));
         if (!sourceFile.valid() && changedKind(errno))
@@ -499,10 +498,10 @@ private:
         // A file of one chunk is read in line: handing it over would cost
         // more than it overlaps.
         const ChunkReader::Outstanding outstanding(m_reader);
-        const bool ahead = entry.size - offset > qint64(Chunk) && m_reader.start(copy, m_copy[0].get(), Chunk, offset);
+        const bool ahead = entry.size - offset > qint64(m_chunk) && m_reader.start(copy, m_copy[0].get(), m_chunk, offset);
         size_t current = 0;
         for (; offset < entry.size; current ^= 1) {
-            const size_t want = size_t(std::min<qint64>(qint64(Chunk), entry.size - offset));
+            const size_t want = size_t(std::min<qint64>(qint64(m_chunk), entry.size - offset));
             const Chunked fromSource = readFull(sourceFile.get(), m_source.get(), want, offset);
             const Chunked fromCopy = ahead ? m_reader.result() : copy.read(m_copy[current].get(), want, offset);
             if (fromSource.got < 0)
@@ -512,7 +511,7 @@ private:
             const qint64 next = nextData(offset + qint64(want));
             if (ahead && next < entry.size)
                 (void)m_reader.start(copy, m_copy[current ^ 1].get(),
-                                     size_t(std::min<qint64>(qint64(Chunk), entry.size - next)), next);
+                                     size_t(std::min<qint64>(qint64(m_chunk), entry.size - next)), next);
             const char *const copied = m_copy[current].get();
             const char *const original = m_source.get();
             const size_t both = size_t(std::min(fromSource.got, fromCopy.got));
@@ -551,33 +550,324 @@ private:
     Result<void> sourceChanged(qint64 unread)
     {
         done(unread);
-        changedSources.push_back(source());
+        m_checked.sourceChanged = true;
         return {};
     }
 
     void done(qint64 bytes)
     {
-        if (m_observer && bytes > 0)
+        if (bytes <= 0)
+            return;
+        if (m_observer)
             m_observer->bytesCopied(bytes);
+        else
+            m_checked.bytes += bytes;
     }
 
-    // The entry's paths, for the messages: built when needed.
-    std::string source() const { return m_written[m_at].source; }
-    std::string destination() const { return m_written[m_at].destination; }
-    Error failedHere(int err) const { return errorFromErrno(err, destination()); }
-    Error failedAtSource(int err) const { return errorFromErrno(err, source(), Side::Source); }
 
-    const WrittenEntries &m_written;
+    const WriteFaults *const m_faults;
+    DeviceCaches &m_caches;
+    const size_t m_chunk;
+    CopyObserver *const m_observer;
+    Where m_where;
+    Checked m_checked;
+    Buffer m_source;
+    std::array<Buffer, 2> m_copy;
+    ChunkReader m_reader;
+};
+
+// How many small files to read back at once from the device holding the
+// folder fd: several where it serves requests side by side (NVMe, SSD),
+// one where it serves them in turn (rotational disks, sticks and card
+// readers on USB), which more at once would only make seek or queue.
+// TANDEMIX_READBACK_WIDTH, where set, decides instead.
+size_t readBackWidth(int fd)
+{
+    bool forced = false;
+    const int width = qEnvironmentVariableIntValue("TANDEMIX_READBACK_WIDTH", &forced);
+    if (forced)
+        return size_t(std::clamp(width, 1, 64));
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return 1;
+    const std::string device = "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ':' + std::to_string(minor(st.st_dev));
+    char *const resolved = ::realpath(device.c_str(), nullptr);
+    if (!resolved)
+        return 1; // no block device: a network or FUSE file system
+    std::string disk(resolved);
+    std::free(resolved);
+    // A partition has no queue of its own; its disk, one folder up, has.
+    if (::access((disk + "/queue").c_str(), F_OK) != 0)
+        disk.resize(disk.rfind('/'));
+    const auto told = [&disk](const char *name) {
+        QFile file(QString::fromStdString(disk + name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
+    };
+    if (told("/queue/rotational") != "0" || told("/removable") != "0" || disk.find("/usb") != std::string::npos)
+        return 1;
+    return ParallelWidth;
+}
+
+// Checks small files on threads of its own, one file a thread at a time.
+// Each file's two folders are held open for it: with the two files the
+// check opens, four descriptors a thread at most. Results are taken in
+// the order the files were given.
+class FilePool {
+public:
+    struct Job {
+        size_t at = 0;
+        Fd sourceDir;
+        Fd destinationDir;
+        const char *name = nullptr;
+        WrittenEntry entry;
+        Checked checked;
+        bool done = false;
+    };
+
+    FilePool(size_t width, const WrittenEntries &written, const WriteFaults *faults, DeviceCaches &caches)
+    {
+        for (size_t i = 0; i < width; ++i)
+            m_checks.push_back(std::make_unique<FileCheck>(written, faults, caches, size_t(SmallFile), nullptr));
+        m_threads.reserve(width);
+        for (const std::unique_ptr<FileCheck> &check : m_checks) {
+            try {
+                m_threads.emplace_back([this, &check] { serve(*check); });
+            } catch (const std::system_error &) {
+                break; // fewer threads, or none: the walk checks in line
+            }
+        }
+    }
+    ~FilePool()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_given.notify_all();
+        for (std::thread &thread : m_threads)
+            thread.join();
+    }
+    FilePool(const FilePool &) = delete;
+    FilePool &operator=(const FilePool &) = delete;
+
+    size_t width() const { return m_threads.size(); }
+    bool full() const { return m_jobs.size() >= m_threads.size(); }
+    bool empty() const { return m_jobs.empty(); }
+
+    // Hands over the file entry at at, the name in the two folders; false
+    // where they cannot be held open for it.
+    bool add(size_t at, int sourceDir, int destinationDir, const char *name, const WrittenEntry &entry)
+    {
+        auto job = std::make_unique<Job>();
+        job->sourceDir = Fd(::fcntl(sourceDir, F_DUPFD_CLOEXEC, 0));
+        job->destinationDir = Fd(::fcntl(destinationDir, F_DUPFD_CLOEXEC, 0));
+        if (!job->sourceDir.valid() || !job->destinationDir.valid())
+            return false;
+        job->at = at;
+        job->name = name;
+        job->entry = entry;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_waiting.push_back(job.get());
+        }
+        m_jobs.push_back(std::move(job));
+        m_given.notify_one();
+        return true;
+    }
+
+    // The file handed over first of those not taken yet, once checked.
+    std::unique_ptr<Job> takeFirst()
+    {
+        std::unique_lock lock(m_mutex);
+        m_finished.wait(lock, [this] { return m_jobs.front()->done; });
+        std::unique_ptr<Job> job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        return job;
+    }
+
+private:
+    void serve(FileCheck &check)
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_given.wait(lock, [this] { return m_quit || !m_waiting.empty(); });
+            if (m_quit)
+                return;
+            Job *const job = m_waiting.front();
+            m_waiting.pop_front();
+            lock.unlock();
+            Checked checked = check.check(job->at, {job->sourceDir.get(), job->destinationDir.get(), job->name, job->name},
+                                          job->entry);
+            lock.lock();
+            job->checked = std::move(checked);
+            job->done = true;
+            m_finished.notify_one();
+        }
+    }
+
+    std::vector<std::unique_ptr<FileCheck>> m_checks; // one for each thread
+    std::deque<std::unique_ptr<Job>> m_jobs;          // in the walk's order, kept by the walking thread
+    std::mutex m_mutex;
+    std::condition_variable m_given;
+    std::condition_variable m_finished;
+    std::deque<Job *> m_waiting; // not started yet
+    bool m_quit = false;
+    std::vector<std::thread> m_threads;
+};
+
+// Walks the record checking every entry, also after a failure. Small files
+// go to the pool where the device gains from several reads at once; the
+// walk takes their results back in its own order before any other entry,
+// so the observer hears of files, and failures count, as in a walk one at
+// a time.
+class ReadBack : AtEntry {
+public:
+    ReadBack(const WrittenEntries &written, CopyObserver *observer, const WriteFaults *faults)
+        : AtEntry(written), m_folders(written), m_observer(observer), m_faults(faults),
+          m_inLine(written, faults, m_caches, Chunk, observer)
+    {
+    }
+
+    // The sources that changed after they were copied.
+    std::vector<std::string> changedSources;
+    // The first failure in the walk's order, and how many entries failed.
+    std::optional<Error> first;
+    qint64 failed = 0;
+
+    // False where the user stopped it: what is left keeps its unchecked times.
+    bool walk()
+    {
+        for (size_t at = 0; at < m_written.size(); ++at) {
+            if (m_observer && m_observer->stopRequested()) {
+                takeAll();
+                return false;
+            }
+            if (handedOver(at))
+                continue;
+            takeAll();
+            const Result<void> checked = entry(at);
+            if (!checked && checked.error().number == ErrorNumber::UserInterrupt)
+                return false;
+            count(checked);
+        }
+        takeAll();
+        return true;
+    }
+
+private:
+    Result<void> entry(size_t at)
+    {
+        m_at = at;
+        const WrittenEntry entry = m_written.withoutPaths(at);
+        const std::string &name = m_written.nameOf(at);
+        if (name.empty()) {
+            // Found by its whole paths, which the record keeps in its folder.
+            m_wholePaths = m_written[at];
+            m_where = {AT_FDCWD, AT_FDCWD, m_wholePaths.source.c_str(), m_wholePaths.destination.c_str()};
+        } else {
+            bool onSource = false;
+            if (const int err = m_folders.reach(m_written.folderOf(at), onSource)) {
+                if (onSource && changedKind(err))
+                    return settle(at, {{}, entry.size, true, {}});
+                return onSource ? errorFromErrno(err, source(), Side::Source) : errorFromErrno(err, destination());
+            }
+            m_where = {m_folders.sourceFd(), m_folders.destinationFd(), name.c_str(), name.c_str()};
+        }
+        switch (entry.kind) {
+        case WrittenEntry::Kind::File:
+            return settle(at, m_inLine.check(at, m_where, entry));
+        case WrittenEntry::Kind::Link:
+            return link(entry);
+        case WrittenEntry::Kind::Folder:
+            break;
+        }
+        struct stat st;
+        if (::fstatat(m_where.destinationDir, m_where.destinationName, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return failedHere(errno);
+        if (!S_ISDIR(st.st_mode))
+            return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back is no folder"), destination());
+        return {};
+    }
+
+    Result<void> link(const WrittenEntry &entry)
+    {
+        std::vector<char> target(entry.linkTarget.size() + 1);
+        const ssize_t n = ::readlinkat(m_where.destinationDir, m_where.destinationName, target.data(), target.size());
+        if (n < 0)
+            return failedHere(errno);
+        if (std::string(target.data(), size_t(n)) != entry.linkTarget)
+            return errorAt(ErrorNumber::DeviceIO, QStringLiteral("Read back link differs"), destination());
+        return {};
+    }
+
+    // Whether the entry at at went to the pool.
+    bool handedOver(size_t at)
+    {
+        const std::string &name = m_written.nameOf(at);
+        const WrittenEntry entry = m_written.withoutPaths(at);
+        bool onSource = false;
+        // A folder that cannot be reached is told by the check in line.
+        if (name.empty() || entry.kind != WrittenEntry::Kind::File || entry.size >= SmallFile || (m_widthKnown && !m_pool)
+            || m_folders.reach(m_written.folderOf(at), onSource) != 0)
+            return false;
+        if (!m_widthKnown) {
+            m_widthKnown = true;
+            if (const size_t width = readBackWidth(m_folders.destinationFd()); width > 1)
+                m_pool = std::make_unique<FilePool>(width, m_written, m_faults, m_caches);
+            if (m_pool && m_pool->width() == 0)
+                m_pool.reset();
+            if (!m_pool)
+                return false;
+        }
+        if (m_pool->full())
+            takeFirst();
+        return m_pool->add(at, m_folders.sourceFd(), m_folders.destinationFd(), name.c_str(), entry);
+    }
+
+    void takeFirst()
+    {
+        const std::unique_ptr<FilePool::Job> job = m_pool->takeFirst();
+        if (m_observer)
+            m_observer->fileStarted(displayPath(m_written[job->at].destination));
+        count(settle(job->at, std::move(job->checked)));
+    }
+    void takeAll()
+    {
+        while (m_pool && !m_pool->empty())
+            takeFirst();
+    }
+
+    // Tells what checking the entry at at found, and gives its result.
+    Result<void> settle(size_t at, Checked checked)
+    {
+        if (m_observer && checked.bytes > 0)
+            m_observer->bytesCopied(checked.bytes);
+        if (!checked.cacheDevice.empty())
+            m_written.readThroughCache(checked.cacheDevice, m_written[at].destination);
+        if (checked.sourceChanged)
+            changedSources.push_back(m_written[at].source);
+        return checked.result;
+    }
+
+    void count(const Result<void> &checked)
+    {
+        if (checked)
+            return;
+        if (!first)
+            first = checked.error();
+        ++failed;
+    }
+
+
     EntryFolders m_folders;
-    size_t m_at = 0;
     Where m_where;
     WrittenEntry m_wholePaths;
     CopyObserver *const m_observer;
     const WriteFaults *const m_faults;
-    Buffer m_source;
-    std::array<Buffer, 2> m_copy;
-    ChunkReader m_reader;
     DeviceCaches m_caches;
+    FileCheck m_inLine;
+    bool m_widthKnown = false;
+    std::unique_ptr<FilePool> m_pool;
 };
 
 } // namespace
@@ -589,20 +879,10 @@ Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
         observer->checkStarted(files.count, files.bytes);
     }
     ReadBack readBack(written, observer, faults);
-    std::optional<Error> first;
-    qint64 failed = 0;
-    for (size_t at = 0; at < written.size(); ++at) {
-        Result<void> checked = Stopped;
-        if (!observer || !observer->stopRequested())
-            checked = readBack.entry(at);
-        if (checked)
-            continue;
-        if (checked.error().number == ErrorNumber::UserInterrupt)
-            return checked; // the rest keeps its unchecked times
-        if (!first)
-            first = checked.error();
-        ++failed;
-    }
+    if (!readBack.walk())
+        return Stopped;
+    std::optional<Error> &first = readBack.first;
+    const qint64 failed = readBack.failed;
     if (!first && !readBack.changedSources.empty())
         return namedError(QStringLiteral("Path/File access error (changed since it was copied: the next run copies it again)"),
                           readBack.changedSources);

@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QStorageInfo>
 #include <QtTest>
 
@@ -265,11 +266,14 @@ void tst_CopyRunsDisk::readsBackFromTheDevice_data()
     QTest::addColumn<bool>("lies");
     QTest::addColumn<bool>("direct"); // false: the file system refuses direct reads
     QTest::addColumn<bool>("exfat");  // through exfat-fuse, whose daemon reads the device through the cache
-    QTest::newRow("honest stick") << false << true << false;
-    QTest::newRow("stick that lies") << true << true << false;
-    QTest::newRow("stick that lies, no direct reads") << true << false << false;
-    QTest::newRow("honest stick, exFAT") << false << true << true;
-    QTest::newRow("stick that lies, exFAT") << true << true << true;
+    QTest::addColumn<int>("width");   // small files read back at once
+    for (const int width : {1, 16}) {
+        QTest::addRow("honest stick, width %d", width) << false << true << false << width;
+        QTest::addRow("stick that lies, width %d", width) << true << true << false << width;
+        QTest::addRow("stick that lies, no direct reads, width %d", width) << true << false << false << width;
+        QTest::addRow("honest stick, exFAT, width %d", width) << false << true << true << width;
+        QTest::addRow("stick that lies, exFAT, width %d", width) << true << true << true << width;
+    }
 }
 
 // Right after the copy the page cache holds what the program wrote; only
@@ -280,6 +284,9 @@ void tst_CopyRunsDisk::readsBackFromTheDevice()
     QFETCH(bool, lies);
     QFETCH(bool, direct);
     QFETCH(bool, exfat);
+    QFETCH(int, width);
+    qputenv("TANDEMIX_READBACK_WIDTH", QByteArray::number(width));
+    const auto deviceDecides = qScopeGuard([] { qunsetenv("TANDEMIX_READBACK_WIDTH"); });
     DiskWorld world;
     world.fakes.drives.setRefused(QStringLiteral("D"), WriteFaults::Step::DirectRead, direct ? 0 : EINVAL);
     const Ext4Image stick(world.d + QStringLiteral("stick"), lies ? Ext4Image::Device::Lying : Ext4Image::Device::Honest,
