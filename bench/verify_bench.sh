@@ -27,6 +27,9 @@
 #                                                SMALL=0 the small files,
 #                                                SPARSE=0 the sparse file,
 #                                                RSS_FILES=0 the memory)
+#   TANDEMIX_READBACK_WIDTH=32 bench/verify_bench.sh  (small files read back
+#                                                32 at a time, whatever the
+#                                                loop device says it is)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/bench_lib.sh
@@ -99,6 +102,7 @@ report() {
 
 echo "image: ext4 on $loop (direct I/O) in $(df -T "$work" | awk 'NR == 2 { print $2 " on " $7 }'), kernel $(uname -r)"
 echo "load: $(uptime | sed 's/.*load average/load average/')"
+echo "small files read back ${TANDEMIX_READBACK_WIDTH:-as the device decides (rotational $(cat "/sys/block/${loop#/dev/}/queue/rotational"))}${TANDEMIX_READBACK_WIDTH:+ at a time}"
 if [ "$small" -ne 0 ]; then
     make_small_tree
     bench "20,000 files of 4 KiB in 200 folders" "$work/small" "$rounds" copy verify cat

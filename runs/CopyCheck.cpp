@@ -37,8 +37,10 @@ constexpr size_t HugePage = 2 * 1024 * 1024;
 // Files below this size are read back several at a time where the device
 // serves several requests at once; a larger one keeps the device busy alone.
 constexpr qint64 SmallFile = 1024 * 1024;
-// As many in flight as a solid-state device needs to serve them side by side.
-constexpr size_t ParallelWidth = 16;
+// As many in flight as a solid-state device needs to serve them side by
+// side: on a virtual disk 16 took the cold read-back of 20,000 small files
+// from 0.62 to 0.47 of a cold cat of them, 32 to 0.41.
+constexpr size_t ParallelWidth = 32;
 
 using Buffer = std::unique_ptr<char, decltype(&std::free)>;
 // On huge pages a direct read goes to the device in a few large requests

@@ -267,7 +267,7 @@ void tst_CopyRunsDisk::readsBackFromTheDevice_data()
     QTest::addColumn<bool>("direct"); // false: the file system refuses direct reads
     QTest::addColumn<bool>("exfat");  // through exfat-fuse, whose daemon reads the device through the cache
     QTest::addColumn<int>("width");   // small files read back at once
-    for (const int width : {1, 16}) {
+    for (const int width : {1, 32}) {
         QTest::addRow("honest stick, width %d", width) << false << true << false << width;
         QTest::addRow("stick that lies, width %d", width) << true << true << false << width;
         QTest::addRow("stick that lies, no direct reads, width %d", width) << true << false << false << width;
