@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/resource.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 Fd &Fd::operator=(Fd &&other) noexcept
@@ -114,4 +115,20 @@ int setModifiedTime(int fd, const struct timespec &modified)
         return errno;
     const struct timespec times[2] = {st.st_atim, modified};
     return ::futimens(fd, times) == 0 ? 0 : errno;
+}
+
+MountSource mountOf(dev_t device)
+{
+    QFile table(QStringLiteral("/proc/self/mountinfo"));
+    if (!table.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray number = QByteArray::number(major(device)) + ':' + QByteArray::number(minor(device));
+    for (const QByteArray &line : table.readAll().split('\n')) {
+        // "id parent major:minor root point options [tags] - type source options"
+        const QList<QByteArray> fields = line.split(' ');
+        const qsizetype dash = fields.indexOf("-");
+        if (fields.size() > 2 && fields[2] == number && dash > 0 && dash + 1 < fields.size())
+            return {fields[dash + 1], fields.value(dash + 2)};
+    }
+    return {};
 }

@@ -2,6 +2,7 @@
 
 #include "core/Result.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cerrno>
@@ -112,3 +113,12 @@ FreshlyNamed createFreshlyNamed(NextName nextName, Create create)
 // with very many or very deep folders is not stopped by a desktop's
 // usual soft limit of 1024.
 void raiseDescriptorLimit();
+
+// What the system's mount table says of the file system on device: its
+// type ("ext4", "fuseblk") and its source ("/dev/sdb1"); both empty where
+// no mount of it is listed.
+struct MountSource {
+    QByteArray type;
+    QByteArray source;
+};
+MountSource mountOf(dev_t device);

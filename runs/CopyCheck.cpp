@@ -271,22 +271,10 @@ private:
     // system's mount table; empty for any other file system.
     static std::string fuseDevice(dev_t device)
     {
-        QFile table(QStringLiteral("/proc/self/mountinfo"));
-        if (!table.open(QIODevice::ReadOnly))
-            return {};
-        const QByteArray number = QByteArray::number(major(device)) + ':' + QByteArray::number(minor(device));
-        for (const QByteArray &line : table.readAll().split('\n')) {
-            // "id parent major:minor root point options [tags] - type source options"
-            const QList<QByteArray> fields = line.split(' ');
-            const qsizetype dash = fields.indexOf("-");
-            if (fields.size() < 3 || fields[2] != number || dash < 0 || dash + 2 >= fields.size()
-                || !fields[dash + 1].startsWith("fuse"))
-                continue;
-            const std::string source = fields[dash + 2].toStdString();
-            struct stat st;
-            if (::stat(source.c_str(), &st) == 0 && S_ISBLK(st.st_mode))
-                return source;
-        }
+        const MountSource mount = mountOf(device);
+        struct stat st;
+        if (mount.type.startsWith("fuse") && ::stat(mount.source.constData(), &st) == 0 && S_ISBLK(st.st_mode))
+            return mount.source.toStdString();
         return {};
     }
 

@@ -15,7 +15,6 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/statfs.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -61,23 +60,6 @@ mode_t currentUmask()
     return 07777;
 }
 
-// The file system type mountinfo gives the mount of the open folder fd.
-QByteArray mountTypeOf(int fd)
-{
-    struct stat st;
-    QFile mounts(QStringLiteral("/proc/self/mountinfo"));
-    if (::fstat(fd, &st) != 0 || !mounts.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray device = QByteArray::number(major(st.st_dev)) + ':' + QByteArray::number(minor(st.st_dev));
-    for (const QByteArray &line : mounts.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        const qsizetype separator = fields.indexOf("-");
-        if (fields.size() > 2 && fields[2] == device && separator > 0 && separator + 1 < fields.size())
-            return fields[separator + 1];
-    }
-    return {};
-}
-
 // FAT, exFAT and NTFS through ntfs-3g (or the old read-only driver) keep
 // no permission bits: they report one mode, often 0777, for everything.
 // Known by the kind of file system, since learning it by a probe would
@@ -87,11 +69,12 @@ bool keepsNoBits(int fd)
 {
     constexpr decltype(statfs::f_type) NtfsMagic = 0x5346544e;
     struct statfs fs;
+    struct stat st;
     if (::fstatfs(fd, &fs) != 0)
         return false;
     if (fs.f_type == MSDOS_SUPER_MAGIC || fs.f_type == EXFAT_SUPER_MAGIC || fs.f_type == NtfsMagic)
         return true;
-    return fs.f_type == FUSE_SUPER_MAGIC && mountTypeOf(fd) == "fuseblk";
+    return fs.f_type == FUSE_SUPER_MAGIC && ::fstat(fd, &st) == 0 && mountOf(st.st_dev).type == "fuseblk";
 }
 
 // copy_file_range is refused across some file systems and on old kernels;
