@@ -14,7 +14,7 @@
 // for their kind, size, time and bits, and at the destination, when there
 // is one, for what it holds under their names and for a killed copy's
 // leftovers. That is nearly all the work of reading a tree, one call per
-// file and side, so two threads share it folder by folder: one of its own,
+// file and side, so threads share it folder by folder: a few of its own,
 // and the reader's, which takes a folder whenever several wait and helps
 // once the listing is done.
 class FolderLooks {
@@ -61,5 +61,5 @@ private:
     std::deque<Look> m_looks; // references stay valid as it grows
     size_t m_taken = 0;       // looks begun, the first ones
     bool m_finishing = false;
-    std::thread m_thread;
+    std::vector<std::thread> m_threads;
 };
