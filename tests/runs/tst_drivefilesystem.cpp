@@ -37,6 +37,8 @@ private slots:
     void readBackFindsWhatDiffers_data();
     void readBackFindsWhatDiffers();
     void writtenEntriesGiveBackTheirPaths();
+    void readBackWidthFollowsTheDisk_data();
+    void readBackWidthFollowsTheDisk();
 
 private:
     // "E/Work" becomes the native path under drive E:'s folder.
@@ -335,6 +337,46 @@ void TstDriveFileSystem::writtenEntriesGiveBackTheirPaths()
     QCOMPARE(at, wrote.size());
     QCOMPARE(written.files().count, 5);
     QCOMPARE(written.files().bytes, 20);
+}
+
+void TstDriveFileSystem::readBackWidthFollowsTheDisk_data()
+{
+    QTest::addColumn<QString>("disk"); // its folder under /sys/devices
+    QTest::addColumn<QStringList>("files"); // "name=content"
+    QTest::addColumn<bool>("oneAtATime");
+    const QString pci = QStringLiteral("pci0000:00/0000:00:04.0/");
+    QTest::newRow("nvme") << pci + "nvme/nvme0/nvme0n1" << QStringList{"removable=0", "queue/rotational=0"} << false;
+    QTest::newRow("virtual disk, told rotational")
+        << pci + "virtio1/block/vda" << QStringList{"removable=0", "queue/rotational=1"} << false;
+    QTest::newRow("sata disk with a queue")
+        << pci + "ata1/host0/target0:0:0/0:0:0:0/block/sda"
+        << QStringList{"removable=0", "queue/rotational=1", "device/queue_depth=32"} << false;
+    QTest::newRow("disk that queues one") << pci + "ata2/host1/target1:0:0/1:0:0:0/block/sdb"
+                                          << QStringList{"removable=0", "device/queue_depth=1"} << true;
+    QTest::newRow("stick on usb, not removable")
+        << pci + "usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0/block/sdc"
+        << QStringList{"removable=0", "queue/rotational=0", "device/queue_depth=64"} << true;
+    QTest::newRow("removable") << pci + "block/sdd" << QStringList{"removable=1", "queue/rotational=0"} << true;
+    QTest::newRow("sd card") << pci + "mmc_host/mmc0/mmc0:aaaa/block/mmcblk0"
+                             << QStringList{"removable=0", "queue/rotational=0"} << true;
+}
+
+// Sticks and card readers serve one request at a time and get one; a disk
+// with a queue gets many, whatever it says of its rotation.
+void TstDriveFileSystem::readBackWidthFollowsTheDisk()
+{
+    QFETCH(QString, disk);
+    QFETCH(QStringList, files);
+    QFETCH(bool, oneAtATime);
+    QTemporaryDir sys;
+    const QString folder = sys.path() + QStringLiteral("/devices/") + disk;
+    for (const QString &file : files) {
+        const QStringList nameAndText = file.split(QLatin1Char('='));
+        writeFile(folder + QLatin1Char('/') + nameAndText[0], nameAndText[1].toLatin1() + '\n');
+    }
+    const size_t width = readBackWidthOf(folder.toStdString());
+    QCOMPARE(width == 1, oneAtATime);
+    QVERIFY(width >= 1);
 }
 
 QTEST_GUILESS_MAIN(TstDriveFileSystem)
