@@ -30,6 +30,9 @@
 #   TANDEMIX_READBACK_WIDTH=1 bench/verify_bench.sh  (small files read back
 #                                                one at a time, whatever the
 #                                                loop device says it is)
+#   LOOP_DIRECT_IO=off bench/verify_bench.sh   (the loop device reads through
+#                                                the image's page cache, one
+#                                                worker serving it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/bench_lib.sh
@@ -55,7 +58,7 @@ trap cleanup EXIT
 
 truncate -s 4G "$work/ext4.img"
 mkfs.ext4 -q "$work/ext4.img"
-loop=$(losetup --find --show --direct-io=on "$work/ext4.img")
+loop=$(losetup --find --show --direct-io="${LOOP_DIRECT_IO:-on}" "$work/ext4.img")
 mkdir -p "$disk"
 mount "$loop" "$disk"
 
