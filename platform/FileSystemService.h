@@ -33,11 +33,15 @@ public:
     // with UserInterrupt, the file being written abandoned.
     virtual bool stopRequested() const { return false; }
     // The two folders the copy goes between, native, as the paths of the
-    // entries written begin; told before the first entry.
-    virtual void copyBetween(const std::string &source, const std::string &destination)
+    // entries written begin, and open (borrowed for the call); told before
+    // the first entry.
+    virtual void copyBetween(const std::string &source, const std::string &destination, int sourceFd,
+                             int destinationFd)
     {
         (void)source;
         (void)destination;
+        (void)sourceFd;
+        (void)destinationFd;
     }
     // An entry is in place under its own name, written by this copy.
     virtual void entryWritten(const WrittenEntry &) {}

@@ -297,7 +297,7 @@ struct Where {
 // entry's folders as the copy did.
 class EntryFolders {
 public:
-    explicit EntryFolders(const WrittenEntries &written) : m_written(written) {}
+    EntryFolders(const WrittenEntries &written, const CopyRoots *roots) : m_written(written), m_roots(roots) {}
 
     // 0, or the errno of a folder on the way that cannot be entered, and
     // whether it failed on the source's side.
@@ -312,11 +312,16 @@ public:
         if (!onChain(at)) {
             m_chain.clear();
             const std::string &sourceRoot = m_written.rootSource(at);
-            m_sourceRoot = Fd(::open(sourceRoot.empty() ? "/" : sourceRoot.c_str(), OpenFolderFlags));
+            const std::string &destinationRoot = m_written.rootDestination(at);
+            const bool held = m_roots && m_roots->source == sourceRoot && m_roots->destination == destinationRoot
+                              && m_roots->sourceFd.valid() && m_roots->destinationFd.valid();
+            m_sourceRoot = Fd(held ? ::fcntl(m_roots->sourceFd.get(), F_DUPFD_CLOEXEC, 0)
+                                   : ::open(sourceRoot.empty() ? "/" : sourceRoot.c_str(), OpenFolderFlags));
             onSource = true;
             if (!m_sourceRoot.valid())
                 return errno;
-            m_destinationRoot = Fd(::open(m_written.rootDestination(at).c_str(), OpenFolderFlags));
+            m_destinationRoot = Fd(held ? ::fcntl(m_roots->destinationFd.get(), F_DUPFD_CLOEXEC, 0)
+                                        : ::open(destinationRoot.c_str(), OpenFolderFlags));
             onSource = false;
             if (!m_destinationRoot.valid())
                 return errno;
@@ -372,6 +377,7 @@ private:
     }
 
     const WrittenEntries &m_written;
+    const CopyRoots *const m_roots;
     Fd m_sourceRoot;
     Fd m_destinationRoot;
     FolderWalk m_source;
@@ -720,8 +726,8 @@ private:
 // a time.
 class ReadBack : AtEntry {
 public:
-    ReadBack(const WrittenEntries &written, CopyObserver *observer, const WriteFaults *faults)
-        : AtEntry(written), m_folders(written), m_observer(observer), m_faults(faults),
+    ReadBack(const WrittenEntries &written, const CopyRoots *roots, CopyObserver *observer, const WriteFaults *faults)
+        : AtEntry(written), m_folders(written, roots), m_observer(observer), m_faults(faults),
           m_inLine(written, faults, m_caches, Chunk, observer)
     {
     }
@@ -870,13 +876,14 @@ private:
 
 } // namespace
 
-Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer, const WriteFaults *faults)
+Result<void> checkWritten(const WrittenEntries &written, const CopyRoots *roots, CopyObserver *observer,
+                          const WriteFaults *faults)
 {
     if (observer) {
         const WrittenEntries::Files files = written.files();
         observer->checkStarted(files.count, files.bytes);
     }
-    ReadBack readBack(written, observer, faults);
+    ReadBack readBack(written, roots, observer, faults);
     if (!readBack.walk())
         return Stopped;
     std::optional<Error> &first = readBack.first;

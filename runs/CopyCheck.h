@@ -1,13 +1,25 @@
 #pragma once
 
+#include "core/PosixIo.h"
 #include "platform/FileSystemService.h"
 
 #include <string>
 
 class WriteFaults;
 
+// The two folders a copy went between, as its record names them, held open
+// from the copy to the read-back: what it wrote is found again in the
+// folders it wrote into, wherever they stand by then.
+struct CopyRoots {
+    std::string source;
+    std::string destination;
+    Fd sourceFd;
+    Fd destinationFd;
+};
+
 // Passes what a copy tells on to another observer (when there is one) and
-// keeps the entries it wrote, for the read-back after the flush.
+// keeps the entries it wrote and its two folders, for the read-back after
+// the flush.
 class WrittenRecorder final : public CopyObserver {
 public:
     explicit WrittenRecorder(CopyObserver *next) : m_next(next) {}
@@ -29,11 +41,14 @@ public:
     }
     bool stopRequested() const override { return m_next && m_next->stopRequested(); }
     bool checksWritten() const override { return true; }
-    void copyBetween(const std::string &source, const std::string &destination) override
+    void copyBetween(const std::string &source, const std::string &destination, int sourceFd,
+                     int destinationFd) override
     {
         written.startAt(source, destination);
+        roots = {source, destination, Fd(::fcntl(sourceFd, F_DUPFD_CLOEXEC, 0)),
+                 Fd(::fcntl(destinationFd, F_DUPFD_CLOEXEC, 0))};
         if (m_next)
-            m_next->copyBetween(source, destination);
+            m_next->copyBetween(source, destination, sourceFd, destinationFd);
     }
     void entryWritten(const WrittenEntry &entry) override
     {
@@ -43,6 +58,7 @@ public:
     }
 
     WrittenEntries written;
+    CopyRoots roots;
 
 private:
     CopyObserver *const m_next;
@@ -59,8 +75,9 @@ private:
 // size, time or change time moved) is not held against its copy, which
 // keeps its unchecked time for the next run to replace; where no copy
 // failed, the run fails with 75 naming such sources. faults, when given,
-// makes reading fail.
-Result<void> checkWritten(const WrittenEntries &written, CopyObserver *observer,
+// makes reading fail. roots, when given, hold the copy's two folders open:
+// entries below them are found from there, others by their paths.
+Result<void> checkWritten(const WrittenEntries &written, const CopyRoots *roots, CopyObserver *observer,
                           const WriteFaults *faults = nullptr);
 
 // How many small files the read-back reads at once from the disk whose

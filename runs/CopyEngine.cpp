@@ -289,8 +289,6 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     root.name = name;
     m_sourcePath = *sourcePath == "/" ? std::string() : *sourcePath;
     m_targetPath = *targetPath;
-    if (m_observer)
-        m_observer->copyBetween(m_sourcePath, m_targetPath);
     m_source = FolderWalk(sourceFd->get());
     m_target = FolderWalk(parentFd.get());
     const Result<Entered> entered = enterTarget(root, root.mode, true);
@@ -303,6 +301,8 @@ Result<void> CopyEngine::copyFolder(const QString &source, const QString &destin
     m_top = Fd(::fcntl(m_target.fd(), F_DUPFD_CLOEXEC, 0));
     if (struct stat st; ::fstat(m_target.fd(), &st) == 0)
         m_topDevice = st.st_dev;
+    if (m_observer)
+        m_observer->copyBetween(m_sourcePath, m_targetPath, sourceFd->get(), m_top.get());
     leaveOutCaseTwins(plan.value());
     if (m_observer)
         m_observer->copyPlanned(plan->files, plan->bytes);

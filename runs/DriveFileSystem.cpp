@@ -72,7 +72,7 @@ Result<void> DriveFileSystem::CopyFolder(const QString &source, const QString &d
         WrittenRecorder recorder(observer);
         CopyEngine engine(options, options.check ? &recorder : observer, m_faults);
         const Result<void> copied = engine.copyFolder(source, destination);
-        const Result<void> done = options.check ? settleCopy(destination, copied, recorder.written, observer) : copied;
+        const Result<void> done = options.check ? settleCopy(destination, copied, recorder, observer) : copied;
         if (counts) {
             *counts = engine.counts();
             counts->throughCache = QString::fromStdString(recorder.written.throughCache());
@@ -128,9 +128,9 @@ Result<void> DriveFileSystem::FlushToDevice(const QString &path)
     return {};
 }
 
-Result<void> DriveFileSystem::ReadBack(const WrittenEntries &written, CopyObserver *observer)
+Result<void> DriveFileSystem::ReadBack(const WrittenRecorder &recorder, CopyObserver *observer)
 {
-    return guarded([&] { return checkWritten(written, observer, m_faults); });
+    return guarded([&] { return checkWritten(recorder.written, &recorder.roots, observer, m_faults); });
 }
 
 // What follows every copy before it may count as done: the flush, then the
@@ -140,9 +140,9 @@ Result<void> DriveFileSystem::ReadBack(const WrittenEntries &written, CopyObserv
 // stopped copy wrote, or anything past a failed flush, keeps its unchecked
 // time. The copy's own failure comes first.
 Result<void> DriveFileSystem::settleCopy(const QString &destination, const Result<void> &copied,
-                                         const WrittenEntries &written, CopyObserver *observer)
+                                         const WrittenRecorder &recorder, CopyObserver *observer)
 {
-    if ((!copied && copied.error().number == ErrorNumber::UserInterrupt) || (!copied && written.empty()))
+    if ((!copied && copied.error().number == ErrorNumber::UserInterrupt) || (!copied && recorder.written.empty()))
         return copied;
     // Done means on the device: the user may pull the stick out next.
     if (observer)
@@ -151,7 +151,7 @@ Result<void> DriveFileSystem::settleCopy(const QString &destination, const Resul
     // And what the device hands back is what was copied: a fake or worn
     // stick takes writes it cannot return.
     if (checked)
-        checked = ReadBack(written, observer);
+        checked = ReadBack(recorder, observer);
     // The times the files that passed took go on the device too.
     if (checked)
         checked = FlushToDevice(destination);

@@ -3,6 +3,7 @@
 #include "platform/FileSystemService.h"
 
 class WriteFaults;
+class WrittenRecorder;
 
 // The file-system component: drive queries over a DriveTable, copies by
 // the copy engine. The program runs it over the Linux drive table, tests
@@ -26,14 +27,15 @@ public:
     Result<qint64> Size(const Folder &folder) override;
     // Puts everything written to the file system holding path on the device.
     Result<void> FlushToDevice(const QString &path);
-    // Reads back from the device what a copy wrote, after FlushToDevice,
-    // and compares it with the source, as a checked copy does: 57 naming
-    // the first file that differs, else 75 naming the sources that changed
-    // since they were copied; 18 when observer asks to stop.
-    Result<void> ReadBack(const WrittenEntries &written, CopyObserver *observer = nullptr);
+    // Reads back from the device what a copy told recorder it wrote, after
+    // FlushToDevice, and compares it with the source, as a checked copy
+    // does: 57 naming the first file that differs, else 75 naming the
+    // sources that changed since they were copied; 18 when observer asks
+    // to stop.
+    Result<void> ReadBack(const WrittenRecorder &recorder, CopyObserver *observer = nullptr);
 
 private:
-    Result<void> settleCopy(const QString &destination, const Result<void> &copied, const WrittenEntries &written,
+    Result<void> settleCopy(const QString &destination, const Result<void> &copied, const WrittenRecorder &recorder,
                             CopyObserver *observer);
 
     DriveTable &m_drives;
