@@ -380,11 +380,12 @@ Result<CopyEngine::Entered> CopyEngine::enterTarget(PlannedFolder &folder, mode_
     bool made = false;
     if (err == ENOENT || refusesName(err) || removedFileInTheWay(err, folder.name)) {
         // Created writable for us; the exact bits are set once its files are in.
-        made = ::mkdirat(m_target.fd(), folder.name.c_str(), (mode & 0777) | S_IRWXU) == 0;
-        if (!made && leftOutIfRefused(errno, m_target.fd(), nullptr, m_targetPath))
+        const int failed = makeFolder(folder.name.c_str(), (mode & 0777) | S_IRWXU);
+        made = failed == 0;
+        if (!made && leftOutIfRefused(failed, m_target.fd(), nullptr, m_targetPath))
             return Entered::Refused;
-        if (!made && errno != EEXIST)
-            return errorFromErrno(errno, m_targetPath);
+        if (!made && failed != EEXIST)
+            return errorFromErrno(failed, m_targetPath);
         err = m_target.enter(folder.name, st);
     }
     if (auto entered = enteredTarget(err, st, made); !entered)
@@ -455,7 +456,7 @@ Result<void> CopyEngine::makeAhead(PlannedFolder &sub)
 {
     const Result<std::string> made =
         createTemporary(WriteFaults::Step::CreateFolder, m_targetPath, [&](const char *name) {
-            return ::mkdirat(m_target.fd(), name, S_IRWXU) == 0 ? 0 : errno;
+            return makeFolder(name, S_IRWXU);
         });
     if (!made)
         return made.error();
@@ -606,14 +607,30 @@ Result<void> CopyEngine::copyEntry(const PlannedFile &file, int sourceFd, int ta
 }
 
 // Versions never make a copy fail for space: where the file found the
-// destination full, the oldest versions go, and it is written again. A
-// file too large for the destination (EFBIG, which fails alike) finds it
-// with room: no version goes for it.
+// destination full, or out of entries for new files, the oldest versions
+// go, and it is written again. A file too large for the destination
+// (EFBIG, which fails alike) finds it with room: no version goes for it.
 bool CopyEngine::madeRoom(const Result<void> &copied, const PlannedFile &file, int targetFd)
 {
     struct statvfs room;
-    return !copied && copied.error().number == ErrorNumber::DiskFull && m_versions && ::fstatvfs(targetFd, &room) == 0
-           && qint64(room.f_bavail) * qint64(room.f_frsize) <= file.size && m_versions->removeOldest();
+    if (copied || copied.error().number != ErrorNumber::DiskFull || !m_versions || ::fstatvfs(targetFd, &room) != 0)
+        return false;
+    const bool full = qint64(room.f_bavail) * qint64(room.f_frsize) <= file.size;
+    const bool noEntryLeft = room.f_files > 0 && room.f_favail == 0; // FAT counts no entries: f_files is 0
+    return (full || noEntryLeft) && m_versions->removeOldest();
+}
+
+// Makes the folder name where the destination walk stands: 0, or the errno
+// why not. A full destination, or one out of entries for new files and
+// folders, makes room as for a file: the oldest versions go first.
+int CopyEngine::makeFolder(const char *name, mode_t mode)
+{
+    while (::mkdirat(m_target.fd(), name, mode) != 0) {
+        const int err = errno;
+        if (err != ENOSPC || !m_versions || !m_versions->removeOldest())
+            return err;
+    }
+    return 0;
 }
 
 // A repeat run finds most entries as the last run left them. Rewriting

@@ -76,6 +76,7 @@ private:
     bool leftInPlace(const PlannedFile &file, int sourceFd, int targetFd);
     bool leftOutAsTooLarge(const PlannedFile &file, int targetFd);
     bool madeRoom(const Result<void> &copied, const PlannedFile &file, int targetFd);
+    int makeFolder(const char *name, mode_t mode);
     void passOver(const PlannedFile &file);
     mode_t bitsToGive(mode_t mode) const;
     void giveUsualBits(PlannedFolder &top);

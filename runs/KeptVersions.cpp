@@ -66,8 +66,13 @@ int KeptVersions::keep(int dirFd, const std::string &name, const std::string &in
     if (!m_parent.valid() || st.st_dev != m_device)
         return EXDEV;
     const size_t slash = inside.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : inside.substr(0, slash);
     int err = 0;
-    const int into = openInside(slash == std::string::npos ? std::string() : inside.substr(0, slash), err);
+    int into = openInside(folder, err);
+    // The folders a version goes in find room on a full destination as a
+    // copy does, where older runs' versions go.
+    while (into < 0 && err == ENOSPC && removeOldestOf(false))
+        into = openInside(folder, err);
     if (into < 0)
         return err;
     if (::renameat2(dirFd, name.c_str(), into, name.c_str(), RENAME_NOREPLACE) == 0)
@@ -82,8 +87,13 @@ int KeptVersions::keep(int dirFd, const std::string &name, const std::string &in
 
 bool KeptVersions::removeOldest()
 {
+    return removeOldestOf(true);
+}
+
+bool KeptVersions::removeOldestOf(bool thisRunToo)
+{
     const std::vector<std::string> left = m_ofCopy.valid() ? stamps() : std::vector<std::string>();
-    if (left.empty())
+    if (left.empty() || (!thisRunToo && left.front() == m_stamp))
         return false;
     if (left.front() == m_stamp) {
         m_stampMade = false;

@@ -40,6 +40,9 @@ public:
 private:
     // The stamp folders there are, oldest first.
     std::vector<std::string> stamps();
+    // Removes the oldest stamp folder left, this run's own only where
+    // thisRunToo; false when there is none to remove.
+    bool removeOldestOf(bool thisRunToo);
     bool removeStamp(const std::string &stamp);
     // Opens, made where missing, the folder of this run's stamp folder
     // at inside (a path of folders, "" the stamp folder itself).
