@@ -599,10 +599,15 @@ Result<void> CopyEngine::copyEntry(const PlannedFile &file, int sourceFd, int ta
         return {};
     if (leftOutAsTooLarge(file, targetFd))
         return {};
-    Result<void> copied;
-    do
-        copied = file.isLink ? copyLink(file, sourceFd, targetFd) : copyFile(file, sourceFd, targetFd, FollowLink::No);
-    while (madeRoom(copied, file, targetFd));
+    const auto write = [&] {
+        m_bytesTold = 0;
+        return file.isLink ? copyLink(file, sourceFd, targetFd) : copyFile(file, sourceFd, targetFd, FollowLink::No);
+    };
+    Result<void> copied = write();
+    while (madeRoom(copied, file, targetFd)) {
+        takeBackTold();
+        copied = write();
+    }
     return copied;
 }
 
@@ -716,6 +721,22 @@ void CopyEngine::passOver(const PlannedFile &file)
         m_observer->bytesCopied(file.size);
 }
 
+void CopyEngine::tellCopied(qint64 bytes)
+{
+    m_bytesTold += bytes;
+    if (m_observer)
+        m_observer->bytesCopied(bytes);
+}
+
+// A file written again from its start takes back what its last try told,
+// or the progress would pass its end.
+void CopyEngine::takeBackTold()
+{
+    if (m_observer && m_bytesTold > 0)
+        m_observer->bytesCopied(-m_bytesTold);
+    m_bytesTold = 0;
+}
+
 // A source that keeps no bits says 0777 or 0755 of every entry: what is
 // copied from it gets the bits of a new file or folder under the user's
 // umask instead, as an editor saving it would give, never executable data.
@@ -793,8 +814,10 @@ Result<void> CopyEngine::copyFile(const PlannedFile &file, int sourceFd, int tar
             return steady.error();
         if (*steady)
             return {};
+        takeBackTold();
     }
     m_leftOut.push_back(sourcePathOf(file.name));
+    passOver(file);
     return {};
 }
 
@@ -915,8 +938,8 @@ Result<bool> CopyEngine::copyData(int in, int out, const struct stat &st, const 
         hole = std::min<off_t>(hole, size);
         if (::lseek(in, data, SEEK_SET) < 0 || ::lseek(out, data, SEEK_SET) < 0)
             return errorFromErrno(errno, targetPathOf(name));
-        if (m_observer && data > at)
-            m_observer->bytesCopied(data - at);
+        if (data > at)
+            tellCopied(data - at);
         const Result<qint64> copied = copySpan(in, out, hole - data, name);
         if (!copied)
             return copied.error();
@@ -924,8 +947,8 @@ Result<bool> CopyEngine::copyData(int in, int out, const struct stat &st, const 
             return false;
         at = hole;
     }
-    if (m_observer && size > at)
-        m_observer->bytesCopied(size - at);
+    if (size > at)
+        tellCopied(size - at);
     if (::ftruncate(out, size) != 0)
         return errorFromErrno(errno, targetPathOf(name));
     return true;
@@ -943,8 +966,7 @@ Result<qint64> CopyEngine::copySpan(int in, int out, qint64 size, const std::str
         const ssize_t n = copyRange(in, out, size_t(chunk), name);
         if (n > 0) {
             copied += n;
-            if (m_observer)
-                m_observer->bytesCopied(n);
+            tellCopied(n);
             // A file with all its data written is finished; one in its
             // middle is abandoned, and the caller removes its temporary.
             if (copied < size && stopRequested())
@@ -983,8 +1005,7 @@ Result<qint64> CopyEngine::copyDataByReading(int in, int out, qint64 size, const
         if (const int err = writeAll(out, m_buffer.data(), size_t(n)))
             return errorFromErrno(err, targetPathOf(name));
         remaining -= n;
-        if (m_observer)
-            m_observer->bytesCopied(n);
+        tellCopied(n);
         if (remaining > 0 && stopRequested())
             return Stopped;
     }

@@ -78,6 +78,8 @@ private:
     bool madeRoom(const Result<void> &copied, const PlannedFile &file, int targetFd);
     int makeFolder(const char *name, mode_t mode);
     void passOver(const PlannedFile &file);
+    void tellCopied(qint64 bytes);
+    void takeBackTold();
     mode_t bitsToGive(mode_t mode) const;
     void giveUsualBits(PlannedFolder &top);
     bool shiftedButSame(const PlannedFile &file, int sourceFd, int targetFd);
@@ -147,6 +149,7 @@ private:
     bool m_kernelCopy = true; // false once the kernel refused copy_file_range here
     std::vector<char> m_buffer;     // for read/write copies and link targets
     std::vector<std::string> m_leftOut; // entries the source would not give steadily, or whose names the destination refused or folds into another
+    qint64 m_bytesTold = 0;    // to the observer, of the file being written
     qint64 m_bytesWritten = 0; // of the files put in place
     qint64 m_bytesRemoved = 0; // of the files replaced or removed
     std::optional<KeptVersions> m_versions; // where versions are kept
