@@ -4,6 +4,7 @@
 #include "runs/CopyEngine.h"
 #include "runs/FolderWalk.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <algorithm>
@@ -574,21 +575,32 @@ private:
 
 } // namespace
 
-size_t readBackWidthOf(const std::string &disk)
+size_t readBackWidthOf(const std::string &device, int depth)
 {
+    std::string disk = device;
+    // A partition has no queue of its own; its disk, one folder up, has.
+    if (::access((disk + "/queue").c_str(), F_OK) != 0)
+        disk.resize(disk.rfind('/'));
     const auto told = [&disk](const char *name) {
         QFile file(QString::fromStdString(disk + name));
         return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray();
     };
-    const bool inTurn = told("/removable") == "1" || told("/device/queue_depth") == "1"
-                        || disk.find("/usb") != std::string::npos || disk.find("/mmc_host/") != std::string::npos;
-    return inTurn ? 1 : ParallelWidth;
+    if (told("/removable") == "1" || told("/device/queue_depth") == "1" || disk.find("/usb") != std::string::npos
+        || disk.find("/mmc_host/") != std::string::npos)
+        return 1;
+    // An encrypted or pooled device (device mapper, RAID) serves as its
+    // disks below do: a stick under it still takes one request at a time.
+    const QDir below(QString::fromStdString(disk + "/slaves"));
+    for (const QFileInfo &slave : below.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System))
+        if (depth >= 8 || readBackWidthOf(slave.canonicalFilePath().toStdString(), depth + 1) == 1)
+            return 1;
+    return ParallelWidth;
 }
 
 namespace {
 
 // How many small files to read back at once from the device holding the
-// folder fd, as readBackWidthOf tells of its disk; one where there is no
+// folder fd, as readBackWidthOf tells of it; one where there is no
 // block device (a network or FUSE file system). TANDEMIX_READBACK_WIDTH,
 // where set, decides instead.
 size_t readBackWidth(int fd)
@@ -600,16 +612,13 @@ size_t readBackWidth(int fd)
     struct stat st;
     if (::fstat(fd, &st) != 0)
         return 1;
-    const std::string device = "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ':' + std::to_string(minor(st.st_dev));
-    char *const resolved = ::realpath(device.c_str(), nullptr);
+    const std::string number = "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ':' + std::to_string(minor(st.st_dev));
+    char *const resolved = ::realpath(number.c_str(), nullptr);
     if (!resolved)
         return 1;
-    std::string disk(resolved);
+    const std::string device(resolved);
     std::free(resolved);
-    // A partition has no queue of its own; its disk, one folder up, has.
-    if (::access((disk + "/queue").c_str(), F_OK) != 0)
-        disk.resize(disk.rfind('/'));
-    return readBackWidthOf(disk);
+    return readBackWidthOf(device);
 }
 
 // Checks small files on threads of its own, one file a thread at a time.

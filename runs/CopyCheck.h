@@ -80,11 +80,13 @@ private:
 Result<void> checkWritten(const WrittenEntries &written, const CopyRoots *roots, CopyObserver *observer,
                           const WriteFaults *faults = nullptr);
 
-// How many small files the read-back reads at once from the disk whose
-// folder under /sys is disk. One where the device serves requests in turn:
-// sticks and card readers (removable, on USB or an MMC host) and disks that
-// queue one request (queue_depth 1). Elsewhere, solid-state or rotational,
-// many: the files a copy wrote lie side by side in the order they are read
-// back, so the device's own queue and the kernel's put the requests in
-// order, where one at a time would wait a turn (or a rotation) for each.
-size_t readBackWidthOf(const std::string &disk);
+// How many small files the read-back reads at once from the block device
+// (a disk or a partition) whose folder under /sys is device. One where it
+// serves requests in turn: sticks and card readers (removable, on USB or an
+// MMC host), disks that queue one request (queue_depth 1), and what lies
+// over such a disk (an encrypted stick). Elsewhere, solid-state or
+// rotational, many: the files a copy wrote lie side by side in the order
+// they are read back, so the device's own queue and the kernel's put the
+// requests in order, where one at a time would wait a turn (or a rotation)
+// for each.
+size_t readBackWidthOf(const std::string &device, int depth = 0);

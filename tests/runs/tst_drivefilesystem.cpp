@@ -348,40 +348,60 @@ void TstDriveFileSystem::writtenEntriesGiveBackTheirPaths()
 
 void TstDriveFileSystem::readBackWidthFollowsTheDisk_data()
 {
-    QTest::addColumn<QString>("disk"); // its folder under /sys/devices
-    QTest::addColumn<QStringList>("files"); // "name=content"
+    QTest::addColumn<QString>("device"); // its folder under /sys/devices
+    // below /sys/devices: "path=content", or "path->folder" for a link
+    QTest::addColumn<QStringList>("files");
     QTest::addColumn<bool>("oneAtATime");
+    const auto in = [](const QString &folder, const QStringList &files) {
+        QStringList paths;
+        for (const QString &file : files)
+            paths << folder + QLatin1Char('/') + file;
+        return paths;
+    };
     const QString pci = QStringLiteral("pci0000:00/0000:00:04.0/");
-    QTest::newRow("nvme") << pci + "nvme/nvme0/nvme0n1" << QStringList{"removable=0", "queue/rotational=0"} << false;
-    QTest::newRow("virtual disk, told rotational")
-        << pci + "virtio1/block/vda" << QStringList{"removable=0", "queue/rotational=1"} << false;
+    const QString stick = pci + "usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0/block/sdc";
+    const QStringList stickFiles = in(stick, {"removable=0", "queue/rotational=0", "device/queue_depth=64"});
+    const QString ssd = pci + "nvme/nvme0/nvme0n1";
+    const QStringList ssdFiles = in(ssd, {"removable=0", "queue/rotational=0"});
+    QTest::newRow("nvme") << ssd << ssdFiles << false;
+    const QString vda = pci + "virtio1/block/vda";
+    QTest::newRow("virtual disk, told rotational") << vda << in(vda, {"removable=0", "queue/rotational=1"}) << false;
+    const QString sda = pci + "ata1/host0/target0:0:0/0:0:0:0/block/sda";
     QTest::newRow("sata disk with a queue")
-        << pci + "ata1/host0/target0:0:0/0:0:0:0/block/sda"
-        << QStringList{"removable=0", "queue/rotational=1", "device/queue_depth=32"} << false;
-    QTest::newRow("disk that queues one") << pci + "ata2/host1/target1:0:0/1:0:0:0/block/sdb"
-                                          << QStringList{"removable=0", "device/queue_depth=1"} << true;
-    QTest::newRow("stick on usb, not removable")
-        << pci + "usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0/block/sdc"
-        << QStringList{"removable=0", "queue/rotational=0", "device/queue_depth=64"} << true;
-    QTest::newRow("removable") << pci + "block/sdd" << QStringList{"removable=1", "queue/rotational=0"} << true;
-    QTest::newRow("sd card") << pci + "mmc_host/mmc0/mmc0:aaaa/block/mmcblk0"
-                             << QStringList{"removable=0", "queue/rotational=0"} << true;
+        << sda << in(sda, {"removable=0", "queue/rotational=1", "device/queue_depth=32"}) << false;
+    QTest::newRow("disk that queues one") << sda << in(sda, {"queue/rotational=1", "device/queue_depth=1"}) << true;
+    QTest::newRow("stick on usb, not removable") << stick << stickFiles << true;
+    QTest::newRow("partition of the stick") << stick + "/sdc1" << stickFiles + in(stick, {"sdc1/partition=1"}) << true;
+    const QString sdd = pci + "block/sdd";
+    QTest::newRow("removable") << sdd << in(sdd, {"removable=1", "queue/rotational=0"}) << true;
+    const QString card = pci + "mmc_host/mmc0/mmc0:aaaa/block/mmcblk0";
+    QTest::newRow("sd card") << card << in(card, {"removable=0", "queue/rotational=0"}) << true;
+    const QString mapped = QStringLiteral("virtual/block/dm-0");
+    QTest::newRow("encrypted stick") << mapped << stickFiles + in(mapped, {"queue/rotational=0", "slaves/sdc1->" + stick})
+                                     << true;
+    QTest::newRow("encrypted nvme") << mapped << ssdFiles + in(mapped, {"queue/rotational=0", "slaves/nvme0n1->" + ssd})
+                                    << false;
 }
 
 // Sticks and card readers serve one request at a time and get one; a disk
 // with a queue gets many, whatever it says of its rotation.
 void TstDriveFileSystem::readBackWidthFollowsTheDisk()
 {
-    QFETCH(QString, disk);
+    QFETCH(QString, device);
     QFETCH(QStringList, files);
     QFETCH(bool, oneAtATime);
     QTemporaryDir sys;
-    const QString folder = sys.path() + QStringLiteral("/devices/") + disk;
+    const QString devices = sys.path() + QStringLiteral("/devices/");
     for (const QString &file : files) {
-        const QStringList nameAndText = file.split(QLatin1Char('='));
-        writeFile(folder + QLatin1Char('/') + nameAndText[0], nameAndText[1].toLatin1() + '\n');
+        if (const qsizetype arrow = file.indexOf(QStringLiteral("->")); arrow >= 0) {
+            makeFolder(QFileInfo(devices + file.left(arrow)).absolutePath());
+            makeLink(devices + file.mid(arrow + 2), devices + file.left(arrow));
+        } else {
+            const qsizetype equals = file.lastIndexOf(QLatin1Char('='));
+            writeFile(devices + file.left(equals), file.mid(equals + 1).toLatin1() + '\n');
+        }
     }
-    const size_t width = readBackWidthOf(folder.toStdString());
+    const size_t width = readBackWidthOf((devices + device).toStdString());
     QCOMPARE(width == 1, oneAtATime);
     QVERIFY(width >= 1);
 }
