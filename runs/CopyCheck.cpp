@@ -238,6 +238,16 @@ qint64 dataFrom(int fd, qint64 from, qint64 size)
     return qint64(data) / qint64(DirectAlign) * qint64(DirectAlign);
 }
 
+// Where the data of the file fd that holds from ends, on a block boundary;
+// size where it cannot be told.
+qint64 dataUntil(int fd, qint64 from, qint64 size)
+{
+    const off_t hole = ::lseek(fd, off_t(from), SEEK_HOLE);
+    if (hole < 0)
+        return size;
+    return (qint64(hole) + qint64(DirectAlign) - 1) / qint64(DirectAlign) * qint64(DirectAlign);
+}
+
 // A file system in a FUSE daemon over a block device (exfat-fuse, ntfs-3g,
 // fuse2fs) takes a direct open, but the daemon reads the device through
 // the system's cache, which still holds what it wrote. Its clean pages can
@@ -490,15 +500,23 @@ private:
                                                     dataFrom(copy.fd(), from, entry.size)))
                           : from;
         };
+        // A read ends where both sides' data ends: 4 KiB of data before a
+        // hole is not read as a whole chunk.
+        auto wantAt = [&](qint64 from) {
+            const qint64 end = sparse ? std::max(dataUntil(sourceFile.get(), from, entry.size),
+                                                 dataUntil(copy.fd(), from, entry.size))
+                                      : entry.size;
+            return size_t(std::min({qint64(m_chunk), entry.size - from, std::max(end - from, qint64(DirectAlign))}));
+        };
         qint64 offset = nextData(0);
         done(offset);
         // A file of one chunk is read in line: handing it over would cost
         // more than it overlaps.
         const ChunkReader::Outstanding outstanding(m_reader);
-        const bool ahead = entry.size - offset > qint64(m_chunk) && m_reader.start(copy, m_copy[0].get(), m_chunk, offset);
+        const bool ahead = entry.size - offset > qint64(m_chunk) && m_reader.start(copy, m_copy[0].get(), wantAt(offset), offset);
         size_t current = 0;
         for (; offset < entry.size; current ^= 1) {
-            const size_t want = size_t(std::min<qint64>(qint64(m_chunk), entry.size - offset));
+            const size_t want = wantAt(offset);
             const Chunked fromSource = readFull(sourceFile.get(), m_source.get(), want, offset);
             const Chunked fromCopy = ahead ? m_reader.result() : copy.read(m_copy[current].get(), want, offset);
             if (fromSource.got < 0)
@@ -507,8 +525,7 @@ private:
                 return errorFromErrno(fromCopy.error, destination());
             const qint64 next = nextData(offset + qint64(want));
             if (ahead && next < entry.size)
-                (void)m_reader.start(copy, m_copy[current ^ 1].get(),
-                                     size_t(std::min<qint64>(qint64(m_chunk), entry.size - next)), next);
+                (void)m_reader.start(copy, m_copy[current ^ 1].get(), wantAt(next), next);
             const char *const copied = m_copy[current].get();
             const char *const original = m_source.get();
             const size_t both = size_t(std::min(fromSource.got, fromCopy.got));
