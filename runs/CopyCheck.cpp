@@ -22,6 +22,7 @@
 #include <system_error>
 #include <thread>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -616,6 +617,20 @@ size_t readBackWidthOf(const std::string &device, int depth)
 
 namespace {
 
+// Each file in flight holds four descriptors (its two folders, its two
+// files). Past the process's limit a file could not be opened, and the
+// check would blame the device: the files in flight take at most half of
+// the descriptors the limit leaves.
+size_t withinDescriptors(size_t width)
+{
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return width;
+    const rlim_t open = QDir(QStringLiteral("/proc/self/fd")).count();
+    const rlim_t spare = limit.rlim_cur > open ? (limit.rlim_cur - open) / 2 / 4 : 0;
+    return size_t(std::clamp<rlim_t>(spare, 1, width));
+}
+
 // How many small files to read back at once from the device holding the
 // folder fd, as readBackWidthOf tells of it; one where there is no
 // block device (a network or FUSE file system). TANDEMIX_READBACK_WIDTH,
@@ -625,7 +640,7 @@ size_t readBackWidth(int fd)
     bool forced = false;
     const int width = qEnvironmentVariableIntValue("TANDEMIX_READBACK_WIDTH", &forced);
     if (forced)
-        return size_t(std::clamp(width, 1, 64));
+        return withinDescriptors(size_t(std::clamp(width, 1, 64)));
     struct stat st;
     if (::fstat(fd, &st) != 0)
         return 1;
@@ -635,7 +650,7 @@ size_t readBackWidth(int fd)
         return 1;
     const std::string device(resolved);
     std::free(resolved);
-    return readBackWidthOf(device);
+    return withinDescriptors(readBackWidthOf(device));
 }
 
 // Checks small files on threads of its own, one file a thread at a time.

@@ -1298,18 +1298,23 @@ void TstCopyEngine::treeNeedsFewDescriptors_data()
 {
     QTest::addColumn<bool>("deep");
     QTest::addColumn<bool>("moved"); // a folder near the top moves away while the copy is at the bottom
-    QTest::newRow("300 levels deep") << true << false;
+    QTest::addColumn<bool>("checked"); // read back, asked for 64 files at a time
+    QTest::newRow("300 levels deep") << true << false << false;
     // The folder reopened on the way back up is not the one left.
-    QTest::newRow("300 levels deep, moved meanwhile") << true << true;
+    QTest::newRow("300 levels deep, moved meanwhile") << true << true << false;
     // Listed far faster than their files are looked at.
-    QTest::newRow("120 folders side by side") << false << false;
+    QTest::newRow("120 folders side by side") << false << false << false;
+    QTest::newRow("120 folders side by side, read back") << false << false << true;
 }
 
 void TstCopyEngine::treeNeedsFewDescriptors()
 {
     QFETCH(bool, deep);
     QFETCH(bool, moved);
+    QFETCH(bool, checked);
     const QString source = m_c + QStringLiteral("Tree");
+    qputenv("TANDEMIX_READBACK_WIDTH", "64");
+    const auto deviceDecides = qScopeGuard([] { qunsetenv("TANDEMIX_READBACK_WIDTH"); });
     if (deep) {
         const QString levels = QStringLiteral("/d").repeated(300);
         writeFile(source + levels + QStringLiteral("/bottom.txt"), "bottom");
@@ -1330,7 +1335,7 @@ void TstCopyEngine::treeNeedsFewDescriptors()
     Result<void> copied = [&] {
         // Far fewer than the tree has folders.
         const ResourceLimit limit(RLIMIT_NOFILE, 64);
-        return copy(source, m_d + QStringLiteral("Tree"), false, &observer);
+        return m_fs->CopyFolder(source, m_d + QStringLiteral("Tree"), {.check = checked}, &observer);
     }();
 
     QCOMPARE(copied.ok() ? 0 : copied.error().number, moved ? 75 : 0);
