@@ -582,7 +582,6 @@ private:
             m_checked.bytes += bytes;
     }
 
-
     const WriteFaults *const m_faults;
     DeviceCaches &m_caches;
     const size_t m_chunk;
@@ -905,7 +904,6 @@ private:
             first = checked.error();
         ++failed;
     }
-
 
     EntryFolders m_folders;
     Where m_where;

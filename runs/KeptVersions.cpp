@@ -52,9 +52,7 @@ void KeptVersions::removeOld()
         m_ofCopy = subfolder(top.get(), m_copyName.c_str(), false, err);
     if (!m_ofCopy.valid())
         return;
-    const std::vector<std::string> old = stamps();
-    for (size_t i = 0; i + size_t(m_keep) < old.size(); ++i)
-        (void)removeStamp(old[i]);
+    keepNewest(stamps(), size_t(m_keep));
 }
 
 int KeptVersions::keep(int dirFd, const std::string &name, const std::string &inside)
@@ -118,6 +116,12 @@ std::vector<std::string> KeptVersions::stamps()
     return found;
 }
 
+void KeptVersions::keepNewest(const std::vector<std::string> &stamps, size_t count)
+{
+    for (size_t i = 0; i + count < stamps.size(); ++i)
+        (void)removeStamp(stamps[i]);
+}
+
 // False where the stamp folder could not be removed whole.
 bool KeptVersions::removeStamp(const std::string &stamp)
 {
@@ -142,8 +146,7 @@ int KeptVersions::openInside(const std::string &inside, int &err)
         // them go now.
         std::vector<std::string> old = stamps();
         std::erase(old, m_stamp);
-        for (size_t i = 0; i + size_t(m_keep) <= old.size(); ++i)
-            (void)removeStamp(old[i]);
+        keepNewest(old, size_t(m_keep) - 1);
         m_stampMade = true;
     }
     if (!m_stampFd.valid())

@@ -43,6 +43,8 @@ private:
     // Removes the oldest stamp folder left, this run's own only where
     // thisRunToo; false when there is none to remove.
     bool removeOldestOf(bool thisRunToo);
+    // Removes the stamp folders of stamps (oldest first) but the newest count.
+    void keepNewest(const std::vector<std::string> &stamps, size_t count);
     bool removeStamp(const std::string &stamp);
     // Opens, made where missing, the folder of this run's stamp folder
     // at inside (a path of folders, "" the stamp folder itself).
